@@ -1,0 +1,59 @@
+// The exception class of TalqOSUtils and the message logging switch.
+#pragma once
+
+#include <string>
+
+#include "TalqOSUtils/Export.h"
+
+namespace TalqOSUtils {
+
+/// What the library throws. It has no base class (a handler for
+/// std::exception does not catch it); catch it by reference and read what().
+///
+/// Each object owns a private heap copy of its message, exactly as long as
+/// the text; copies and assignments copy the text into the receiver.
+class TALQ_API ChException {
+ public:
+  /// No message: what() yields "".
+  ChException();
+  /// Copies text; a null pointer leaves the object without message.
+  explicit ChException(const char* text);
+  /// Copies the string's text up to its first NUL byte.
+  explicit ChException(const std::string& text);
+  /// Copies source.what() (an object without message copies as an owned "").
+  ChException(const ChException& source);
+  /// As the copy constructor; self-assignment changes nothing.
+  ChException& operator=(const ChException& source);
+  virtual ~ChException();
+
+  /// The message, or "" (a static string) when there is none or it is empty.
+  /// Never null. Valid until the next SetDescription, assignment or
+  /// destruction of this object.
+  virtual const char* what() const;
+
+  /// Replaces the message by a copy of text and returns the stored copy;
+  /// null text removes the message and returns null. Passing the object's
+  /// own what() keeps the text.
+  virtual const char* SetDescription(const char* text);
+
+ protected:
+  char* mDescription;
+  bool mOwnsDescription;
+};
+
+/// Thrown by the directory search; caught by a ChException handler.
+class TALQ_API ChFindFileException : public ChException {
+ public:
+  using ChException::ChException;
+  ChFindFileException(const ChFindFileException&) = default;
+  ChFindFileException& operator=(const ChFindFileException&) = default;
+  ~ChFindFileException() override;
+};
+
+/// Records the logging switch. Nothing in the library reads it.
+TALQ_API void FileMessageLogging(bool enable);
+
+/// Accepts a message and any arguments, reads none of them, logs nothing.
+TALQ_API void LogFileMessage(const char* message, ...);
+
+}  // namespace TalqOSUtils

@@ -1,0 +1,113 @@
+// Generic path notation and its conversions, and path composition.
+//
+// A generic path is a NUL-terminated UTF-8 byte string: '/' separates
+// components, a leading '/' makes it absolute, an NT drive is written as a
+// first component "/C:", and a backslash escapes the byte after it
+// ("a\/b" is one name holding a slash). All functions here are pure text
+// functions: they never touch the file system and may run on any thread.
+//
+// Buffer functions take the destination capacity in bytes, NUL included, and
+// never write outside it, whatever the input (null pointers and capacities of
+// zero or less give false). They report failure by returning false (or null)
+// and throw nothing; unless stated otherwise a false result leaves the
+// destination unwritten. The forms without a capacity are exactly as safe as
+// their callers: the destination must be as large as each one states.
+#pragma once
+
+#include <string>
+
+#include "TalqOSUtils/Export.h"
+
+namespace TalqOSUtils {
+
+// ---------------------------------------------------------------------------
+// Conversions between notations
+
+/// Generic to NT: "/C:/Windows" => "C:\Windows", "a\/b" => "a/b",
+/// "/C:" => "C:". Needs size > strlen(src), even though the result may be
+/// shorter.
+TALQ_API bool OSPathGenericToNT(const char* src, char* dst, int size);
+/// Generic to the local notation (NT); same as OSPathGenericToNT.
+TALQ_API bool OSPathLocal(const char* src, char* dst, int size);
+/// Generic to NT into a new string. "" => "". Throws ChException
+/// "Unable to convert file path" when the path (up to its first NUL) is 257
+/// bytes or longer; 256 bytes convert.
+TALQ_API std::string OSPathLocal(const std::string& path);
+
+/// NT to generic: "C:\Windows" => "/C:/Windows", "a\b" => "a/b"; both '/'
+/// and '\' become '/' and no escapes are added. A drive is an ASCII letter and
+/// ':' and gains a leading '/'. Needs size > strlen(src), and one more byte
+/// when src starts with a drive.
+TALQ_API bool OSPathNTToGeneric(const char* src, char* dst, int size);
+/// Local (NT) to generic; same as OSPathNTToGeneric.
+TALQ_API bool OSPathGeneric(const char* src, char* dst, int size);
+/// NT to generic into a new string. The path is measured up to its first NUL;
+/// 1024 bytes or more give "" (1023 bytes with a drive give 1024).
+TALQ_API std::string OSPathGeneric(const std::string& path);
+
+/// Generic to Mac HFS: "/Disk/Docs/a.txt" => "Disk:Docs:a.txt",
+/// "Docs/a" => ":Docs:a", "./a" => ":a", "../../a" => "::::a", "/" => "",
+/// "a\/b" => ":a/b". Only a leading run of "../" and one leading "./" are
+/// translated ("a/.." => ":a:.."). Needs size larger than both the source and
+/// the result length.
+TALQ_API bool OSPathGenericToMacHFS(const char* src, char* dst, int size);
+/// Mac HFS to generic: "Disk:Docs" => "/Disk/Docs", ":a" => "a",
+/// "::a" => "../a", "a/b:c" => "/a\/b/c", ":" => "", "" => "/". An odd run
+/// of leading colons gives false with dst unwritten; a result that does not
+/// fit gives false with its first size-1 bytes and a NUL in dst.
+TALQ_API bool OSPathMacHFSToGeneric(const char* src, char* dst, int size);
+
+/// Unix notation equals generic notation: these three copy src unchanged.
+/// When src does not fit they return false and leave its first size-1 bytes
+/// in dst, NUL-terminated; unused bytes of dst are set to NUL.
+TALQ_API bool OSPathGenericToUnix(const char* src, char* dst, int size);
+TALQ_API bool OSPathUnixToGeneric(const char* src, char* dst, int size);
+TALQ_API bool OSPathGenericToGeneric(const char* src, char* dst, int size);
+
+// ---------------------------------------------------------------------------
+// Composition. The three forms of each family differ on purpose: in the
+// separators they know, in escape handling and in degenerate answers.
+
+/// "/a" + "b" => "/a/b"; "/a/" + "b" => "/a/b"; "" + "b" => "b". The name is
+/// appended unchanged.
+TALQ_API std::string OSAddNameToPath(const std::string& path, const std::string& name);
+/// In place, the name unchanged. The joined result with its NUL must fit in
+/// 256 bytes, else false and path is untouched. Unbounded: path must be able
+/// to hold the joined result (as safe as its caller). Null pointers give false.
+TALQ_API bool OSAddNameToPath(char* path, const char* name);
+/// In place within size bytes; each '/' of the name is written as "\/":
+/// "ab" + "x/y" => "ab/x\/y". False when the result and its NUL do not fit,
+/// or when path has no NUL within size bytes; path is then unchanged.
+TALQ_API bool OSAddNameToPath(char* path, const char* name, unsigned int size);
+
+/// Last '/'-separated component, ignoring one trailing '/':
+/// "/a/b" => "b", "/a/b/" => "b", "a" => "a", "/" => "", "/a/b//" => "".
+/// Backslashes are ordinary bytes here.
+TALQ_API std::string OSBasename(const std::string& path);
+/// '/', ':' and '\' all separate, backslashes escape nothing:
+/// "C:\dir\f.txt" => "f.txt", "Disk:Docs:" => "Docs", "/" => "". Returns out;
+/// null or "" gives null and out is not written. Unbounded: out must hold a
+/// full copy of path and its NUL (as safe as its caller).
+TALQ_API char* OSBasename(const char* path, char* out);
+/// '/' separates and '\' escapes (escapes are removed): "a\/b" => "a/b",
+/// "a/b/" => "b", "C:\x\y" => "C:xy". The trailing '/' counts toward size
+/// before it is dropped ("a/b/" needs 3 bytes). False when the component does
+/// not fit; out then holds its first size-1 bytes (less a final '/') and a NUL.
+TALQ_API bool OSBasename(const char* path, char* out, unsigned int size);
+
+/// Everything before the last '/': "a/b" => "a", "a/b/" => "a/b",
+/// "/a" => "/", "a" => ".", "" => ".". Backslashes are ordinary bytes here.
+TALQ_API std::string OSDirname(const std::string& path);
+/// '/', ':' and '\' all separate; one trailing separator is ignored:
+/// "a/b/" => "a", "C:\dir\x" => "C:\dir", "/" => "/". Returns out, or null:
+/// for null or "" (out not written) and for "/a", "a/" and "a" (out then holds
+/// a copy of path). Unbounded: out must hold a full copy of path and its NUL.
+TALQ_API char* OSDirname(const char* path, char* out);
+/// '/' separates and '\' escapes (escapes are kept): "a/b/" => "a",
+/// "/a" => "/", "/" => "/", "a" => ".", "" => ".", "a\/b" => ".". Paths of any
+/// length work. A directory part longer than size-1 bytes is cut to fit and
+/// still succeeds ("/abc/d" with size 3 => "/a"). Null pointers, or a size
+/// below 2, give false and out is not written.
+TALQ_API bool OSDirname(const char* path, char* out, unsigned int size);
+
+}  // namespace TalqOSUtils

@@ -1,0 +1,6 @@
+// Everything TalqOSUtils offers its hosts.
+#pragma once
+
+#include "TalqOSUtils/Errors.h"
+#include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/UnicodeString.h"

@@ -1,0 +1,71 @@
+#!/bin/sh
+# Checks a built TalqOSUtils module's export table.
+#   check-exports.sh elf libTalqOSUtils.so   (nm -D)
+#   check-exports.sh pe  TalqOSUtils.dll     (x86_64-w64-mingw32-objdump -p)
+# Every public function and ChException's members must be exported; an ELF
+# module must export nothing outside namespace TalqOSUtils but the standard
+# library's own template instantiations (UnicodeString's base string).
+set -eu
+kind=$1
+module=$2
+list=$(mktemp)
+trap 'rm -f "$list"' EXIT
+
+if [ "$kind" = pe ]; then
+  x86_64-w64-mingw32-objdump -p "$module" |
+    awk '/\[Ordinal\/Name Pointer\] Table/ {on=1; next} on && NF==0 {on=0} on {print $NF}' |
+    x86_64-w64-mingw32-c++filt >"$list"
+else
+  nm -D --defined-only "$module" | awk '{print $2 " " $3}' >"$list.raw"
+  # Anything that is not ours must be a weak standard template instantiation.
+  strays=$(c++filt <"$list.raw" | awk '
+    $1 ~ /^[AB]$/ && ($2 == "_edata" || $2 == "_end" || $2 == "__bss_start") {next}
+    { name = substr($0, index($0, " ") + 1) }
+    name ~ /TalqOSUtils::/ {next}
+    ($1 == "W" || $1 == "V" || $1 == "u") && name ~ /^(std::|void std::|typeinfo|vtable|.*std::__cxx11::basic_string)/ {next}
+    {print}')
+  c++filt <"$list.raw" | cut -d' ' -f2- >"$list"
+  rm -f "$list.raw"
+  if [ -n "$strays" ]; then
+    echo "exported but not public:"; echo "$strays"; exit 1
+  fi
+fi
+
+status=0
+need() {  # need <count> <demangled prefix>
+  found=$(grep -c -F -- "$2" "$list" || true)
+  if [ "$found" -lt "$1" ]; then
+    echo "missing export: $2 (want $1, found $found)"; status=1
+  fi
+}
+need 1 "TalqOSUtils::ChException::ChException()"
+need 1 "TalqOSUtils::ChException::ChException(char const*)"
+need 1 "TalqOSUtils::ChException::ChException(TalqOSUtils::ChException const&)"
+need 1 "TalqOSUtils::ChException::operator=(TalqOSUtils::ChException const&)"
+need 1 "TalqOSUtils::ChException::what() const"
+need 1 "TalqOSUtils::ChException::SetDescription(char const*)"
+need 1 "TalqOSUtils::ChException::~ChException()"
+need 1 "typeinfo for TalqOSUtils::ChException"
+need 1 "vtable for TalqOSUtils::ChException"
+need 1 "typeinfo for TalqOSUtils::ChFindFileException"
+need 1 "TalqOSUtils::FileMessageLogging(bool)"
+need 1 "TalqOSUtils::LogFileMessage(char const*, ...)"
+for f in OSPathGenericToNT OSPathNTToGeneric OSPathGenericToMacHFS OSPathMacHFSToGeneric \
+         OSPathGenericToUnix OSPathUnixToGeneric OSPathGenericToGeneric; do
+  need 1 "TalqOSUtils::$f(char const*, char*, int)"
+done
+need 2 "TalqOSUtils::OSPathLocal("
+need 2 "TalqOSUtils::OSPathGeneric("
+need 3 "TalqOSUtils::OSAddNameToPath("
+need 3 "TalqOSUtils::OSBasename("
+need 3 "TalqOSUtils::OSDirname("
+for m in "UnicodeString::UnicodeString(" "UnicodeString::operator=(" "UnicodeString::get(" \
+         "UnicodeString::getUni16Char(" "UnicodeString::UCS2ToUTF8(" "UnicodeString::UTF8ToUCS2(" \
+         "UnicodeString::HasBOM(" "UnicodeString::ProcessBOM(" "UnicodeString::ReverseBytes(" \
+         "UnicodeString::getStringWithEncoding(" "UnicodeString::setStringWithEncoding(" \
+         "UnicodeString::MapEncodingToUTF8(" "UnicodeString::MapUTF8ToEncoding(" \
+         "UnicodeString::SetSystemEncoding(" "UnicodeString::smSystemEncoding"; do
+  need 1 "TalqOSUtils::$m"
+done
+[ "$status" -eq 0 ] && echo "exports of $(basename "$module"): ok ($(wc -l <"$list") symbols)"
+exit $status

@@ -1,0 +1,23 @@
+// Helpers shared by the test suites: third-party test data and temporary folders.
+#pragma once
+
+#include <string>
+
+namespace talqtest {
+
+/// Full path of a file under the shared test data folder, or an empty string
+/// when the folder is absent (callers then skip, saying why).
+std::string TestDataPath(const std::string& relative);
+
+/// Reads a whole file as bytes; false when it cannot be opened.
+bool ReadFileBytes(const std::string& path, std::string& out);
+
+}  // namespace talqtest
+
+/// Skips the current test when the shared test data folder is missing.
+#define TALQ_REQUIRE_TESTDATA(var, relative)                                     \
+  const std::string var = ::talqtest::TestDataPath(relative);                   \
+  if (var.empty()) {                                                             \
+    GTEST_SKIP() << "shared test data not found (expected " << TALQ_TESTDATA_DIR \
+                 << "/" << (relative) << "); it lives beside the checkout";      \
+  }
