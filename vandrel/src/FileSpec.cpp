@@ -1,0 +1,170 @@
+// Vandrel::FileSpec: path text operations and the existence query.
+#include "Vandrel/FileSpec.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace Vandrel {
+namespace {
+
+using String = FileSpec::String;
+
+constexpr Uni16 kBackslash = static_cast<Uni16>('\\');
+constexpr Uni16 kDot = static_cast<Uni16>('.');
+
+inline bool IsSeparator(Uni16 c) { return c == kBackslash || c == static_cast<Uni16>('/'); }
+
+inline bool HasDrive(const String& p) {
+  return p.size() >= 2 && p[1] == static_cast<Uni16>(':') &&
+         ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+}
+
+bool HoldsSeparator(const Uni16* s) {
+  for (; *s != 0; ++s) {
+    if (IsSeparator(*s)) return true;
+  }
+  return false;
+}
+
+// Length of the root: "X:\" 3, "X:" 2, "\" 1, "\\server\share\" in full.
+std::size_t RootLength(const String& p) {
+  if (HasDrive(p)) return p.size() >= 3 && IsSeparator(p[2]) ? 3 : 2;
+  if (p.empty() || !IsSeparator(p[0])) return 0;
+  if (p.size() < 2 || !IsSeparator(p[1])) return 1;
+  std::size_t i = 2;
+  for (int part = 0; part < 2 && i < p.size(); ++part) {
+    while (i < p.size() && !IsSeparator(p[i])) ++i;
+    if (i < p.size()) ++i;  // the separator after server, then after share
+  }
+  return i;
+}
+
+// Index where the last component starts.
+std::size_t NameStart(const String& p) {
+  const std::size_t root = RootLength(p);
+  std::size_t i = p.size();
+  while (i > root && !IsSeparator(p[i - 1])) --i;
+  return i;
+}
+
+// Index of the dot that starts the extension of `name`, or npos.
+std::size_t ExtensionDot(const String& name) {
+  if (name.find_first_not_of(kDot) == String::npos && name.size() <= 2) return String::npos;
+  const std::size_t dot = name.rfind(kDot);
+  return dot == 0 ? String::npos : dot;
+}
+
+}  // namespace
+
+FileSpec::FileSpec(const Uni16* path) { SetPath(path); }
+
+FileSpec& FileSpec::operator=(const Uni16* path) {
+  SetPath(path);
+  return *this;
+}
+
+FileSpec::~FileSpec() = default;
+
+void FileSpec::SetPath(const Uni16* path) {
+  if (path == nullptr) {
+    mPath.clear();
+  } else {
+    mPath.assign(path);
+  }
+}
+
+const Uni16* FileSpec::Path() const { return mPath.c_str(); }
+
+std::size_t FileSpec::Length() const { return mPath.size(); }
+
+bool FileSpec::IsEmpty() const { return mPath.empty(); }
+
+void FileSpec::Clear() { mPath.clear(); }
+
+bool FileSpec::IsAbsolute() const {
+  if (HasDrive(mPath)) return mPath.size() >= 3 && IsSeparator(mPath[2]);
+  return !mPath.empty() && IsSeparator(mPath[0]);
+}
+
+bool FileSpec::IsRoot() const { return !mPath.empty() && RootLength(mPath) == mPath.size(); }
+
+String FileSpec::Name() const { return mPath.substr(NameStart(mPath)); }
+
+String FileSpec::Stem() const {
+  String name = Name();
+  const std::size_t dot = ExtensionDot(name);
+  if (dot != String::npos) name.resize(dot);
+  return name;
+}
+
+String FileSpec::Extension() const {
+  const String name = Name();
+  const std::size_t dot = ExtensionDot(name);
+  return dot == String::npos ? String() : name.substr(dot + 1);
+}
+
+FileSpec FileSpec::Parent() const {
+  const std::size_t root = RootLength(mPath);
+  std::size_t end = mPath.size();
+  while (end > root && IsSeparator(mPath[end - 1])) --end;  // "a\b\" is "a\b"
+  if (end == root) return FileSpec();
+  while (end > root && !IsSeparator(mPath[end - 1])) --end;
+  while (end > root && IsSeparator(mPath[end - 1])) --end;
+  FileSpec parent;
+  parent.mPath = mPath.substr(0, end);
+  return parent;
+}
+
+bool FileSpec::SetName(const Uni16* name) {
+  if (name == nullptr || *name == 0 || HoldsSeparator(name)) return false;
+  mPath.resize(NameStart(mPath));
+  mPath += name;
+  return true;
+}
+
+bool FileSpec::SetExtension(const Uni16* extension) {
+  const std::size_t start = NameStart(mPath);
+  if (start == mPath.size()) return false;
+  if (extension != nullptr && *extension == kDot) ++extension;
+  if (extension != nullptr && HoldsSeparator(extension)) return false;
+  const std::size_t dot = ExtensionDot(mPath.substr(start));
+  if (dot != String::npos) mPath.resize(start + dot);
+  if (extension != nullptr && *extension != 0) {
+    mPath += kDot;
+    mPath += extension;
+  }
+  return true;
+}
+
+void FileSpec::Append(const Uni16* component) {
+  if (component == nullptr || *component == 0) return;
+  const bool bareDrive = HasDrive(mPath) && mPath.size() == 2;
+  if (!mPath.empty() && !IsSeparator(mPath.back()) && !bareDrive) mPath += kBackslash;
+  mPath += component;
+}
+
+bool FileSpec::Exists() const {
+  if (mPath.empty()) return false;
+#if defined(_WIN32)
+  return GetFileAttributesW(mPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+  std::string native(3 * mPath.size() + 2, '\0');
+  // "X:" stands for the root; the separator after it, if any, is kept.
+  const std::size_t skip = HasDrive(mPath) ? 2 : 0;
+  std::size_t at = 0;
+  if (skip != 0 && (mPath.size() == 2 || !IsSeparator(mPath[2]))) native[at++] = '/';
+  const int n = Uni16CharToUTF8(mPath.c_str() + skip, &native[at], native.size() - at);
+  if (n < 0) return false;
+  native.resize(at + static_cast<std::size_t>(n));
+  for (char& c : native) {
+    if (c == '\\') c = '/';
+  }
+  struct stat info;
+  return stat(native.c_str(), &info) == 0;
+#endif
+}
+
+}  // namespace Vandrel

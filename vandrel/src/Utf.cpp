@@ -1,0 +1,782 @@
+// UTF-8 <-> UTF-16 and percent-encoding.
+//
+// Both directions measure the source first, then run a fast loop over blocks
+// while both the source and the room left are comfortably larger than a
+// block, and finish one character at a time with the room tested.
+#include <climits>
+#include <cstdint>
+#include <cstring>
+
+#include "Vandrel/Vandrel.h"
+
+// VANDREL_PORTABLE leaves out the x86 code, to test the portable loops there.
+#if (defined(__x86_64__) || defined(__i386__)) && !defined(VANDREL_PORTABLE)
+#define VANDREL_X86 1
+#include <immintrin.h>
+#else
+#define VANDREL_X86 0
+#endif
+
+namespace Vandrel {
+namespace {
+
+constexpr unsigned kReplacement = 0xFFFD;
+
+inline Uni16 Unit(unsigned v) { return static_cast<Uni16>(v); }
+
+inline bool IsContinuation(unsigned b) { return (b & 0xC0) == 0x80; }
+
+// Caps the capacity so that every count fits the int result; a longer
+// result is then reported as truncated rather than overflowing.
+inline std::size_t ClampCapacity(std::size_t capacity) {
+  constexpr std::size_t kMax = static_cast<std::size_t>(INT_MAX) + 1;
+  return capacity < kMax ? capacity : kMax;
+}
+
+// Bytes of a NUL-terminated array. The decoder peeks at offset k only after
+// seeing bytes 0..k-1 to be non-zero, so the terminator bounds every read.
+struct CStringBytes {
+  static constexpr bool kContiguous = true;
+  const unsigned char* p;
+  const unsigned char* end;  // the terminator
+  unsigned At(std::size_t k) const { return p[k]; }
+  void Skip(std::size_t k) { p += k; }
+};
+
+inline int HexValue(unsigned c) {
+  if (c - '0' < 10) return static_cast<int>(c - '0');
+  c |= 0x20;
+  if (c - 'a' < 6) return static_cast<int>(c - 'a' + 10);
+  return -1;
+}
+
+// Bytes of a percent-encoded text. Reading stops (yields 0) at the terminator,
+// at a decoded %00, and at a '%' without two hex digits; the caller tells the
+// last two apart with StoppedAtBadEscape().
+struct PercentBytes {
+  static constexpr bool kContiguous = false;
+  const char* p;
+
+  // Length in source characters of the token at s and its byte; 0 at the end
+  // or at a malformed escape.
+  static std::size_t Token(const char* s, unsigned& byte) {
+    const unsigned c = static_cast<unsigned char>(s[0]);
+    if (c != '%') {
+      byte = c;
+      return c != 0 ? 1 : 0;
+    }
+    const int hi = HexValue(static_cast<unsigned char>(s[1]));
+    if (hi < 0) return 0;
+    const int lo = HexValue(static_cast<unsigned char>(s[2]));
+    if (lo < 0) return 0;
+    byte = static_cast<unsigned>(hi * 16 + lo);
+    return 3;
+  }
+  unsigned At(std::size_t k) const {
+    const char* s = p;
+    for (std::size_t i = 0;; ++i) {
+      unsigned byte = 0;
+      const std::size_t len = Token(s, byte);
+      if (len == 0) return 0;
+      if (i == k) return byte;
+      s += len;
+    }
+  }
+  void Skip(std::size_t k) {
+    unsigned byte = 0;
+    while (k-- > 0) p += Token(p, byte);
+  }
+  bool StoppedAtBadEscape() const {
+    unsigned byte = 0;
+    return *p == '%' && Token(p, byte) == 0;
+  }
+};
+
+// UTF-8 decoding. Well-formed UTF-8 decodes as usual. Anything else becomes
+// one U+FFFD per maximal ill-formed subpart, except that a complete
+// three-byte encoded surrogate (ED A0..BF 80..BF) decodes to that surrogate,
+// so that any UTF-16 string, paired or not, survives a trip through UTF-8. A
+// high one directly followed by a low one is not accepted as a pair (that
+// would give U+10000 and up a second spelling): both are then ill-formed as
+// in standard UTF-8, where ED is followed by at most 9F, which makes six
+// U+FFFD.
+
+// Decodes one character, or one ill-formed subpart, at src (whose first byte
+// is not 0) into q, testing the room against qend. False when it does not fit.
+template <class Source>
+bool DecodeOne(Source& src, Uni16*& q, Uni16* qend) {
+  const unsigned b0 = src.At(0);
+  unsigned unit = kReplacement;
+  std::size_t skip = 1;
+  if (b0 < 0x80) {
+    unit = b0;
+  } else if (b0 >= 0xC2 && b0 < 0xF5) {  // 80..C1 and F5..FF never start one
+    const unsigned b1 = src.At(1);
+    if (b0 < 0xE0) {
+      if (IsContinuation(b1)) {
+        unit = ((b0 & 0x1F) << 6) | (b1 & 0x3F);
+        skip = 2;
+      }
+    } else if (b0 < 0xF0) {
+      const bool surrogate = b0 == 0xED && b1 >= 0xA0;
+      if (IsContinuation(b1) && !(b0 == 0xE0 && b1 < 0xA0)) {
+        const unsigned b2 = src.At(2);
+        if (IsContinuation(b2)) {
+          if (surrogate && b1 < 0xB0 && src.At(3) == 0xED) {
+            const unsigned b4 = src.At(4);
+            if (b4 >= 0xB0 && b4 <= 0xBF && IsContinuation(src.At(5))) {
+              for (int k = 0; k < 6; ++k) {
+                if (q == qend) return false;
+                *q++ = Unit(kReplacement);
+              }
+              src.Skip(6);
+              return true;
+            }
+          }
+          unit = ((b0 & 0x0F) << 12) | ((b1 & 0x3F) << 6) | (b2 & 0x3F);
+          skip = 3;
+        } else if (!surrogate) {  // an incomplete surrogate is ill-formed from ED on
+          skip = 2;
+        }
+      }
+    } else {
+      const bool b1ok = b0 == 0xF0   ? (b1 >= 0x90 && b1 <= 0xBF)
+                        : b0 == 0xF4 ? (b1 >= 0x80 && b1 <= 0x8F)
+                                     : IsContinuation(b1);
+      if (b1ok) {
+        skip = 2;
+        const unsigned b2 = src.At(2);
+        if (IsContinuation(b2)) {
+          skip = 3;
+          const unsigned b3 = src.At(3);
+          if (IsContinuation(b3)) {
+            if (qend - q < 2) return false;
+            const unsigned cp =
+                ((b0 & 0x07) << 18) | ((b1 & 0x3F) << 12) | ((b2 & 0x3F) << 6) | (b3 & 0x3F);
+            q[0] = Unit(0xD7C0 + (cp >> 10));
+            q[1] = Unit(0xDC00 | (cp & 0x3FF));
+            q += 2;
+            src.Skip(4);
+            return true;
+          }
+        }
+      }
+    }
+  }
+  if (q == qend) return false;
+  *q++ = Unit(unit);
+  src.Skip(skip);
+  return true;
+}
+
+// Encodes one unit, or a surrogate pair, at s (s < send) into q, testing the
+// room against qend; returns the units taken, 0 when it does not fit. A
+// surrogate without its partner takes the three-byte form DecodeOne reads back.
+inline std::size_t EncodeOne(const Uni16* s, const Uni16* send, char*& q, const char* qend) {
+  const unsigned u = s[0];
+  if (u < 0x80) {
+    if (q == qend) return 0;
+    *q++ = static_cast<char>(u);
+    return 1;
+  }
+  if (u < 0x800) {
+    if (qend - q < 2) return 0;
+    q[0] = static_cast<char>(0xC0 | (u >> 6));
+    q[1] = static_cast<char>(0x80 | (u & 0x3F));
+    q += 2;
+    return 1;
+  }
+  if (u >= 0xD800 && u < 0xDC00 && send - s >= 2 && (s[1] & 0xFC00) == 0xDC00) {
+    if (qend - q < 4) return 0;
+    const unsigned cp = 0x10000 + ((u - 0xD800) << 10) + (s[1] - 0xDC00u);
+    q[0] = static_cast<char>(0xF0 | (cp >> 18));
+    q[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    q[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    q[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    q += 4;
+    return 2;
+  }
+  if (qend - q < 3) return 0;
+  q[0] = static_cast<char>(0xE0 | (u >> 12));
+  q[1] = static_cast<char>(0x80 | ((u >> 6) & 0x3F));
+  q[2] = static_cast<char>(0x80 | (u & 0x3F));
+  q += 3;
+  return 1;
+}
+
+// ---------------------------------------------------------------------------
+// Block loops. Each runs while the source and the room left are well above a
+// block, so that it needs no room tests inside; the one-character loops
+// finish. The portable ones move ASCII eight units at a time; on x86 the
+// SSE4.1 ones (chosen at run time) handle every kind of text in blocks.
+
+void DecodeBlocksPortable(CStringBytes& src, Uni16*& q, Uni16* qend) {
+  while (src.end - src.p >= 16 && qend - q >= 16) {
+    std::uint64_t w;
+    std::memcpy(&w, src.p, 8);
+    if (w & 0x8080808080808080ull) {
+      const unsigned char* const stop = src.p + 8;
+      while (src.p < stop) DecodeOne(src, q, qend);  // at most 13 units
+      continue;
+    }
+    for (int k = 0; k < 8; ++k) q[k] = Unit(src.p[k]);
+    q += 8;
+    src.p += 8;
+  }
+}
+
+void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const char* qend) {
+  while (send - s >= 9 && qend - q >= 32) {
+    std::uint64_t w[2];
+    std::memcpy(w, s, 16);
+    if ((w[0] | w[1]) & 0xFF80FF80FF80FF80ull) {
+      const Uni16* const stop = s + 8;
+      while (s < stop) s += EncodeOne(s, send, q, qend);  // at most 28 bytes
+      continue;
+    }
+    for (int k = 0; k < 8; ++k) q[k] = static_cast<char>(s[k]);
+    q += 8;
+    s += 8;
+  }
+}
+
+#if VANDREL_X86
+
+// Shuffle tables for the SSE loops, built at compile time.
+//
+// Decoding looks at the first 12 bytes of a validated 16-byte block. Bit k of
+// its index says that byte k ends a character; the entry gives a pattern and
+// the bytes consumed. Patterns 0..63 gather six characters of one or two
+// bytes into 16-bit lanes (last byte low, lead high); 64..144 gather four of
+// one to three bytes into 32-bit lanes (last byte lowest); 145..208 gather
+// three of one to four bytes the same way.
+//
+// Decoding closes up three 32-bit lanes of one unit (bit j clear) or two
+// with close3.
+//
+// Encoding packs eight units of one or two bytes each, prepared in 16-bit
+// lanes (index: bit j set when unit j takes one byte), or four units of one
+// to four bytes in 32-bit lanes (index: bits 2j..2j+1 hold the byte count
+// less one; bit 8 says that lane 0 is the low half of a pair begun earlier;
+// a lane after a four-byte one is the low half of its pair and adds nothing).
+struct SimdTables {
+  std::uint8_t pattern[4096] = {};
+  std::uint8_t consumed[4096] = {};
+  std::int8_t gather[209][16] = {};
+  std::int8_t pack12[256][16] = {};
+  std::uint8_t pack12Length[256] = {};
+  std::int8_t pack[512][16] = {};
+  std::uint8_t packLength[512] = {};
+  std::uint8_t spread[16] = {};
+  std::int8_t close3[8][16] = {};
+
+  constexpr SimdTables() {
+    for (int id = 0; id < 209; ++id) {
+      int lengths[6] = {};
+      int count = 0, lane = 0;
+      if (id < 64) {
+        count = 6, lane = 2;
+        for (int j = 0; j < 6; ++j) lengths[j] = 1 + ((id >> j) & 1);
+      } else if (id < 145) {
+        count = 4, lane = 4;
+        for (int j = 0, t = id - 64; j < 4; ++j, t /= 3) lengths[j] = 1 + t % 3;
+      } else {
+        count = 3, lane = 4;
+        for (int j = 0, t = id - 145; j < 3; ++j, t /= 4) lengths[j] = 1 + t % 4;
+      }
+      for (int k = 0; k < 16; ++k) gather[id][k] = -1;
+      for (int j = 0, start = 0; j < count; start += lengths[j], ++j) {
+        const int last = start + lengths[j] - 1;
+        for (int k = 0; k < lengths[j] && k < lane; ++k) {
+          gather[id][j * lane + k] = static_cast<std::int8_t>(last - k);
+        }
+      }
+    }
+    for (int mask = 0; mask < 4096; ++mask) {
+      int lengths[12] = {};
+      int count = 0;
+      for (int k = 0, start = 0; k < 12; ++k) {
+        if (mask & (1 << k)) {
+          lengths[count++] = k + 1 - start;
+          start = k + 1;
+        }
+      }
+      auto fits = [&](int n, int most) {
+        if (count < n) return false;
+        for (int j = 0; j < n; ++j) {
+          if (lengths[j] > most) return false;
+        }
+        return true;
+      };
+      int id = 255, n = 0;
+      if (fits(6, 2)) {
+        id = 0, n = 6;
+        for (int j = 0; j < 6; ++j) id |= (lengths[j] - 1) << j;
+      } else if (fits(4, 3)) {
+        id = 0, n = 4;
+        for (int j = 3; j >= 0; --j) id = id * 3 + lengths[j] - 1;
+        id += 64;
+      } else if (fits(3, 4)) {
+        id = 0, n = 3;
+        for (int j = 2; j >= 0; --j) id = id * 4 + lengths[j] - 1;
+        id += 145;
+      }
+      int used = 0;
+      for (int j = 0; j < n; ++j) used += lengths[j];
+      pattern[mask] = static_cast<std::uint8_t>(id);
+      consumed[mask] = static_cast<std::uint8_t>(used);
+    }
+    for (int m = 0; m < 256; ++m) {
+      int out = 0;
+      for (int j = 0; j < 8; ++j) {
+        const int bytes = (m >> j) & 1 ? 1 : 2;
+        for (int k = 0; k < bytes; ++k) pack12[m][out++] = static_cast<std::int8_t>(2 * j + k);
+      }
+      pack12Length[m] = static_cast<std::uint8_t>(out);
+      for (int k = out; k < 16; ++k) pack12[m][k] = -1;
+    }
+    for (int m = 0; m < 16; ++m) {
+      spread[m] = static_cast<std::uint8_t>((m & 1) | (m & 2) << 1 | (m & 4) << 2 | (m & 8) << 3);
+    }
+    for (int index = 0; index < 512; ++index) {
+      int out = 0;
+      bool low = index & 256;  // a lane after a four-byte one adds nothing
+      for (int j = 0; j < 4; ++j) {
+        const int bytes = low ? 0 : 1 + ((index >> (2 * j)) & 3);
+        for (int k = 0; k < bytes; ++k) pack[index][out++] = static_cast<std::int8_t>(4 * j + k);
+        low = bytes == 4;
+      }
+      packLength[index] = static_cast<std::uint8_t>(out);
+      for (int k = out; k < 16; ++k) pack[index][k] = -1;
+    }
+    for (int m = 0; m < 8; ++m) {
+      int out = 0;
+      for (int j = 0; j < 3; ++j) {
+        const int bytes = (m >> j) & 1 ? 4 : 2;
+        for (int k = 0; k < bytes; ++k) close3[m][out++] = static_cast<std::int8_t>(4 * j + k);
+      }
+      for (int k = out; k < 16; ++k) close3[m][k] = -1;
+    }
+  }
+};
+constexpr SimdTables kSimd;
+
+#define VANDREL_SSE41 __attribute__((target("sse4.1")))
+
+bool HaveSse41() {
+  static const bool have = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse4.1") != 0;
+  }();
+  return have;
+}
+
+inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
+
+// Whether 16 bytes that start at a character boundary hold no ill-formed
+// sequence and no encoded surrogate; a sequence cut off at the end is not
+// looked at. Each byte is judged with the one before it through three
+// nibble-indexed tables whose bits name the errors (Keiser and Lemire,
+// "Validating UTF-8 in less than one instruction per byte", 2021); a byte
+// that must be a second or third continuation is checked apart.
+VANDREL_SSE41 inline bool Utf8BlockValid(__m128i v) {
+  enum : std::uint8_t {
+    kTooShort = 1 << 0,      // lead, then no continuation
+    kTooLong = 1 << 1,       // ASCII, then a continuation
+    kOverlong3 = 1 << 2,     // E0 80..9F
+    kTooLarge = 1 << 3,      // F4 90..BF, F5..FF 90..BF
+    kSurrogate = 1 << 4,     // ED A0..BF
+    kOverlong2 = 1 << 5,     // C0, C1 and a continuation
+    kTooLarge1000 = 1 << 6,  // F5..FF 80..8F; for F0 80..8F: overlong
+    kTwoConts = 1 << 7,      // continuation, continuation
+    kCarry = kTooShort | kTooLong | kTwoConts,
+  };
+  const __m128i byte1High = _mm_setr_epi8(
+      kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
+      static_cast<char>(kTwoConts), static_cast<char>(kTwoConts), static_cast<char>(kTwoConts),
+      static_cast<char>(kTwoConts), kTooShort | kOverlong2, kTooShort,
+      kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000);
+  static_assert((kCarry | kTooLarge | kTooLarge1000) > 127, "casts below are needed");
+  const char kLarge = static_cast<char>(kCarry | kTooLarge | kTooLarge1000);
+  const __m128i byte1Low = _mm_setr_epi8(
+      static_cast<char>(kCarry | kOverlong3 | kOverlong2 | kTooLarge1000),
+      static_cast<char>(kCarry | kOverlong2), static_cast<char>(kCarry), static_cast<char>(kCarry),
+      static_cast<char>(kCarry | kTooLarge), kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
+      kLarge, static_cast<char>(kLarge | kSurrogate), kLarge, kLarge);
+  const char kCont8 =
+      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000);
+  const char kCont9 = static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge);
+  const char kContAB =
+      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge);
+  const __m128i byte2High = _mm_setr_epi8(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
+                                          kTooShort, kTooShort, kTooShort, kCont8, kCont9, kContAB,
+                                          kContAB, kTooShort, kTooShort, kTooShort, kTooShort);
+  const __m128i nibble = _mm_set1_epi8(0x0F);
+  // The block starts at a boundary, so what comes before it counts as ASCII.
+  const __m128i prev1 = _mm_slli_si128(v, 1);
+  const __m128i special = _mm_and_si128(
+      _mm_and_si128(_mm_shuffle_epi8(byte1High, _mm_and_si128(_mm_srli_epi16(prev1, 4), nibble)),
+                    _mm_shuffle_epi8(byte1Low, _mm_and_si128(prev1, nibble))),
+      _mm_shuffle_epi8(byte2High, _mm_and_si128(_mm_srli_epi16(v, 4), nibble)));
+  const __m128i third = _mm_subs_epu8(_mm_slli_si128(v, 2), _mm_set1_epi8(0xE0 - 0x80));
+  const __m128i fourth = _mm_subs_epu8(_mm_slli_si128(v, 3), _mm_set1_epi8(0xF0 - 0x80));
+  const __m128i must23 =
+      _mm_and_si128(_mm_or_si128(third, fourth), _mm_set1_epi8(static_cast<char>(0x80)));
+  const __m128i error = _mm_xor_si128(must23, special);
+  return _mm_testz_si128(error, error) != 0;
+}
+
+VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) {
+  const __m128i zero = _mm_setzero_si128();
+  // Per block: at most 20 bytes read, 22 units written.
+  while (src.end - src.p >= 32 && qend - q >= 32) {
+    const __m128i v = Load(src.p);
+    if (_mm_movemask_epi8(v) == 0) {
+      Store(q, _mm_unpacklo_epi8(v, zero));
+      Store(q + 8, _mm_unpackhi_epi8(v, zero));
+      q += 16;
+      src.p += 16;
+      continue;
+    }
+    // Bytes 0x80..0xBF, as signed bytes, are those below -64.
+    const unsigned continuation =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(-64))));
+    const unsigned ends = (~continuation >> 1) & 0xFFF;
+    const unsigned id = kSimd.pattern[ends];
+    if (id == 255 || !Utf8BlockValid(v)) {
+      // Ill-formed input or encoded surrogates: one careful block.
+      const unsigned char* const stop = src.p + 16;
+      while (src.p < stop) DecodeOne(src, q, qend);
+      continue;
+    }
+    const __m128i gathered = _mm_shuffle_epi8(v, Load(kSimd.gather[id]));
+    const __m128i low7 = _mm_and_si128(gathered, _mm_set1_epi32(0x7F));
+    if (id < 64) {
+      const __m128i high = _mm_and_si128(gathered, _mm_set1_epi16(0x1F00));
+      Store(q,
+            _mm_or_si128(_mm_and_si128(gathered, _mm_set1_epi16(0x7F)), _mm_srli_epi16(high, 2)));
+      q += 6;
+    } else if (id < 145) {
+      const __m128i middle = _mm_srli_epi32(_mm_and_si128(gathered, _mm_set1_epi32(0x3F00)), 2);
+      const __m128i high = _mm_srli_epi32(_mm_and_si128(gathered, _mm_set1_epi32(0x0F0000)), 4);
+      const __m128i cps = _mm_or_si128(_mm_or_si128(low7, middle), high);
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_packus_epi32(cps, cps));
+      q += 4;
+    } else {
+      const __m128i middle = _mm_srli_epi32(_mm_and_si128(gathered, _mm_set1_epi32(0x3F00)), 2);
+      // Byte 2 is a continuation (six bits) or a three-byte lead (four): the
+      // lead's bit 6 tells, and cancels its bit 5.
+      __m128i third = _mm_and_si128(gathered, _mm_set1_epi32(0x3F0000));
+      third = _mm_xor_si128(third,
+                            _mm_srli_epi32(_mm_and_si128(gathered, _mm_set1_epi32(0x400000)), 1));
+      const __m128i high = _mm_srli_epi32(_mm_and_si128(gathered, _mm_set1_epi32(0x07000000)), 6);
+      const __m128i cps =
+          _mm_or_si128(_mm_or_si128(low7, middle), _mm_or_si128(_mm_srli_epi32(third, 4), high));
+      // Characters above U+FFFF become a pair in their lane (high unit
+      // first); then the lanes are closed up.
+      const __m128i pair = _mm_cmpgt_epi32(cps, _mm_set1_epi32(0xFFFF));
+      const __m128i offset = _mm_sub_epi32(cps, _mm_set1_epi32(0x10000));
+      const __m128i units = _mm_or_si128(
+          _mm_or_si128(_mm_srli_epi32(offset, 10), _mm_set1_epi32(static_cast<int>(0xDC00D800u))),
+          _mm_slli_epi32(_mm_and_si128(offset, _mm_set1_epi32(0x3FF)), 16));
+      const unsigned m = static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(pair))) & 7;
+      Store(q, _mm_shuffle_epi8(_mm_blendv_epi8(cps, units, pair), Load(kSimd.close3[m])));
+      q += 3 + ((m & 1) + (m >> 1 & 1) + (m >> 2));
+    }
+    src.p += kSimd.consumed[ends];
+  }
+}
+
+// What a block of units may hold, for EncodeQuad.
+enum class Units { kBmp, kAsciiAndPairs, kAny };
+
+// Four units (lanes of u, with the unit after each in next) as UTF-8 in 32-bit
+// lanes, closed up and stored at q. `lowFirst` tells that the first unit is
+// the low half of a pair begun before it, which adds nothing. kBmp: no
+// surrogates; kAsciiAndPairs: ASCII and surrogate pairs only; kAny: pairs and
+// any other units.
+template <Units kUnits>
+VANDREL_SSE41 inline void EncodeQuad(__m128i u, __m128i next, bool lowFirst, char*& q) {
+  const __m128i x80 = _mm_set1_epi32(0x80);
+  const __m128i x3F = _mm_set1_epi32(0x3F);
+  __m128i cp = u, lanes = u, high = _mm_setzero_si128();
+  unsigned index = lowFirst ? 256u : 0u;
+  if constexpr (kUnits != Units::kBmp) {
+    // A high unit's lane takes the whole pair: U+10000 + (u - D800) * 400h +
+    // (next - DC00).
+    high = _mm_cmpeq_epi32(_mm_and_si128(u, _mm_set1_epi32(0xFC00)), _mm_set1_epi32(0xD800));
+    cp = _mm_blendv_epi8(
+        u, _mm_add_epi32(_mm_slli_epi32(u, 10), _mm_sub_epi32(next, _mm_set1_epi32(0x35FDC00))),
+        high);
+    index += 3 * kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(high))];
+  }
+  const __m128i d0 = _mm_or_si128(_mm_and_si128(cp, x3F), x80);
+  const __m128i d1 = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(cp, 6), x3F), x80);
+  const __m128i tail2 = _mm_or_si128(d1, _mm_slli_epi32(d0, 8));
+  if constexpr (kUnits != Units::kAsciiAndPairs) {
+    // Counts less one add up per lane: (> 7F) + (> 7FF), and 3 for a high
+    // unit (which is above 7FF too, hence the 1 below).
+    const __m128i above7F = _mm_cmpgt_epi32(u, _mm_set1_epi32(0x7F));
+    const __m128i above7FF = _mm_cmpgt_epi32(u, _mm_set1_epi32(0x7FF));
+    index += kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(above7F))] +
+             kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(above7FF))];
+    if constexpr (kUnits == Units::kAny) {
+      index -= 2 * kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(high))];
+    }
+    const __m128i two = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(cp, 6), _mm_set1_epi32(0xC0)),
+                                     _mm_slli_epi32(d0, 8));
+    const __m128i three = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(cp, 12), _mm_set1_epi32(0xE0)),
+                                       _mm_slli_epi32(tail2, 8));
+    lanes = _mm_blendv_epi8(_mm_blendv_epi8(u, two, above7F), three, above7FF);
+  }
+  if constexpr (kUnits != Units::kBmp) {
+    const __m128i d2 = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(cp, 12), x3F), x80);
+    const __m128i four =
+        _mm_or_si128(_mm_or_si128(_mm_srli_epi32(cp, 18), _mm_set1_epi32(0xF0)),
+                     _mm_slli_epi32(_mm_or_si128(d2, _mm_slli_epi32(tail2, 8)), 8));
+    lanes = _mm_blendv_epi8(lanes, four, high);
+  }
+  Store(q, _mm_shuffle_epi8(lanes, Load(kSimd.pack[index])));
+  q += kSimd.packLength[index];
+}
+
+VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& s, const Uni16* send, char*& q,
+                                     const char* qend) {
+  const __m128i zero = _mm_setzero_si128();
+  // Per block: at most 9 units read, 28 bytes written (32 stored).
+  while (send - s >= 9 && qend - q >= 32) {
+    const __m128i v = Load(s);
+    const __m128i oneByte = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x80)), zero);
+    if (_mm_movemask_epi8(oneByte) == 0xFFFF) {
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_packus_epi16(v, v));
+      q += 8;
+      s += 8;
+      continue;
+    }
+    const __m128i upToTwo = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x800)), zero);
+    if (_mm_movemask_epi8(upToTwo) == 0xFFFF) {
+      // Lead in the low byte, continuation in the high one.
+      const __m128i two = _mm_or_si128(
+          _mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(static_cast<short>(0x80C0))),
+          _mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3F)), 8));
+      const __m128i lanes = _mm_blendv_epi8(two, v, oneByte);
+      const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(oneByte, zero)));
+      Store(q, _mm_shuffle_epi8(lanes, Load(kSimd.pack12[m])));
+      q += kSimd.pack12Length[m];
+      s += 8;
+      continue;
+    }
+    const __m128i kind = _mm_and_si128(v, _mm_set1_epi16(-0x400));
+    const __m128i high = _mm_cmpeq_epi16(kind, _mm_set1_epi16(static_cast<short>(0xD800)));
+    const __m128i low = _mm_cmpeq_epi16(kind, _mm_set1_epi16(static_cast<short>(0xDC00)));
+    if (_mm_testz_si128(_mm_or_si128(high, low), _mm_or_si128(high, low))) {
+      EncodeQuad<Units::kBmp>(_mm_unpacklo_epi16(v, zero), zero, false, q);
+      EncodeQuad<Units::kBmp>(_mm_unpackhi_epi16(v, zero), zero, false, q);
+      s += 8;
+      continue;
+    }
+    // Pairs: every low unit right after a high one. A high unit in the last
+    // lane waits for the next block.
+    const __m128i unpaired = _mm_xor_si128(low, _mm_slli_si128(high, 2));
+    if (!_mm_testz_si128(unpaired, unpaired)) {
+      const Uni16* const stop = s + 8;
+      while (s < stop) s += EncodeOne(s, send, q, qend);
+      continue;
+    }
+    const bool waits = (s[7] & 0xFC00) == 0xD800;
+    const bool lowFirst = (s[3] & 0xFC00) == 0xD800;
+    const __m128i next = Load(s + 1);
+    // A waiting unit is stood in for by an ASCII one, whose byte is then
+    // taken back.
+    const __m128i w = waits ? _mm_insert_epi16(v, 'x', 7) : v;
+    const __m128i lo = _mm_unpacklo_epi16(w, zero), hi = _mm_unpackhi_epi16(w, zero);
+    const __m128i nextLo = _mm_unpacklo_epi16(next, zero), nextHi = _mm_unpackhi_epi16(next, zero);
+    const __m128i other =
+        _mm_andnot_si128(_mm_or_si128(high, low), _mm_xor_si128(oneByte, _mm_set1_epi8(-1)));
+    if (_mm_testz_si128(other, other)) {
+      EncodeQuad<Units::kAsciiAndPairs>(lo, nextLo, false, q);
+      EncodeQuad<Units::kAsciiAndPairs>(hi, nextHi, lowFirst, q);
+    } else {
+      EncodeQuad<Units::kAny>(lo, nextLo, false, q);
+      EncodeQuad<Units::kAny>(hi, nextHi, lowFirst, q);
+    }
+    q -= waits;
+    s += 8 - waits;
+  }
+}
+
+#endif  // VANDREL_X86
+
+// Decodes from src into [q, qend) (qend leaves room for the NUL) until the
+// source yields 0 or a character does not fit (full).
+template <class Source>
+Uni16* DecodeUtf8(Source& src, Uni16* q, Uni16* qend, bool& full) {
+  if constexpr (Source::kContiguous) {
+#if VANDREL_X86
+    if (HaveSse41()) {
+      DecodeBlocksSse41(src, q, qend);
+    } else {
+      DecodeBlocksPortable(src, q, qend);
+    }
+#else
+    DecodeBlocksPortable(src, q, qend);
+#endif
+  }
+  while (src.At(0) != 0) {
+    if (!DecodeOne(src, q, qend)) {
+      full = true;
+      break;
+    }
+  }
+  return q;
+}
+
+// Encodes s..send into [q, qend); `full` tells whether some did not fit.
+char* EncodeUtf8(const Uni16* s, const Uni16* send, char* q, const char* qend, bool& full) {
+#if VANDREL_X86
+  if (HaveSse41()) {
+    EncodeBlocksSse41(s, send, q, qend);
+  } else {
+    EncodeBlocksPortable(s, send, q, qend);
+  }
+#else
+  EncodeBlocksPortable(s, send, q, qend);
+#endif
+  while (s < send) {
+    const std::size_t taken = EncodeOne(s, send, q, qend);
+    if (taken == 0) break;
+    s += taken;
+  }
+  full = s < send;
+  return q;
+}
+
+// The unreserved characters of RFC 3986.
+struct UnreservedTable {
+  bool keep[256] = {};
+  constexpr UnreservedTable() {
+    for (unsigned c = 0; c < 256; ++c) {
+      keep[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                c == '-' || c == '.' || c == '_' || c == '~';
+    }
+  }
+};
+constexpr UnreservedTable kUnreserved;
+
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__)
+#define VANDREL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define VANDREL_ASAN 1
+#endif
+#endif
+
+std::size_t Uni16CharGetLength(const Uni16* s) {
+  if (s == nullptr) return 0;
+  const Uni16* p = s;
+#if VANDREL_X86 && !defined(VANDREL_ASAN)
+  // Sixteen bytes at a time from an aligned address: such a load never
+  // crosses into another page, so reading past the terminator inside it is
+  // harmless (the same reasoning as every C library's strlen). Address
+  // sanitizer builds take the plain loop instead.
+  while (reinterpret_cast<std::uintptr_t>(p) & 15) {
+    if (*p == 0) return static_cast<std::size_t>(p - s);
+    ++p;
+  }
+  const __m128i zero = _mm_setzero_si128();
+  for (;; p += 8) {
+    const int nul = _mm_movemask_epi8(
+        _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(p)), zero));
+    if (nul != 0)
+      return static_cast<std::size_t>(p - s) +
+             static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(nul))) / 2;
+  }
+#else
+  while (*p != 0) ++p;
+  return static_cast<std::size_t>(p - s);
+#endif
+}
+
+int UTF8ToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {
+  if (dst == nullptr || capacity == 0) return -1;
+  capacity = ClampCapacity(capacity);
+  if (src == nullptr) src = "";
+  const std::size_t n = std::strlen(src);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(src);
+  CStringBytes in{bytes, bytes + n};
+  Uni16* const qend = dst + (capacity - 1);
+  bool full = false;
+  Uni16* q = DecodeUtf8(in, dst, qend, full);
+  *q = 0;
+  return full ? -1 : static_cast<int>(q - dst);
+}
+
+int Uni16CharToUTF8(const Uni16* src, char* dst, std::size_t capacity) {
+  if (dst == nullptr || capacity == 0) return -1;
+  capacity = ClampCapacity(capacity);
+  const std::size_t n = Uni16CharGetLength(src);
+  char* const qend = dst + (capacity - 1);
+  bool full = false;
+  char* q = EncodeUtf8(src, src + n, dst, qend, full);
+  *q = 0;
+  return full ? -1 : static_cast<int>(q - dst);
+}
+
+int Uni16CharToURLEncoding(const Uni16* src, char* dst, std::size_t capacity) {
+  static const char kHex[] = "0123456789ABCDEF";
+  if (dst == nullptr || capacity == 0) return -1;
+  capacity = ClampCapacity(capacity);
+  const std::size_t n = Uni16CharGetLength(src);
+  char* q = dst;
+  char* const qend = dst + (capacity - 1);
+  bool full = false;
+  for (std::size_t i = 0; i < n;) {
+    // One character at a time through the UTF-8 encoder, so that its escapes
+    // are written whole or not at all.
+    char utf8[4];
+    bool unused = false;
+    const std::size_t units =
+        (n - i >= 2 && (src[i] & 0xFC00) == 0xD800 && (src[i + 1] & 0xFC00) == 0xDC00) ? 2 : 1;
+    const std::size_t len = static_cast<std::size_t>(
+        EncodeUtf8(src + i, src + i + units, utf8, utf8 + 4, unused) - utf8);
+    std::size_t need = 0;
+    for (std::size_t k = 0; k < len; ++k)
+      need += kUnreserved.keep[static_cast<unsigned char>(utf8[k])] ? 1 : 3;
+    if (static_cast<std::size_t>(qend - q) < need) {
+      full = true;
+      break;
+    }
+    for (std::size_t k = 0; k < len; ++k) {
+      const auto b = static_cast<unsigned char>(utf8[k]);
+      if (kUnreserved.keep[b]) {
+        *q++ = static_cast<char>(b);
+      } else {
+        q[0] = '%';
+        q[1] = kHex[b >> 4];
+        q[2] = kHex[b & 0xF];
+        q += 3;
+      }
+    }
+    i += units;
+  }
+  *q = 0;
+  return full ? -1 : static_cast<int>(q - dst);
+}
+
+int URLEncodingToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {
+  if (dst == nullptr || capacity == 0) return -1;
+  capacity = ClampCapacity(capacity);
+  if (src == nullptr) src = "";
+  PercentBytes in{src};
+  Uni16* const qend = dst + (capacity - 1);
+  bool full = false;
+  Uni16* q = DecodeUtf8(in, dst, qend, full);
+  *q = 0;
+  if (full || in.StoppedAtBadEscape()) return -1;
+  return static_cast<int>(q - dst);
+}
+
+}  // namespace Vandrel
