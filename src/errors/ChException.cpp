@@ -13,9 +13,7 @@ ChException::ChException() : mDescription(nullptr), mOwnsDescription(false) {}
 
 ChException::ChException(const char* text) : ChException() { SetDescription(text); }
 
-ChException::ChException(const std::string& text) : ChException() {
-  SetDescription(text.c_str());
-}
+ChException::ChException(const std::string& text) : ChException() { SetDescription(text.c_str()); }
 
 ChException::ChException(const ChException& source) : ChException() {
   SetDescription(source.what());

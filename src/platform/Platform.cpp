@@ -33,8 +33,8 @@ bool Trip(CallId call) {
   Fault& fault = gFaults[static_cast<std::size_t>(call)];
   ++fault.seen;
   if (!fault.armed) return false;
-  const bool fails = fault.mode == FaultMode::kNthOnly ? fault.seen == fault.nth
-                                                       : fault.seen >= fault.nth;
+  const bool fails =
+      fault.mode == FaultMode::kNthOnly ? fault.seen == fault.nth : fault.seen >= fault.nth;
   if (fails) SetLastError(fault.code);
   return fails;
 }

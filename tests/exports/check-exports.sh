@@ -62,7 +62,7 @@ need 3 "TalqOSUtils::OSDirname("
 for m in "UnicodeString::UnicodeString(" "UnicodeString::operator=(" "UnicodeString::get(" \
          "UnicodeString::getUni16Char(" "UnicodeString::UCS2ToUTF8(" "UnicodeString::UTF8ToUCS2(" \
          "UnicodeString::HasBOM(" "UnicodeString::ProcessBOM(" "UnicodeString::ReverseBytes(" \
-         "UnicodeString::getStringWithEncoding(" "UnicodeString::setStringWithEncoding(" \
+         "UnicodeString::getStringWithEncoding" "UnicodeString::setStringWithEncoding(" \
          "UnicodeString::MapEncodingToUTF8(" "UnicodeString::MapUTF8ToEncoding(" \
          "UnicodeString::SetSystemEncoding(" "UnicodeString::smSystemEncoding"; do
   need 1 "TalqOSUtils::$m"

@@ -84,10 +84,10 @@ TEST(PosixErrnoTable, MapsToWin32Vocabulary) {
     platform::ErrorCode code;
   };
   const Case cases[] = {
-      {0, 0},        {ENOENT, 2},  {ENOTDIR, 3}, {EACCES, 5},   {EPERM, 5},
-      {EBADF, 6},    {ENOMEM, 8},  {EEXIST, 80}, {EINVAL, 87},  {ENOSPC, 112},
-      {ESPIPE, 131}, {ENOTEMPTY, 145},           {ENAMETOOLONG, 206},
-      {EROFS, 19},   {EMFILE, 4},  {EISDIR, 5},  {ETXTBSY, 32}, {EPIPE, 109},
+      {0, 0},        {ENOENT, 2},      {ENOTDIR, 3},        {EACCES, 5},  {EPERM, 5},
+      {EBADF, 6},    {ENOMEM, 8},      {EEXIST, 80},        {EINVAL, 87}, {ENOSPC, 112},
+      {ESPIPE, 131}, {ENOTEMPTY, 145}, {ENAMETOOLONG, 206}, {EROFS, 19},  {EMFILE, 4},
+      {EISDIR, 5},   {ETXTBSY, 32},    {EPIPE, 109},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(platform::posix::TranslateErrno(c.err), c.code) << "errno " << c.err;

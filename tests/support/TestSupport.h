@@ -15,9 +15,9 @@ bool ReadFileBytes(const std::string& path, std::string& out);
 }  // namespace talqtest
 
 /// Skips the current test when the shared test data folder is missing.
-#define TALQ_REQUIRE_TESTDATA(var, relative)                                     \
-  const std::string var = ::talqtest::TestDataPath(relative);                   \
-  if (var.empty()) {                                                             \
-    GTEST_SKIP() << "shared test data not found (expected " << TALQ_TESTDATA_DIR \
-                 << "/" << (relative) << "); it lives beside the checkout";      \
+#define TALQ_REQUIRE_TESTDATA(var, relative)                                            \
+  const std::string var = ::talqtest::TestDataPath(relative);                           \
+  if (var.empty()) {                                                                    \
+    GTEST_SKIP() << "shared test data not found (expected " << TALQ_TESTDATA_DIR << "/" \
+                 << (relative) << "); it lives beside the checkout";                    \
   }
