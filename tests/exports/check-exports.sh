@@ -20,6 +20,7 @@ else
   # Anything that is not ours must be a weak standard template instantiation.
   strays=$(c++filt <"$list.raw" | awk '
     $1 ~ /^[AB]$/ && ($2 == "_edata" || $2 == "_end" || $2 == "__bss_start") {next}
+    $2 ~ /^__odr_asan\./ {next}  # AddressSanitizer one-definition markers
     { name = substr($0, index($0, " ") + 1) }
     name ~ /TalqOSUtils::/ {next}
     ($1 == "W" || $1 == "V" || $1 == "u") && name ~ /^(std::|void std::|typeinfo|vtable|.*std::__cxx11::basic_string)/ {next}
