@@ -103,7 +103,7 @@ TEST(FileSpecEdits, SetNameSetExtensionAppend) {
   EXPECT_TRUE(spec.IsEmpty());
 }
 
-// A file specification in the notation callers hand over: NT separators,
+// A path in the notation callers hand over: NT separators,
 // and off Windows a drive letter that stands for the root.
 Str NtPath(const std::filesystem::path& p) {
 #if defined(_WIN32)

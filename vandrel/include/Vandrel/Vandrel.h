@@ -1,5 +1,5 @@
 // Vandrel: text conversions between UTF-16 and narrow encodings, and a small
-// file specification class (Vandrel/FileSpec.h).
+// file path class, FileSpec (Vandrel/FileSpec.h).
 //
 // Every conversion reads a NUL-terminated source (a NUL ends the text) and
 // writes a NUL-terminated result into `dst`, never more than `capacity`
