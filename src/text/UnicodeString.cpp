@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 #include "TalqOSUtils/UnicodeString.h"
@@ -17,6 +18,10 @@
 #include "text/TextInternal.h"
 
 namespace TalqOSUtils {
+
+// Text crosses into Vandrel without conversion.
+static_assert(std::is_same<UniChar, Vandrel::Uni16>::value,
+              "UnicodeString and Vandrel must share one 16-bit unit type");
 
 namespace text {
 
