@@ -1,0 +1,332 @@
+// Vandrel's conversions: capacities, UTF-8, percent-encoding and the code
+// pages, against published tables, third-party cases, glibc iconv and Win32.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <tuple>
+
+#include "Vandrel/Vandrel.h"
+#include "support/TestSupport.h"
+
+#if TALQ_HAVE_ICONV
+#include <iconv.h>
+#endif
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+using namespace std::string_literals;
+using namespace Vandrel;
+
+namespace {
+
+using U16 = std::basic_string<Uni16>;
+constexpr unsigned R = 0xFFFD;
+
+U16 Units(std::initializer_list<unsigned> units) { return U16(units.begin(), units.end()); }
+
+unsigned Byte(char c) { return static_cast<unsigned char>(c); }
+
+template <class T>
+T Times(const T& s, int n) {
+  return n > 0 ? s + Times(s, n - 1) : T();
+}
+
+// Runs a conversion into a roomy buffer and gives what it wrote, expecting the
+// result `want` (by default success: the length written).
+template <class D, class Fn, class S>
+std::basic_string<D> Convert(Fn fn, const S& src, std::optional<int> want = {}) {
+  std::vector<D> buf(9 * src.size() + 8);
+  const int r = fn(src.c_str(), buf.data(), buf.size());
+  const std::basic_string<D> out(buf.data());
+  EXPECT_EQ(r, want.value_or(static_cast<int>(out.size()))) << testing::PrintToString(src);
+  return out;
+}
+U16 Decode(const std::string& s) { return Convert<Uni16>(UTF8ToUni16Char, s); }
+std::string Encode(const U16& s) { return Convert<char>(Uni16CharToUTF8, s); }
+
+// MacRomanStringToUni16Char in the form of the others.
+int MacRoman(const char* s, Uni16* d, std::size_t n) {
+  return MacRomanStringToUni16Char(s ? s : "", d, n);
+}
+
+#if TALQ_HAVE_ICONV
+// glibc's conversion of `in`; empty when it fails or rejects the input.
+std::string Iconv(const char* to, const char* from, std::string in) {
+  const iconv_t cd = iconv_open(to, from);
+  std::string out(4 * in.size() + 4, '\0');
+  char *ip = in.data(), *op = out.data();
+  std::size_t il = in.size(), ol = out.size();
+  const bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<std::size_t>(-1);
+  iconv_close(cd);
+  return out.substr(0, ok ? out.size() - ol : 0);
+}
+#endif
+
+// Capacities 0, 1, one short and exactly enough, each with a guard element
+// after it: one short gives -1 and `cut`, the longest prefix of whole
+// characters. A null source is the empty text; a null destination fails.
+template <class Fn, class S, class D>
+void CheckCapacities(Fn fn, const std::basic_string<S>& src, const std::basic_string<D>& full,
+                     const std::basic_string<D>& cut) {
+  SCOPED_TRACE(testing::PrintToString(src));
+  std::vector<D> buf(full.size() + 3, D(0));  // the last stays NUL
+  const std::basic_string<D> want[] = {
+      std::basic_string<D>(full.size() + 2, D('Z')), {}, cut, full};
+  for (std::size_t i = 0; i < 4; ++i) {
+    const std::size_t cap = i < 2 ? i : full.size() + i - 2;
+    std::fill(buf.begin(), buf.end() - 1, D('Z'));
+    EXPECT_EQ(fn(src.c_str(), buf.data(), cap), i == 3 ? static_cast<int>(full.size()) : -1) << cap;
+    EXPECT_EQ(std::basic_string<D>(buf.data()), want[i]) << cap;
+    EXPECT_EQ(buf[cap], D('Z')) << cap;
+  }
+  EXPECT_EQ(fn(nullptr, buf.data(), 2), 0);
+  EXPECT_EQ(buf[0], D(0));
+  EXPECT_EQ(fn(src.c_str(), nullptr, full.size() + 1), -1);
+}
+
+// Short texts cut inside a character; long ones run the block loops first.
+TEST(Capacity, EveryConversion) {
+  const std::string emoji = "\xF0\x9F\x98\x80", x40(40, 'x');
+  const U16 pair = Units({0xD83D, 0xDE00}), ux40(40, 'x'), ue40(40, 0xE9);
+  const std::string e40 = Times("\xC3\xA9"s, 40), q32 = Times("a?b?"s, 8);
+  const U16 surrogates = Times(Units({'a', 0xD83D, 0xDE00, 'b', 0xDC00}), 8);  // one '?' each
+  CheckCapacities(UTF8ToUni16Char, "a"s + emoji, Units({'a'}) + pair, Units({'a'}));
+  CheckCapacities(UTF8ToUni16Char, e40 + emoji, ue40 + pair, ue40);
+  CheckCapacities(Uni16CharToUTF8, Units({'a', 0xE9}), "a\xC3\xA9"s, "a"s);
+  CheckCapacities(Uni16CharToUTF8, Units({'a'}) + pair, "a"s + emoji, "a"s);
+  CheckCapacities(Uni16CharToUTF8, Units({'a', 0xD800}), "a\xED\xA0\x80"s, "a"s);
+  CheckCapacities(Uni16CharToUTF8, ue40 + pair, e40 + emoji, e40);
+  CheckCapacities(ISOLatin1CStringToUni16Char, x40 + "\xE9", ux40 + Units({0xE9}), ux40);
+  CheckCapacities(Uni16CharToISOLatin1CString, surrogates, q32, q32.substr(0, 31));
+  CheckCapacities(MacRoman, x40 + "\xA5", ux40 + Units({0x2022}), ux40);
+  CheckCapacities(Uni16CharToMacRomanCString, ux40 + Units({0x2022}), x40 + "\xA5", x40);
+  // ASCII reads alike in every ANSI code page.
+  CheckCapacities(PlatformCStringToUni16Char, "abc"s, Units({'a', 'b', 'c'}), Units({'a', 'b'}));
+  CheckCapacities(Uni16CharToPlatformCString, Units({'a', 'b', 'c'}), "abc"s, "ab"s);
+#if !defined(_WIN32)
+  CheckCapacities(PlatformCStringToUni16Char, x40 + "\x80", ux40 + Units({0x20AC}), ux40);
+  CheckCapacities(Uni16CharToPlatformCString, surrogates, q32, q32.substr(0, 31));
+#endif
+  CheckCapacities(Uni16CharToURLEncoding, Units({'a'}) + pair, "a%F0%9F%98%80"s, "a"s);
+  CheckCapacities(URLEncodingToUni16Char, "a%F0%9F%98%80"s, Units({'a'}) + pair, Units({'a'}));
+}
+
+// One U+FFFD per maximal ill-formed subpart (Unicode 15, section 3.9),
+// except for complete encoded lone surrogates.
+const std::pair<const char*, U16> kDecode[] = {
+    {"\x80", Units({R})},
+    {"\xBF\x41", Units({R, 'A'})},
+    {"\xC0\xAF", Units({R, R})},  // C0 can never start a sequence
+    {"\xC2\x41", Units({R, 'A'})},
+    {"\xE0\x80\x80", Units({R, R, R})},  // overlong: E0 needs A0..BF
+    {"\xE0\xA0", Units({R})},
+    {"\xE2\x82\x41", Units({R, 'A'})},
+    {"\xF0\x80\x80\x80", Units({R, R, R, R})},  // overlong
+    {"\xF0\x90\x80", Units({R})},
+    {"\xF4\x90\x80\x80", Units({R, R, R, R})},  // above U+10FFFF
+    {"\xF5\x80", Units({R, R})},
+    {"\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64",  // Unicode Table 3-8
+     Units({'a', R, R, R, 'b', R, 'c', R, R, 'd'})},
+    // A complete encoded lone surrogate decodes to itself (where the Unicode
+    // practice gives three U+FFFD) ...
+    {"\xED\xA0\x80", Units({0xD800})},
+    {"\xED\xBF\xBF\x35", Units({0xDFFF, '5'})},
+    {"\xED\xB0\x80\xED\xA0\x80", Units({0xDC00, 0xD800})},  // low then high: two lone ones
+    // ... but a high one right before a low one is not a pair: U+10000 would
+    // get a second spelling. ED admits only 80..9F next: six subparts.
+    {"\xED\xA0\x80\xED\xB0\x80", Units({R, R, R, R, R, R})},
+    {"\xED\xA0\x80\xED\xA0\x80\xED\xB0\x80", Units({0xD800, R, R, R, R, R, R})},
+    {"\xED\xA0\x80\xED\xB0", Units({0xD800, R, R})},
+    {"\xED\xA0\x41", Units({R, R, 'A'})},  // incomplete: ill-formed from ED on
+};
+
+// Each case alone, and at every offset of a block after one-, two- and
+// three-byte text and before more: the block loops must agree.
+TEST(Utf8Decode, ReplacesMaximalSubpartsKeepsLoneSurrogates) {
+  for (const auto& [bytes, units] : kDecode) {
+    for (const std::string fill : {"a", "\xC3\xA9", "\xE4\xB8\xAD"}) {
+      std::string pads;
+      for (int pad = 0; pad < 34; ++pad, pads += fill) {  // odd ones: more text after
+        const std::string tail = pad % 2 ? "0123456789abcdefghijklmnopqrstuvwxyz" : "";
+        ASSERT_EQ(Decode(pads + bytes + tail), Decode(pads) + units + Decode(tail))
+            << testing::PrintToString(pads + bytes + tail);
+      }
+    }
+  }
+}
+
+// flenniken/utf8tests: its inputs, and CPython's "replace" decoding of each
+// (re-encoded). That turns an encoded lone surrogate into three U+FFFD where we
+// keep the surrogate, so ours are turned likewise before comparing. Both sides
+// end at the first NUL, as the API takes C strings.
+TEST(Utf8Decode, ThirdPartyCases) {
+  TALQ_REQUIRE_TESTDATA(inPath, "utf8/flenniken-utf8tests/utf8tests.bin");
+  TALQ_REQUIRE_TESTDATA(refPath, "utf8/flenniken-utf8tests/utf8.replace.ref.txt");
+  std::string in, ref;
+  ASSERT_TRUE(talqtest::ReadFileBytes(inPath, in) && talqtest::ReadFileBytes(refPath, ref));
+  std::istringstream ins(in), refs(ref);
+  auto bytes = [](const std::string& line) {  // "num:valid:bytes"
+    return std::string(line.substr(line.find(':', line.find(':') + 1) + 1).c_str());
+  };
+  int checked = 0;
+  for (std::string src, want; std::getline(ins, src) && std::getline(refs, want); ++checked) {
+    ASSERT_EQ(src.substr(0, src.find(':')), want.substr(0, want.find(':')));
+    std::string ours = Encode(Decode(bytes(src)));
+    for (std::size_t i = ours.find('\xED'); i != std::string::npos; i = ours.find('\xED', i + 1))
+      if (Byte(ours[i + 1]) >= 0xA0) ours.replace(i, 3, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(ours, bytes(want)) << "case " << src.substr(0, src.find(':'));
+  }
+  EXPECT_GT(checked, 200);
+}
+
+TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogates) {
+  U16 all;
+  for (unsigned cp = 1; cp <= 0x10FFFF; cp += cp == 0xD7FF ? 0x801 : 1)  // no surrogates
+    all += cp < 0x10000 ? Units({cp}) : Units({0xD7C0 + (cp >> 10), 0xDC00 | (cp & 0x3FF)});
+  EXPECT_EQ(Decode(Encode(all)), all);
+#if TALQ_HAVE_ICONV
+  const std::string bytes(reinterpret_cast<const char*>(all.data()), 2 * all.size());
+  EXPECT_TRUE(Encode(all) == Iconv("UTF-8", "UTF-16LE", bytes));
+#endif
+  // Lone surrogates alone, between text, doubled, reversed (the UTF-16 that
+  // Windows allows in file names), and beside pairs; pairs without them after
+  // ASCII or not. The long ones at every block offset.
+  for (unsigned s = 0xD800; s <= 0xDFFF; ++s) {
+    const U16 pad(s % 20, s % 2 ? 'a' : 0xE9), pairs = Times(Units({0xD83D, 0xDE00}), 9);
+    const U16 block = pad + Units({0xD83D, 0xDE00, s}) + U16(20, 'b') + Units({s, 0x4E2D});
+    for (const U16& text : {Units({s}), Units({'x', s, 'y'}), Units({s, s}),
+                            Units({0xDC00, s, 0xDFFF}), block, pad + pairs})
+      ASSERT_EQ(Decode(Encode(text)), text) << std::hex << s;
+  }
+}
+
+TEST(Uni16CharGetLength, CountsUnitsFromEveryAlignment) {
+  EXPECT_EQ(Uni16CharGetLength(nullptr), 0u);
+  const U16 s(40, 0x8000);
+  for (std::size_t i = 0; i <= 40; ++i) EXPECT_EQ(Uni16CharGetLength(s.c_str() + i), 40 - i);
+}
+
+// The unreserved characters stay: here with their neighbours in ASCII, and
+// the marks that RFC 2396 still left unescaped.
+TEST(Url, EncodesInUpperCaseHexAndDecodesBack) {
+  const std::string ascii = "\x01 !%'()*+-./09:@AZ[_`az{~\x7F";
+  const U16 text = U16(ascii.begin(), ascii.end()) + Units({0xE9, 0xD83D, 0xDE00, 0xDC00, 0xD800});
+  const std::string encoded = Convert<char>(Uni16CharToURLEncoding, text);
+  EXPECT_EQ(encoded,
+            "%01%20%21%25%27%28%29%2A%2B-.%2F09%3A%40AZ%5B_%60az%7B~%7F"
+            "%C3%A9%F0%9F%98%80%ED%B0%80%ED%A0%80");
+  EXPECT_EQ(Convert<Uni16>(URLEncodingToUni16Char, encoded), text);
+}
+
+TEST(Url, DecodeCases) {
+  // dst holds the units also on failure.
+  const std::tuple<std::string, int, U16> cases[] = {
+      {"%c3%A9%C3%a9", 2, Units({0xE9, 0xE9})},  // either case of hex digit
+      {"a+b%2B", 4, Units({'a', '+', 'b', '+'})},
+      {"\xC3\xA9", 1, Units({0xE9})},  // raw UTF-8 passes as it is
+      {"%ED%A0%80%ED%B0%80", 6, U16(6, R)},
+      {"a%00b", 1, Units({'a'})},  // a decoded NUL ends the text
+      // A '%' without two hex digits fails; dst keeps what came before it.
+      {"%", -1, U16()},
+      {"ab%4", -1, Units({'a', 'b'})},
+      {"ab%G1", -1, Units({'a', 'b'})},
+      {"ab%4g", -1, Units({'a', 'b'})},
+      {"%C3%", -1, Units({R})},
+  };
+  for (const auto& [src, result, units] : cases)
+    EXPECT_EQ(Convert<Uni16>(URLEncodingToUni16Char, src, result), units) << src;
+}
+
+// Every byte 1..FF decodes to the code point of the table (a byte the table
+// omits is the control of the same value), and back; every other unit has no
+// byte: -1 when `strict`, else '?'. glibc agrees except at the bytes listed.
+template <class Decoder, class Encoder>
+void CheckCodePage(const char* file, Decoder decode, Encoder encode, bool strict,
+                   [[maybe_unused]] const char* charset,
+                   [[maybe_unused]] const std::vector<unsigned>& iconvDiffers) {
+  TALQ_REQUIRE_TESTDATA(path, file);
+  std::string text, all;
+  ASSERT_TRUE(talqtest::ReadFileBytes(path, text));
+  std::map<unsigned, unsigned> table, reverse;  // byte -> code point -> byte
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);) {
+    unsigned b = 0, u = 0;
+    if (std::sscanf(line.c_str(), "0x%x 0x%x", &b, &u) == 2) table[b] = u;
+  }
+  ASSERT_GE(table.size(), 223u);
+  for (unsigned b = 1; b < 256; ++b) {
+    table.emplace(b, b);  // only fills gaps
+    reverse[table[b]] = b;
+    all += static_cast<char>(b);
+  }
+  const U16 decoded = Convert<Uni16>(decode, all);
+  ASSERT_EQ(decoded.size(), 255u);
+  EXPECT_EQ(Convert<char>(encode, decoded), all);
+  for (unsigned b = 1; b < 256; ++b) {
+    EXPECT_EQ(decoded[b - 1], table[b]) << std::hex << b;
+#if TALQ_HAVE_ICONV
+    const std::string ours(reinterpret_cast<const char*>(&decoded[b - 1]), 2);
+    const bool same = Iconv("UTF-16LE", charset, std::string(1, char(b))) == ours;
+    EXPECT_EQ(same, std::count(iconvDiffers.begin(), iconvDiffers.end(), b) == 0) << std::hex << b;
+#endif
+  }
+  for (unsigned u = 1; u <= 0xFFFF; ++u) {  // lone surrogates included
+    char out[2] = {'#', '#'};
+    const Uni16 src[2] = {static_cast<Uni16>(u), 0};
+    const auto hit = reverse.find(u);
+    const unsigned want = hit != reverse.end() ? hit->second : strict ? 0 : '?';
+    ASSERT_EQ(encode(src, out, 2), want ? 1 : -1) << std::hex << u;
+    ASSERT_EQ(Byte(out[0]), want) << std::hex << u;
+  }
+}
+
+TEST(CodePage, MatchesPublishedTablesAndIconv) {
+  // Apple's table has 0xC6 INCREMENT (glibc: GREEK CAPITAL DELTA) and 0xF0
+  // the Apple logo U+F8FF (glibc: a private-use code of its own).
+  CheckCodePage("tables/ROMAN.TXT", MacRoman, Uni16CharToMacRomanCString, true, "MACINTOSH",
+                {0xC6, 0xF0});
+  CheckCodePage("tables/8859-1.TXT", ISOLatin1CStringToUni16Char, Uni16CharToISOLatin1CString,
+                false, "ISO-8859-1", {});
+#if !defined(_WIN32)
+  // glibc rejects the five bytes CP1252.TXT leaves undefined; Windows reads
+  // them as the C1 control of the same value.
+  CheckCodePage("tables/CP1252.TXT", PlatformCStringToUni16Char, Uni16CharToPlatformCString, false,
+                "CP1252", {0x81, 0x8D, 0x8F, 0x90, 0x9D});
+#endif
+}
+
+#if defined(_WIN32)
+// The process's ANSI code page is whatever Windows (or Wine) says: compare
+// with the Win32 converters rather than with a fixed table.
+TEST(CodePage, PlatformMatchesWin32Converters) {
+  for (unsigned b = 1; b < 256; ++b) {
+    const char src[2] = {static_cast<char>(b), 0};
+    wchar_t expected[4] = {}, ours[4] = {};
+    const int n = MultiByteToWideChar(CP_ACP, 0, src, 1, expected, 4);
+    EXPECT_EQ(PlatformCStringToUni16Char(src, ours, 4), n > 0 ? n : -1) << b;
+    EXPECT_EQ(std::wstring(ours), std::wstring(expected)) << b;
+  }
+  const std::wstring text = L"abc \x00E9\x20AC\x0416\x4E2D";
+  char expected[64] = {}, ours[64];
+  const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.c_str(), -1, expected, 64,
+                                    nullptr, nullptr);
+  EXPECT_EQ(Uni16CharToPlatformCString(text.c_str(), ours, 64), n - 1);
+  EXPECT_EQ(std::string(ours), std::string(expected));
+}
+#endif
+
+TEST(CodePage, MacRomanEdges) {
+  char out[8];
+  EXPECT_EQ(Uni16CharToMacRomanCString(Units({'a', 0x100, 'b'}).c_str(), out, 8), -1);
+  EXPECT_EQ(std::string(out), "a");  // stops at the first unit without a byte
+  Uni16 dst[8];
+  EXPECT_EQ(MacRomanStringToUni16Char(std::string{'\xA5', 'b', '\0', 'c'}, dst, 8), 2);
+  EXPECT_EQ(U16(dst), Units({0x2022, 'b'}));  // the text ends at a NUL
+}
+
+}  // namespace
