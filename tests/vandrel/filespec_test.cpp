@@ -62,6 +62,8 @@ TEST(FileSpecEdits, Table) {
   } cases[] = {
       {'N', "C:\\a\\b.txt", "c", "C:\\a\\c"},
       {'N', "C:\\dir\\", "n", "C:\\dir\\n"},
+      {'N', "\\\\srv\\share", "n", "\\\\srv\\share\\n"},
+      {'N', "C:", "n", "C:n"},
       {'N', "C:\\a\\b", "x\\y", nullptr},
       {'N', "C:\\a\\b", "", nullptr},
       {'N', "C:\\a\\b", nullptr, nullptr},

@@ -120,7 +120,14 @@ FileSpec FileSpec::Parent() const {
 
 bool FileSpec::SetName(const Uni16* name) {
   if (name == nullptr || *name == 0 || HoldsSeparator(name)) return false;
-  mPath.resize(NameStart(mPath));
+  const std::size_t start = NameStart(mPath);
+  mPath.resize(start);
+  // "\\srv\share" is a root without its closing separator; "C:" stays
+  // drive-relative.
+  if (start > 0 && start == RootLength(mPath) && !IsSeparator(mPath[start - 1]) &&
+      !HasDrive(mPath)) {
+    mPath += kBackslash;
+  }
   mPath += name;
   return true;
 }
