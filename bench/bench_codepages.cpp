@@ -9,8 +9,6 @@
 // Run: build with -DCMAKE_BUILD_TYPE=Release -DTALQ_BUILD_BENCH=ON, then
 // bin/bench_codepages [--benchmark_filter=1MiB] [--benchmark_repetitions=5].
 
-#include <benchmark/benchmark.h>
-#include <iconv.h>
 #include <unicode/ucnv.h>
 
 #include <cstdint>
@@ -21,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Vandrel/Vandrel.h"
 
 namespace {
@@ -141,39 +140,6 @@ class Icu {
   UConverter* mCnv = nullptr;
 };
 
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : mCd(iconv_open(to, from)) {
-    if (mCd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
-  }
-  ~Iconv() { iconv_close(mCd); }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  std::size_t Run(const void* in, std::size_t inBytes, void* out, std::size_t outBytes) {
-    iconv(mCd, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(static_cast<const char*>(in));
-    char* dst = static_cast<char*>(out);
-    const std::size_t capacity = outBytes;
-    if (iconv(mCd, &src, &inBytes, &dst, &outBytes) == static_cast<std::size_t>(-1)) return 0;
-    return capacity - outBytes;
-  }
-
- private:
-  iconv_t mCd;
-};
-
-template <typename Fn>
-void Register(const std::string& name, std::size_t bytes, std::size_t expected, Fn fn) {
-  benchmark::RegisterBenchmark(name.c_str(), [bytes, expected, fn](benchmark::State& state) {
-    if (fn() != expected) state.SkipWithError("result differs from Vandrel's");
-    for (auto _ : state) {
-      benchmark::DoNotOptimize(fn());
-      benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
-  });
-}
-
 void RegisterAll() {
   for (const Case& c : Cases()) {
     const Case* k = &c;
@@ -181,77 +147,52 @@ void RegisterAll() {
     auto units = std::make_shared<std::vector<Uni16>>(n + 1);
     auto bytes = std::make_shared<std::vector<char>>(n + 1);
     auto icu = std::make_shared<Icu>(c.page->icuName);
-    auto toUnits = std::make_shared<Iconv>("UTF-16LE", c.page->iconvName);
-    auto toBytes = std::make_shared<Iconv>(c.page->iconvName, "UTF-16LE");
-    Register("Decode/Vandrel/" + c.name, n, c.units.size(), [k, units] {
+    auto toUnits = std::make_shared<bench::Iconv>("UTF-16LE", c.page->iconvName);
+    auto toBytes = std::make_shared<bench::Iconv>(c.page->iconvName, "UTF-16LE");
+    bench::Register("Decode/Vandrel/" + c.name, n, c.units.size(), [k, units] {
       return static_cast<std::size_t>(k->page->decode(k->bytes, units->data(), units->size()));
     });
-    Register("Decode/ICU/" + c.name, n, c.units.size(),
-             [k, units, icu] { return icu->ToUnits(k->bytes, units->data(), units->size()); });
-    Register("Decode/iconv/" + c.name, n, c.units.size(), [k, units, toUnits] {
+    bench::Register("Decode/ICU/" + c.name, n, c.units.size(), [k, units, icu] {
+      return icu->ToUnits(k->bytes, units->data(), units->size());
+    });
+    bench::Register("Decode/iconv/" + c.name, n, c.units.size(), [k, units, toUnits] {
       return toUnits->Run(k->bytes.data(), k->bytes.size(), units->data(),
                           units->size() * sizeof(Uni16)) /
              sizeof(Uni16);
     });
-    Register("Encode/Vandrel/" + c.name, n, n, [k, bytes] {
+    bench::Register("Encode/Vandrel/" + c.name, n, n, [k, bytes] {
       return static_cast<std::size_t>(
           k->page->encode(k->units.c_str(), bytes->data(), bytes->size()));
     });
-    Register("Encode/ICU/" + c.name, n, n,
-             [k, bytes, icu] { return icu->ToBytes(k->units, bytes->data(), bytes->size()); });
-    Register("Encode/iconv/" + c.name, n, n, [k, bytes, toBytes] {
+    bench::Register("Encode/ICU/" + c.name, n, n, [k, bytes, icu] {
+      return icu->ToBytes(k->units, bytes->data(), bytes->size());
+    });
+    bench::Register("Encode/iconv/" + c.name, n, n, [k, bytes, toBytes] {
       return toBytes->Run(k->units.data(), k->units.size() * sizeof(Uni16), bytes->data(),
                           bytes->size());
     });
   }
 }
 
-// Keeps the lowest CPU time of every benchmark (the machine may be shared).
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      const double t = run.GetAdjustedCPUTime();
-      auto it = mTimes.find(run.benchmark_name());
-      if (it == mTimes.end() || t < it->second) mTimes[run.benchmark_name()] = t;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void PrintRatios() const {
-    std::printf("\n%-9s %-15s %14s %9s %11s   goal: ICU ratio >= 1\n", "direction", "text",
-                "Vandrel time", "ICU/Vand", "iconv/Vand");
-    for (const char* direction : {"Decode", "Encode"}) {
-      for (const Case& c : Cases()) {
-        const std::string head = std::string(direction) + "/";
-        const double ours = Time(head + "Vandrel/" + c.name);
-        if (ours <= 0) continue;
-        const double icu = Time(head + "ICU/" + c.name) / ours;
-        const double iconv = Time(head + "iconv/" + c.name) / ours;
-        std::printf("%-9s %-15s %14.1f %9.2f %11.2f   %s\n", direction, c.name.c_str(), ours, icu,
-                    iconv, icu >= 1.0 ? "met" : "MISSED");
-      }
+void PrintRatios(const bench::TimeKeeper& times) {
+  std::printf("\n%-9s %-15s %14s %9s %11s   goal: ICU ratio >= 1\n", "direction", "text",
+              "Vandrel time", "ICU/Vand", "iconv/Vand");
+  for (const char* direction : {"Decode", "Encode"}) {
+    for (const Case& c : Cases()) {
+      const std::string head = std::string(direction) + "/";
+      const double ours = times.Time(head + "Vandrel/" + c.name);
+      if (ours <= 0) continue;
+      const double icu = times.Time(head + "ICU/" + c.name) / ours;
+      const double iconv = times.Time(head + "iconv/" + c.name) / ours;
+      std::printf("%-9s %-15s %14.1f %9.2f %11.2f   %s\n", direction, c.name.c_str(), ours, icu,
+                  iconv, icu >= 1.0 ? "met" : "MISSED");
     }
   }
-
- private:
-  double Time(const std::string& name) const {
-    auto it = mTimes.find(name);
-    return it == mTimes.end() ? 0 : it->second;
-  }
-  std::map<std::string, double> mTimes;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   RegisterAll();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return bench::RunAndReport(argc, argv, PrintRatios);
 }

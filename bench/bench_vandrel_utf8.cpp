@@ -12,8 +12,6 @@
 // Run: build with -DCMAKE_BUILD_TYPE=Release -DTALQ_BUILD_BENCH=ON, then
 // bin/bench_vandrel_utf8 [--benchmark_filter=1MiB] [--benchmark_repetitions=5].
 
-#include <benchmark/benchmark.h>
-#include <iconv.h>
 #include <unicode/ustring.h>
 
 #include <cstdint>
@@ -23,42 +21,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Vandrel/Vandrel.h"
 
 namespace {
 
 using Vandrel::Uni16;
 static_assert(sizeof(Uni16) == sizeof(UChar), "ICU and Vandrel share the unit size");
-
-void AppendUTF8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
-
-// About `bytes` of UTF-8 drawn from `alphabet` (deterministic), with a space
-// every few characters as in running text.
-std::string MakeText(const std::u32string& alphabet, std::size_t bytes) {
-  std::string out;
-  std::uint32_t state = 12345;
-  while (out.size() < bytes) {
-    state = state * 1664525u + 1013904223u;
-    AppendUTF8(out, (state >> 24) % 7 == 0 ? U' ' : alphabet[(state >> 8) % alphabet.size()]);
-  }
-  return out;
-}
 
 struct Text {
   std::string name;
@@ -68,19 +37,11 @@ struct Text {
 
 const std::vector<Text>& Texts() {
   static const std::vector<Text> texts = [] {
-    std::u32string ascii, latin, cjk, emoji;
-    for (char32_t c = 'a'; c <= 'z'; ++c) ascii += c;
-    latin = ascii +
-            U"\u00E0\u00E2\u00E4\u00E7\u00E8\u00E9\u00EA\u00EB\u00EE\u00EF\u00F4\u00F6"
-            U"\u00F9\u00FB\u00FC\u00DF";
-    for (char32_t c = 0x4E00; c < 0x4E00 + 500; ++c) cjk += c;
-    for (char32_t c = 0x1F600; c < 0x1F650; ++c) emoji += c;
     std::vector<Text> out;
     for (std::size_t size : {std::size_t{64}, std::size_t{1} << 20}) {
       const std::string suffix = size == 64 ? "_64B" : "_1MiB";
-      for (const auto& [name, alphabet] : {std::pair{"ascii", ascii}, std::pair{"latin", latin},
-                                           std::pair{"cjk", cjk}, std::pair{"emoji", emoji}}) {
-        Text t{name + suffix, MakeText(alphabet, size), {}};
+      for (const auto& [name, alphabet] : bench::Alphabets()) {
+        Text t{name + suffix, bench::MakeText(alphabet, size), {}};
         t.utf16.resize(t.utf8.size() + 1);
         const int n = Vandrel::UTF8ToUni16Char(t.utf8.c_str(), &t.utf16[0], t.utf16.size());
         if (n < 0) throw std::runtime_error("text does not convert");
@@ -92,29 +53,6 @@ const std::vector<Text>& Texts() {
   }();
   return texts;
 }
-
-class Iconv {
- public:
-  Iconv(const char* to, const char* from) : mCd(iconv_open(to, from)) {
-    if (mCd == reinterpret_cast<iconv_t>(-1)) throw std::runtime_error("iconv_open failed");
-  }
-  ~Iconv() { iconv_close(mCd); }
-  Iconv(const Iconv&) = delete;
-  Iconv& operator=(const Iconv&) = delete;
-  std::size_t Run(const void* in, std::size_t inBytes, void* out, std::size_t outBytes) {
-    iconv(mCd, nullptr, nullptr, nullptr, nullptr);
-    char* src = const_cast<char*>(static_cast<const char*>(in));
-    char* dst = static_cast<char*>(out);
-    const std::size_t capacity = outBytes;
-    if (iconv(mCd, &src, &inBytes, &dst, &outBytes) == static_cast<std::size_t>(-1)) {
-      throw std::runtime_error("iconv failed");
-    }
-    return capacity - outBytes;
-  }
-
- private:
-  iconv_t mCd;
-};
 
 // Each implementation writes into `out` and returns the number of elements.
 using FromFn = std::size_t (*)(const Text&, Uni16* out, std::size_t capacity);
@@ -131,7 +69,7 @@ std::size_t IcuFrom(const Text& t, Uni16* out, std::size_t capacity) {
   return static_cast<std::size_t>(length);
 }
 std::size_t IconvFrom(const Text& t, Uni16* out, std::size_t capacity) {
-  static Iconv cd("UTF-16LE", "UTF-8");
+  static bench::Iconv cd("UTF-16LE", "UTF-8");
   return cd.Run(t.utf8.data(), t.utf8.size(), out, capacity * sizeof(Uni16)) / sizeof(Uni16);
 }
 std::size_t VandrelTo(const Text& t, char* out, std::size_t capacity) {
@@ -146,7 +84,7 @@ std::size_t IcuTo(const Text& t, char* out, std::size_t capacity) {
   return static_cast<std::size_t>(length);
 }
 std::size_t IconvTo(const Text& t, char* out, std::size_t capacity) {
-  static Iconv cd("UTF-8", "UTF-16LE");
+  static bench::Iconv cd("UTF-8", "UTF-16LE");
   return cd.Run(t.utf16.data(), t.utf16.size() * sizeof(Uni16), out, capacity);
 }
 
@@ -184,55 +122,28 @@ void RegisterAll() {
   }
 }
 
-// Keeps the lowest CPU time (the machine may be shared) of every benchmark for the table.
-class RatioReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      const double t = run.GetAdjustedCPUTime();
-      auto it = mTimes.find(run.benchmark_name());
-      if (it == mTimes.end() || t < it->second) mTimes[run.benchmark_name()] = t;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-
-  void PrintRatios() const {
-    std::printf("\n%-9s %-11s %14s %9s %11s   goals: ICU ratio >= 1 (1 MiB), iconv ratio >= 3\n",
-                "direction", "text", "Vandrel time", "ICU/Vand", "iconv/Vand");
-    for (const char* direction : {"FromUTF8", "ToUTF8"}) {
-      for (const Text& text : Texts()) {
-        const std::string tail = "/" + text.name;
-        const std::string head = std::string(direction) + "/";
-        const double ours = Time(head + "Vandrel" + tail);
-        if (ours <= 0) continue;
-        const double icu = Time(head + "ICU" + tail) / ours;
-        const double iconv = Time(head + "iconv" + tail) / ours;
-        const bool small = text.utf8.size() < 1024;
-        const bool met = (small || icu >= 1.0) && iconv >= 3.0;
-        std::printf("%-9s %-11s %14.1f %9.2f %11.2f   %s\n", direction, text.name.c_str(), ours,
-                    icu, iconv, met ? "met" : "MISSED");
-      }
+void PrintRatios(const bench::TimeKeeper& times) {
+  std::printf("\n%-9s %-11s %14s %9s %11s   goals: ICU ratio >= 1 (1 MiB), iconv ratio >= 3\n",
+              "direction", "text", "Vandrel time", "ICU/Vand", "iconv/Vand");
+  for (const char* direction : {"FromUTF8", "ToUTF8"}) {
+    for (const Text& text : Texts()) {
+      const std::string tail = "/" + text.name;
+      const std::string head = std::string(direction) + "/";
+      const double ours = times.Time(head + "Vandrel" + tail);
+      if (ours <= 0) continue;
+      const double icu = times.Time(head + "ICU" + tail) / ours;
+      const double iconv = times.Time(head + "iconv" + tail) / ours;
+      const bool small = text.utf8.size() < 1024;
+      const bool met = (small || icu >= 1.0) && iconv >= 3.0;
+      std::printf("%-9s %-11s %14.1f %9.2f %11.2f   %s\n", direction, text.name.c_str(), ours, icu,
+                  iconv, met ? "met" : "MISSED");
     }
   }
-
- private:
-  double Time(const std::string& name) const {
-    auto it = mTimes.find(name);
-    return it == mTimes.end() ? 0 : it->second;
-  }
-  std::map<std::string, double> mTimes;
-};
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
   RegisterAll();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  RatioReporter reporter;
-  benchmark::RunSpecifiedBenchmarks(&reporter);
-  reporter.PrintRatios();
-  benchmark::Shutdown();
-  return 0;
+  return bench::RunAndReport(argc, argv, PrintRatios);
 }
