@@ -75,7 +75,9 @@ class TALQ_API UnicodeString : public UniString {
   /// second U+FEFF left at the start of other's content is dropped here,
   /// unlike in the copy constructor). Otherwise a plain copy, hasBOM() false.
   UnicodeString& operator=(const UnicodeString& other);
-  /// As copy assignment.
+  /// As copy assignment. Not noexcept: a marked source is copied to drop
+  /// its mark.
+  // NOLINTNEXTLINE(performance-noexcept-move-constructor)
   UnicodeString& operator=(UnicodeString&& other);
   /// As the constructor from UTF-8; the old content is replaced.
   UnicodeString& operator=(const std::string& utf8);

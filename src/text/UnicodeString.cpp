@@ -141,6 +141,7 @@ UnicodeString& UnicodeString::operator=(const UnicodeString& other) {
   return *this;
 }
 
+// NOLINTNEXTLINE(performance-noexcept-move-constructor): a marked source is copied
 UnicodeString& UnicodeString::operator=(UnicodeString&& other) {
   if (other.mHasBOM || &other == this) return *this = static_cast<const UnicodeString&>(other);
   UniString::operator=(std::move(static_cast<UniString&>(other)));

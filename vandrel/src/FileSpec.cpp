@@ -59,7 +59,8 @@ std::size_t ExtensionDot(const String& name) {
 
 }  // namespace
 
-FileSpec::FileSpec(const Uni16* path) { SetPath(path); }
+// Not through the virtual SetPath: a subclass is not constructed yet.
+FileSpec::FileSpec(const Uni16* path) : mPath(path != nullptr ? path : String()) {}
 
 FileSpec& FileSpec::operator=(const Uni16* path) {
   SetPath(path);
