@@ -241,7 +241,8 @@ int Uni16CharToISOLatin1CString(const Uni16* src, char* dst, std::size_t capacit
 int MacRomanStringToUni16Char(const std::string& src, Uni16* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
   // Like the C-string forms, the text ends at the first NUL.
-  const void* nul = std::memchr(src.data(), 0, src.size());
+  const void* nul =
+      std::memchr(src.data(), 0, src.size());  // NOLINT(bugprone-not-null-terminated-result)
   const std::size_t n =
       nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - src.data()) : src.size();
   return DecodeBytes(reinterpret_cast<const unsigned char*>(src.data()), n, &kMacRomanDecode, dst,

@@ -736,7 +736,7 @@ int Uni16CharToURLEncoding(const Uni16* src, char* dst, std::size_t capacity) {
   for (std::size_t i = 0; i < n;) {
     // One character at a time through the UTF-8 encoder, so that its escapes
     // are written whole or not at all.
-    char utf8[4];
+    char utf8[4] = {};
     bool unused = false;
     const std::size_t units =
         (n - i >= 2 && (src[i] & 0xFC00) == 0xD800 && (src[i + 1] & 0xFC00) == 0xDC00) ? 2 : 1;
