@@ -256,18 +256,16 @@ void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const ch
 //
 // Encoding packs eight units of one or two bytes each, prepared in 16-bit
 // lanes (index: bit j set when unit j takes one byte), or four units of one
-// to four bytes in 32-bit lanes (index: bits 2j..2j+1 hold the byte count
-// less one; bit 8 says that lane 0 is the low half of a pair begun earlier;
-// a lane after a four-byte one is the low half of its pair and adds nothing).
+// to three bytes in 32-bit lanes (index: bits 2j..2j+1 hold the byte count
+// less one).
 struct SimdTables {
   std::uint8_t pattern[4096] = {};
   std::uint8_t consumed[4096] = {};
   std::int8_t gather[209][16] = {};
   std::int8_t pack12[256][16] = {};
   std::uint8_t pack12Length[256] = {};
-  std::int8_t pack[512][16] = {};
-  std::uint8_t packLength[512] = {};
-  std::uint8_t spread[16] = {};
+  std::int8_t pack[256][16] = {};
+  std::uint8_t packLength[256] = {};
   std::int8_t close3[8][16] = {};
 
   constexpr SimdTables() {
@@ -335,16 +333,11 @@ struct SimdTables {
       pack12Length[m] = static_cast<std::uint8_t>(out);
       for (int k = out; k < 16; ++k) pack12[m][k] = -1;
     }
-    for (int m = 0; m < 16; ++m) {
-      spread[m] = static_cast<std::uint8_t>((m & 1) | (m & 2) << 1 | (m & 4) << 2 | (m & 8) << 3);
-    }
-    for (int index = 0; index < 512; ++index) {
+    for (int index = 0; index < 256; ++index) {
       int out = 0;
-      bool low = index & 256;  // a lane after a four-byte one adds nothing
       for (int j = 0; j < 4; ++j) {
-        const int bytes = low ? 0 : 1 + ((index >> (2 * j)) & 3);
+        const int bytes = 1 + ((index >> (2 * j)) & 3);
         for (int k = 0; k < bytes; ++k) pack[index][out++] = static_cast<std::int8_t>(4 * j + k);
-        low = bytes == 4;
       }
       packLength[index] = static_cast<std::uint8_t>(out);
       for (int k = out; k < 16; ++k) pack[index][k] = -1;
@@ -429,8 +422,10 @@ VANDREL_SSE41 inline bool Utf8BlockValid(__m128i v) {
 
 VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) {
   const __m128i zero = _mm_setzero_si128();
-  // Per block: at most 20 bytes read, 22 units written.
-  while (src.end - src.p >= 32 && qend - q >= 32) {
+  // Per block: 16 bytes loaded (the careful path reads on up to the
+  // terminator at most), 22 units written. Short texts gain from going on
+  // while a single load still fits.
+  while (src.end - src.p >= 16 && qend - q >= 32) {
     const __m128i v = Load(src.p);
     if (_mm_movemask_epi8(v) == 0) {
       Store(q, _mm_unpacklo_epi8(v, zero));
@@ -488,122 +483,117 @@ VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) 
   }
 }
 
-// What a block of units may hold, for EncodeQuad.
-enum class Units { kBmp, kAsciiAndPairs, kAny };
-
-// Four units (lanes of u, with the unit after each in next) as UTF-8 in 32-bit
-// lanes, closed up and stored at q. `lowFirst` tells that the first unit is
-// the low half of a pair begun before it, which adds nothing. kBmp: no
-// surrogates; kAsciiAndPairs: ASCII and surrogate pairs only; kAny: pairs and
-// any other units.
-template <Units kUnits>
-VANDREL_SSE41 inline void EncodeQuad(__m128i u, __m128i next, bool lowFirst, char*& q) {
-  const __m128i x80 = _mm_set1_epi32(0x80);
-  const __m128i x3F = _mm_set1_epi32(0x3F);
-  __m128i cp = u, lanes = u, high = _mm_setzero_si128();
-  unsigned index = lowFirst ? 256u : 0u;
-  if constexpr (kUnits != Units::kBmp) {
-    // A high unit's lane takes the whole pair: U+10000 + (u - D800) * 400h +
-    // (next - DC00).
-    high = _mm_cmpeq_epi32(_mm_and_si128(u, _mm_set1_epi32(0xFC00)), _mm_set1_epi32(0xD800));
-    cp = _mm_blendv_epi8(
-        u, _mm_add_epi32(_mm_slli_epi32(u, 10), _mm_sub_epi32(next, _mm_set1_epi32(0x35FDC00))),
-        high);
-    index += 3 * kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(high))];
+// Eight units as UTF-8, stored at q. Each 16-bit lane of `first` holds the
+// first two bytes of its unit's encoding (lead in the low byte), `third` the
+// third byte; `oneByte` marks ASCII lanes and `threeBytes` the lanes that take
+// three bytes. Surrogate halves take two bytes each.
+VANDREL_SSE41 inline void PackEight(__m128i first, __m128i third, __m128i oneByte,
+                                    __m128i threeBytes, char*& q) {
+  const __m128i zero = _mm_setzero_si128();
+  if (_mm_testz_si128(threeBytes, threeBytes)) {
+    // One or two bytes a unit: close up the 16-bit lanes with one shuffle.
+    const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(oneByte, zero)));
+    Store(q, _mm_shuffle_epi8(first, Load(kSimd.pack12[m])));
+    q += kSimd.pack12Length[m];
+    return;
   }
-  const __m128i d0 = _mm_or_si128(_mm_and_si128(cp, x3F), x80);
-  const __m128i d1 = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(cp, 6), x3F), x80);
-  const __m128i tail2 = _mm_or_si128(d1, _mm_slli_epi32(d0, 8));
-  if constexpr (kUnits != Units::kAsciiAndPairs) {
-    // Counts less one add up per lane: (> 7F) + (> 7FF), and 3 for a high
-    // unit (which is above 7FF too, hence the 1 below).
-    const __m128i above7F = _mm_cmpgt_epi32(u, _mm_set1_epi32(0x7F));
-    const __m128i above7FF = _mm_cmpgt_epi32(u, _mm_set1_epi32(0x7FF));
-    index += kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(above7F))] +
-             kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(above7FF))];
-    if constexpr (kUnits == Units::kAny) {
-      index -= 2 * kSimd.spread[_mm_movemask_ps(_mm_castsi128_ps(high))];
-    }
-    const __m128i two = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(cp, 6), _mm_set1_epi32(0xC0)),
-                                     _mm_slli_epi32(d0, 8));
-    const __m128i three = _mm_or_si128(_mm_or_si128(_mm_srli_epi32(cp, 12), _mm_set1_epi32(0xE0)),
-                                       _mm_slli_epi32(tail2, 8));
-    lanes = _mm_blendv_epi8(_mm_blendv_epi8(u, two, above7F), three, above7FF);
-  }
-  if constexpr (kUnits != Units::kBmp) {
-    const __m128i d2 = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(cp, 12), x3F), x80);
-    const __m128i four =
-        _mm_or_si128(_mm_or_si128(_mm_srli_epi32(cp, 18), _mm_set1_epi32(0xF0)),
-                     _mm_slli_epi32(_mm_or_si128(d2, _mm_slli_epi32(tail2, 8)), 8));
-    lanes = _mm_blendv_epi8(lanes, four, high);
-  }
-  Store(q, _mm_shuffle_epi8(lanes, Load(kSimd.pack[index])));
-  q += kSimd.packLength[index];
+  // Up to three bytes a unit: widen to 32-bit lanes and close up each half.
+  // The movemasks give two equal bits a lane, so masking every other bit and
+  // adding leaves the byte count less one in bits 2j..2j+1 of unit j.
+  const unsigned counts =
+      (static_cast<unsigned>(_mm_movemask_epi8(_mm_xor_si128(oneByte, _mm_set1_epi8(-1)))) &
+       0x5555u) +
+      (static_cast<unsigned>(_mm_movemask_epi8(threeBytes)) & 0x5555u);
+  const unsigned lo = counts & 0xFF, hi = counts >> 8;
+  Store(q, _mm_shuffle_epi8(_mm_unpacklo_epi16(first, third), Load(kSimd.pack[lo])));
+  q += kSimd.packLength[lo];
+  Store(q, _mm_shuffle_epi8(_mm_unpackhi_epi16(first, third), Load(kSimd.pack[hi])));
+  q += kSimd.packLength[hi];
 }
 
-VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& s, const Uni16* send, char*& q,
+VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& sRef, const Uni16* send, char*& qRef,
                                      const char* qend) {
+  // Local copies: the stores through q could otherwise alias the references,
+  // which would keep both pointers in memory.
+  const Uni16* s = sRef;
+  char* q = qRef;
   const __m128i zero = _mm_setzero_si128();
-  // Per block: at most 9 units read, 28 bytes written (32 stored).
+  const __m128i x3F = _mm_set1_epi16(0x3F);
+  // Per block: at most 16 units read, 24 bytes written (28 stored).
   while (send - s >= 9 && qend - q >= 32) {
     const __m128i v = Load(s);
+    // Sixteen ASCII units at once, so that running text with an accent now
+    // and then mostly takes one path below. (Near the end, eight ASCII units
+    // take the path for one or two bytes.)
+    if (send - s >= 16) {
+      const __m128i v2 = Load(s + 8);
+      if (_mm_testz_si128(_mm_or_si128(v, v2), _mm_set1_epi16(-0x80))) {
+        Store(q, _mm_packus_epi16(v, v2));
+        q += 16;
+        s += 16;
+        continue;
+      }
+    }
     const __m128i oneByte = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x80)), zero);
-    if (_mm_movemask_epi8(oneByte) == 0xFFFF) {
-      _mm_storel_epi64(reinterpret_cast<__m128i*>(q), _mm_packus_epi16(v, v));
-      q += 8;
-      s += 8;
-      continue;
-    }
     const __m128i upToTwo = _mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(-0x800)), zero);
+    const __m128i last = _mm_and_si128(v, x3F);
+    // Two bytes: 110xxxxx 10xxxxxx.
+    const __m128i two =
+        _mm_or_si128(_mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(static_cast<short>(0x80C0))),
+                     _mm_slli_epi16(last, 8));
     if (_mm_movemask_epi8(upToTwo) == 0xFFFF) {
-      // Lead in the low byte, continuation in the high one.
-      const __m128i two = _mm_or_si128(
-          _mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(static_cast<short>(0x80C0))),
-          _mm_slli_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3F)), 8));
-      const __m128i lanes = _mm_blendv_epi8(two, v, oneByte);
-      const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(oneByte, zero)));
-      Store(q, _mm_shuffle_epi8(lanes, Load(kSimd.pack12[m])));
-      q += kSimd.pack12Length[m];
+      PackEight(_mm_blendv_epi8(two, v, oneByte), zero, oneByte, zero, q);
       s += 8;
       continue;
     }
+    // Three bytes: 1110xxxx 10xxxxxx, then 10xxxxxx.
+    __m128i first = _mm_or_si128(
+        _mm_or_si128(_mm_srli_epi16(v, 12), _mm_set1_epi16(static_cast<short>(0x80E0))),
+        _mm_and_si128(_mm_slli_epi16(v, 2), _mm_set1_epi16(0x3F00)));
+    const __m128i third = _mm_or_si128(last, _mm_set1_epi16(0x80));
+    first = _mm_blendv_epi8(_mm_blendv_epi8(first, two, upToTwo), v, oneByte);
     const __m128i kind = _mm_and_si128(v, _mm_set1_epi16(-0x400));
     const __m128i high = _mm_cmpeq_epi16(kind, _mm_set1_epi16(static_cast<short>(0xD800)));
     const __m128i low = _mm_cmpeq_epi16(kind, _mm_set1_epi16(static_cast<short>(0xDC00)));
-    if (_mm_testz_si128(_mm_or_si128(high, low), _mm_or_si128(high, low))) {
-      EncodeQuad<Units::kBmp>(_mm_unpacklo_epi16(v, zero), zero, false, q);
-      EncodeQuad<Units::kBmp>(_mm_unpackhi_epi16(v, zero), zero, false, q);
+    const __m128i halves = _mm_or_si128(high, low);
+    if (_mm_testz_si128(halves, halves)) {
+      PackEight(first, third, oneByte, _mm_xor_si128(upToTwo, _mm_set1_epi8(-1)), q);
       s += 8;
       continue;
     }
     // Pairs: every low unit right after a high one. A high unit in the last
-    // lane waits for the next block.
+    // lane waits for the next block; then a block never starts with a low.
     const __m128i unpaired = _mm_xor_si128(low, _mm_slli_si128(high, 2));
     if (!_mm_testz_si128(unpaired, unpaired)) {
       const Uni16* const stop = s + 8;
-      while (s < stop) s += EncodeOne(s, send, q, qend);
+      while (s < stop) s += EncodeOne(s, send, q, qend);  // at most 28 bytes
       continue;
     }
+    // A pair is U+10000 + (high - D800) * 400h + (low - DC00). The high unit
+    // gives the first two bytes, from h = (high & 3FF) + 40h:
+    // 11110hhh 10hhhhhh; the low one the last two, from the high's two low
+    // bits and its own ten: 10hhllll 10llllll.
+    const __m128i h = _mm_add_epi16(_mm_and_si128(v, _mm_set1_epi16(0x3FF)), _mm_set1_epi16(0x40));
+    const __m128i highBytes =
+        _mm_or_si128(_mm_or_si128(_mm_srli_epi16(h, 8), _mm_set1_epi16(static_cast<short>(0x80F0))),
+                     _mm_and_si128(_mm_slli_epi16(h, 6), _mm_set1_epi16(0x3F00)));
+    const __m128i lowBytes = _mm_or_si128(
+        _mm_or_si128(_mm_slli_epi16(_mm_and_si128(_mm_slli_si128(v, 2), _mm_set1_epi16(3)), 4),
+                     _mm_and_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(0xF))),
+        _mm_or_si128(_mm_slli_epi16(last, 8), _mm_set1_epi16(static_cast<short>(0x8080))));
+    first = _mm_blendv_epi8(_mm_blendv_epi8(first, highBytes, high), lowBytes, low);
+    // A waiting unit is encoded as one byte, which is then taken back.
     const bool waits = (s[7] & 0xFC00) == 0xD800;
-    const bool lowFirst = (s[3] & 0xFC00) == 0xD800;
-    const __m128i next = Load(s + 1);
-    // A waiting unit is stood in for by an ASCII one, whose byte is then
-    // taken back.
-    const __m128i w = waits ? _mm_insert_epi16(v, 'x', 7) : v;
-    const __m128i lo = _mm_unpacklo_epi16(w, zero), hi = _mm_unpackhi_epi16(w, zero);
-    const __m128i nextLo = _mm_unpacklo_epi16(next, zero), nextHi = _mm_unpackhi_epi16(next, zero);
-    const __m128i other =
-        _mm_andnot_si128(_mm_or_si128(high, low), _mm_xor_si128(oneByte, _mm_set1_epi8(-1)));
-    if (_mm_testz_si128(other, other)) {
-      EncodeQuad<Units::kAsciiAndPairs>(lo, nextLo, false, q);
-      EncodeQuad<Units::kAsciiAndPairs>(hi, nextHi, lowFirst, q);
-    } else {
-      EncodeQuad<Units::kAny>(lo, nextLo, false, q);
-      EncodeQuad<Units::kAny>(hi, nextHi, lowFirst, q);
-    }
+    const __m128i waiting = _mm_and_si128(high, _mm_setr_epi16(0, 0, 0, 0, 0, 0, 0, -1));
+    PackEight(
+        first, third, _mm_or_si128(oneByte, waiting),
+        _mm_andnot_si128(_mm_or_si128(upToTwo, _mm_or_si128(halves, waiting)), _mm_set1_epi8(-1)),
+        q);
     q -= waits;
     s += 8 - waits;
   }
+  sRef = s;
+  qRef = q;
 }
 
 #endif  // VANDREL_X86
