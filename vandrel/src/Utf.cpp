@@ -258,6 +258,9 @@ void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const ch
 // lanes (index: bit j set when unit j takes one byte), or four units of one
 // to three bytes in 32-bit lanes (index: bits 2j..2j+1 hold the byte count
 // less one).
+//
+// compact16 closes up the 16-bit lanes whose bit is set (eight lanes, one
+// half of a block of one- and two-byte characters).
 struct SimdTables {
   std::uint8_t pattern[4096] = {};
   std::uint8_t consumed[4096] = {};
@@ -267,6 +270,8 @@ struct SimdTables {
   std::int8_t pack[256][16] = {};
   std::uint8_t packLength[256] = {};
   std::int8_t close3[8][16] = {};
+  std::int8_t compact16[256][16] = {};
+  std::uint8_t compact16Length[256] = {};
 
   constexpr SimdTables() {
     for (int id = 0; id < 209; ++id) {
@@ -350,6 +355,16 @@ struct SimdTables {
       }
       for (int k = out; k < 16; ++k) close3[m][k] = -1;
     }
+    for (int m = 0; m < 256; ++m) {
+      int out = 0;
+      for (int j = 0; j < 8; ++j) {
+        if (!((m >> j) & 1)) continue;
+        compact16[m][out++] = static_cast<std::int8_t>(2 * j);
+        compact16[m][out++] = static_cast<std::int8_t>(2 * j + 1);
+      }
+      compact16Length[m] = static_cast<std::uint8_t>(out / 2);
+      for (int k = out; k < 16; ++k) compact16[m][k] = -1;
+    }
   }
 };
 constexpr SimdTables kSimd;
@@ -427,7 +442,8 @@ VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) 
   // while a single load still fits.
   while (src.end - src.p >= 16 && qend - q >= 32) {
     const __m128i v = Load(src.p);
-    if (_mm_movemask_epi8(v) == 0) {
+    const unsigned topBit = static_cast<unsigned>(_mm_movemask_epi8(v));
+    if (topBit == 0) {
       Store(q, _mm_unpacklo_epi8(v, zero));
       Store(q + 8, _mm_unpackhi_epi8(v, zero));
       q += 16;
@@ -437,8 +453,47 @@ VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) 
     // Bytes 0x80..0xBF, as signed bytes, are those below -64.
     const unsigned continuation =
         static_cast<unsigned>(_mm_movemask_epi8(_mm_cmplt_epi8(v, _mm_set1_epi8(-64))));
+    // Latin and the like: only one- and two-byte characters. The block is
+    // well formed when the continuations are exactly the bytes after a lead
+    // (a lead in the last byte is left for the next block) and every lead is
+    // C2..DF. Each lead and its continuation make one unit in the lead's
+    // 16-bit lane, and the lanes of continuations are closed up, eight lanes
+    // at a time. The pattern lookup, which the general path needs anyway,
+    // tells whether the first bytes hold such characters, so other text pays
+    // one test.
     const unsigned ends = (~continuation >> 1) & 0xFFF;
     const unsigned id = kSimd.pattern[ends];
+    const unsigned lead = topBit & ~continuation;
+    if (id < 64 && ((lead << 1) & 0xFFFF) == continuation) {
+      // Less 0x42, C2..DF are the 30 lowest signed bytes.
+      const __m128i twoByteLead =
+          _mm_cmplt_epi8(_mm_sub_epi8(v, _mm_set1_epi8(0x42)), _mm_set1_epi8(-98));
+      if (static_cast<unsigned>(_mm_movemask_epi8(twoByteLead)) == lead) {
+        // Each lane: the byte in the high half, the next one in the low half.
+        // For a lead, (lead - C0) * 64 + (continuation - 80) is the unit;
+        // ASCII lanes take their byte as it is.
+        const __m128i next = _mm_srli_si128(v, 1);
+        const __m128i scale = _mm_set1_epi16(0x4001);
+        const __m128i bias = _mm_set1_epi16(0x3080);
+        const __m128i pairsLo = _mm_unpacklo_epi8(next, v);
+        const __m128i pairsHi = _mm_unpackhi_epi8(next, v);
+        const __m128i unitsLo = _mm_blendv_epi8(
+            _mm_unpacklo_epi8(v, zero), _mm_sub_epi16(_mm_maddubs_epi16(pairsLo, scale), bias),
+            _mm_srai_epi16(pairsLo, 15));
+        const __m128i unitsHi = _mm_blendv_epi8(
+            _mm_unpackhi_epi8(v, zero), _mm_sub_epi16(_mm_maddubs_epi16(pairsHi, scale), bias),
+            _mm_srai_epi16(pairsHi, 15));
+        const unsigned cut = lead >> 15;  // 1 when the last byte is a lead
+        const unsigned keep = ~continuation & (0xFFFFu >> cut);
+        const unsigned keepLo = keep & 0xFF, keepHi = keep >> 8;
+        Store(q, _mm_shuffle_epi8(unitsLo, Load(kSimd.compact16[keepLo])));
+        q += kSimd.compact16Length[keepLo];
+        Store(q, _mm_shuffle_epi8(unitsHi, Load(kSimd.compact16[keepHi])));
+        q += kSimd.compact16Length[keepHi];
+        src.p += 16 - cut;
+        continue;
+      }
+    }
     if (id == 255 || !Utf8BlockValid(v)) {
       // Ill-formed input or encoded surrogates: one careful block.
       const unsigned char* const stop = src.p + 16;
