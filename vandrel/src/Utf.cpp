@@ -242,6 +242,19 @@ void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const ch
 
 #if VANDREL_X86
 
+// A shuffle row that takes, in order, the first bytesOf(j) bytes of each
+// `stride`-byte lane j of the source and clears the rest (-1). Returns the
+// number of bytes taken.
+template <typename BytesOf>
+constexpr int ShuffleRow(std::int8_t (&row)[16], int lanes, int stride, BytesOf bytesOf) {
+  int out = 0;
+  for (int j = 0; j < lanes; ++j) {
+    for (int k = 0; k < bytesOf(j); ++k) row[out++] = static_cast<std::int8_t>(stride * j + k);
+  }
+  for (int k = out; k < 16; ++k) row[k] = -1;
+  return out;
+}
+
 // Shuffle tables for the SSE loops, built at compile time.
 //
 // Decoding looks at the first 12 bytes of a validated 16-byte block. Bit k of
@@ -330,40 +343,15 @@ struct SimdTables {
       consumed[mask] = static_cast<std::uint8_t>(used);
     }
     for (int m = 0; m < 256; ++m) {
-      int out = 0;
-      for (int j = 0; j < 8; ++j) {
-        const int bytes = (m >> j) & 1 ? 1 : 2;
-        for (int k = 0; k < bytes; ++k) pack12[m][out++] = static_cast<std::int8_t>(2 * j + k);
-      }
-      pack12Length[m] = static_cast<std::uint8_t>(out);
-      for (int k = out; k < 16; ++k) pack12[m][k] = -1;
-    }
-    for (int index = 0; index < 256; ++index) {
-      int out = 0;
-      for (int j = 0; j < 4; ++j) {
-        const int bytes = 1 + ((index >> (2 * j)) & 3);
-        for (int k = 0; k < bytes; ++k) pack[index][out++] = static_cast<std::int8_t>(4 * j + k);
-      }
-      packLength[index] = static_cast<std::uint8_t>(out);
-      for (int k = out; k < 16; ++k) pack[index][k] = -1;
+      pack12Length[m] = static_cast<std::uint8_t>(
+          ShuffleRow(pack12[m], 8, 2, [m](int j) { return (m >> j) & 1 ? 1 : 2; }));
+      packLength[m] = static_cast<std::uint8_t>(
+          ShuffleRow(pack[m], 4, 4, [m](int j) { return 1 + ((m >> (2 * j)) & 3); }));
+      compact16Length[m] = static_cast<std::uint8_t>(
+          ShuffleRow(compact16[m], 8, 2, [m](int j) { return (m >> j) & 1 ? 2 : 0; }) / 2);
     }
     for (int m = 0; m < 8; ++m) {
-      int out = 0;
-      for (int j = 0; j < 3; ++j) {
-        const int bytes = (m >> j) & 1 ? 4 : 2;
-        for (int k = 0; k < bytes; ++k) close3[m][out++] = static_cast<std::int8_t>(4 * j + k);
-      }
-      for (int k = out; k < 16; ++k) close3[m][k] = -1;
-    }
-    for (int m = 0; m < 256; ++m) {
-      int out = 0;
-      for (int j = 0; j < 8; ++j) {
-        if (!((m >> j) & 1)) continue;
-        compact16[m][out++] = static_cast<std::int8_t>(2 * j);
-        compact16[m][out++] = static_cast<std::int8_t>(2 * j + 1);
-      }
-      compact16Length[m] = static_cast<std::uint8_t>(out / 2);
-      for (int k = out; k < 16; ++k) compact16[m][k] = -1;
+      ShuffleRow(close3[m], 3, 4, [m](int j) { return (m >> j) & 1 ? 4 : 2; });
     }
   }
 };
