@@ -196,6 +196,11 @@ class TALQ_API UnicodeString : public UniString {
   bool mHasBOM;
 
  private:
+  /// A Vandrel decoder: text into units within capacity, -1 on failure.
+  using FillFn = int (*)(const std::string& text, UniChar* units, std::size_t capacity);
+  /// Decodes text with one unit per byte and appends it, unless decode fails.
+  void fillFrom(FillFn decode, const std::string& text);
+
   static Encoding smSystemEncoding;
 };
 

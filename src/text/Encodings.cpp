@@ -103,28 +103,27 @@ std::string UnicodeString::getStringWithEncoding(Encoding e) const {
 // Filling: decode into a buffer of one unit per byte (no encoding here gives
 // more units than bytes), then append unless Vandrel reports failure.
 
-void UnicodeString::setPlatformEncoding(const std::string& text) {
+void UnicodeString::fillFrom(FillFn decode, const std::string& text) {
   ScratchBuffer<UniChar> units(text.size(), 1);
-  if (Vandrel::PlatformCStringToUni16Char(text.c_str(), units.data(), units.capacity()) == -1) {
-    return;
-  }
-  appendUni16Char(units.data());
+  if (decode(text, units.data(), units.capacity()) != -1) appendUni16Char(units.data());
+}
+
+void UnicodeString::setPlatformEncoding(const std::string& text) {
+  fillFrom([](const std::string& t, UniChar* d,
+              std::size_t c) { return Vandrel::PlatformCStringToUni16Char(t.c_str(), d, c); },
+           text);
 }
 
 void UnicodeString::setISOLatin1Encoding(const std::string& text) {
-  ScratchBuffer<UniChar> units(text.size(), 1);
-  if (Vandrel::ISOLatin1CStringToUni16Char(text.c_str(), units.data(), units.capacity()) == -1) {
-    return;
-  }
-  appendUni16Char(units.data());
+  fillFrom([](const std::string& t, UniChar* d,
+              std::size_t c) { return Vandrel::ISOLatin1CStringToUni16Char(t.c_str(), d, c); },
+           text);
 }
 
 void UnicodeString::setURLEncoding(const std::string& text) {
-  ScratchBuffer<UniChar> units(text.size(), 1);
-  if (Vandrel::URLEncodingToUni16Char(text.c_str(), units.data(), units.capacity()) == -1) {
-    return;
-  }
-  appendUni16Char(units.data());
+  fillFrom([](const std::string& t, UniChar* d,
+              std::size_t c) { return Vandrel::URLEncodingToUni16Char(t.c_str(), d, c); },
+           text);
 }
 
 void UnicodeString::setStringWithEncoding(Encoding e, const std::string& text) {
@@ -135,13 +134,9 @@ void UnicodeString::setStringWithEncoding(Encoding e, const std::string& text) {
       break;
     case kUnsupportedEncoding:
       ThrowUnsupported();
-    case kMacRomanEncoding: {
-      ScratchBuffer<UniChar> units(text.size(), 1);
-      if (Vandrel::MacRomanStringToUni16Char(text, units.data(), units.capacity()) != -1) {
-        appendUni16Char(units.data());
-      }
+    case kMacRomanEncoding:
+      fillFrom(Vandrel::MacRomanStringToUni16Char, text);
       break;
-    }
     case kISOLatin1Encoding:
       setISOLatin1Encoding(text);
       break;
