@@ -2,5 +2,8 @@
 #pragma once
 
 #include "TalqOSUtils/Errors.h"
+#include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/FindFile.h"
 #include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/Streams.h"
 #include "TalqOSUtils/UnicodeString.h"

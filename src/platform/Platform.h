@@ -1,22 +1,31 @@
 // The narrow interface through which the library reaches the operating
 // system. Portable code calls Os().<call>(...) and reads LastError(); the
-// win32/ and posix/ backends fill the table, and tests can wrap it to make
-// calls fail (see FaultInjection.h).
+// win32/ and posix/ backends fill the table, and tests can install a wrapper
+// table that makes chosen calls fail (testing/FaultInjection.h).
 //
-// Paths arrive in NT notation as NUL-terminated UTF-16. Failures are
-// reported the Win32 way: a failure result plus LastError() in Win32
-// numbering, on every backend.
+// The calls are listed once, in Calls.def. Paths arrive in NT notation as
+// NUL-terminated UTF-16. Failures are reported the Win32 way: a failure
+// result plus LastError() in Win32 numbering, on every backend. No call
+// changes errno.
 #pragma once
 
 #include <cstdint>
 
-#include "Vandrel/Vandrel.h"
+#include "TalqOSUtils/UnicodeString.h"
 
 namespace TalqOSUtils {
 namespace platform {
 
-using OsChar = Vandrel::Uni16;
+/// The 16-bit unit of every path handed to the OS.
+using OsChar = UniChar;
 using ErrorCode = std::uint32_t;
+
+/// A Win32 HANDLE on Windows, a file descriptor elsewhere.
+using FileHandle = std::intptr_t;
+/// A find handle (a Win32 HANDLE, or the POSIX backend's search record).
+using FindHandle = std::intptr_t;
+/// INVALID_HANDLE_VALUE, for files and searches alike.
+constexpr std::intptr_t kInvalidHandle = -1;
 
 // Win32 error codes the library and its tests speak of.
 enum : ErrorCode {
@@ -28,8 +37,9 @@ enum : ErrorCode {
   kErrorAccessDenied = 5,
   kErrorInvalidHandle = 6,
   kErrorNotEnoughMemory = 8,
-  kErrorWriteProtect = 19,
   kErrorNotSameDevice = 17,
+  kErrorNoMoreFiles = 18,
+  kErrorWriteProtect = 19,
   kErrorGenFailure = 31,
   kErrorSharingViolation = 32,
   kErrorLockViolation = 33,
@@ -39,7 +49,10 @@ enum : ErrorCode {
   kErrorInvalidParameter = 87,
   kErrorBrokenPipe = 109,
   kErrorDiskFull = 112,
+  kErrorInsufficientBuffer = 122,
+  kErrorInvalidName = 123,
   kErrorNegativeSeek = 131,
+  kErrorSeekOnDevice = 132,
   kErrorDirNotEmpty = 145,
   kErrorBusy = 170,
   kErrorAlreadyExists = 183,
@@ -52,22 +65,64 @@ enum : ErrorCode {
   kErrorCantResolveFilename = 1921,
 };
 
-/// GetFileAttributesW's failure value.
+/// GetFileAttributesW's failure value and the attribute bits read.
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr std::uint32_t kFileAttributeReadonly = 0x01u;
 constexpr std::uint32_t kFileAttributeDirectory = 0x10u;
 constexpr std::uint32_t kFileAttributeNormal = 0x80u;
 
-/// The backend's calls. Each one sets the last error when it fails.
+// CreateFileW: access, share modes, dispositions, flags.
+constexpr std::uint32_t kGenericRead = 0x80000000u;
+constexpr std::uint32_t kGenericWrite = 0x40000000u;
+constexpr std::uint32_t kFileShareRead = 0x1u;
+constexpr std::uint32_t kFileShareWrite = 0x2u;
+constexpr std::uint32_t kCreateNew = 1;
+constexpr std::uint32_t kCreateAlways = 2;
+constexpr std::uint32_t kOpenExisting = 3;
+constexpr std::uint32_t kOpenAlways = 4;
+constexpr std::uint32_t kTruncateExisting = 5;
+constexpr std::uint32_t kFileFlagSequentialScan = 0x08000000u;
+
+// SetFilePointer's move methods and the failure values of it and GetFileSize.
+constexpr std::uint32_t kFileBegin = 0;
+constexpr std::uint32_t kFileCurrent = 1;
+constexpr std::uint32_t kFileEnd = 2;
+constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFFu;
+constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
+
+/// What the directory search reads of a WIN32_FIND_DATAW record.
+struct FindData {
+  std::uint32_t attributes = 0;
+  /// 100-nanosecond ticks since 1601-01-01 00:00 UTC.
+  std::uint64_t lastWriteTime = 0;
+  std::uint32_t sizeHigh = 0;
+  std::uint32_t sizeLow = 0;
+  /// MAX_PATH units, NUL-terminated.
+  OsChar name[260] = {};
+};
+
+/// The backend's calls (Calls.def). Each one sets the last error when it fails.
 struct Calls {
-  /// Attributes of the entry at path, or kInvalidFileAttributes.
-  std::uint32_t (*getFileAttributes)(const OsChar* path);
+#define TALQ_OS_CALL(member, id, result, params, failure) result(*member) params = nullptr;
+#include "platform/Calls.def"
+#undef TALQ_OS_CALL
+};
+
+/// The calls by name, for the test hook.
+enum class CallId {
+#define TALQ_OS_CALL(member, id, result, params, failure) k##id,
+#include "platform/Calls.def"
+#undef TALQ_OS_CALL
+  kCount
 };
 
 /// The table in use: the backend's, or a test's wrapper around it.
 const Calls& Os();
 /// The backend's own table, never wrapped.
 const Calls& NativeCalls();
+/// Routes Os() through table (null: back to NativeCalls()). For the test
+/// hook; not synchronised with calls running on other threads.
+void InstallCalls(const Calls* table);
 
 /// The calling thread's last error, in Win32 numbering.
 ErrorCode LastError();

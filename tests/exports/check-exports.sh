@@ -60,6 +60,16 @@ need 2 "TalqOSUtils::OSPathGeneric("
 need 3 "TalqOSUtils::OSAddNameToPath("
 need 3 "TalqOSUtils::OSBasename("
 need 3 "TalqOSUtils::OSDirname("
+# File system
+need 2 "TalqOSUtils::OSFileExists("
+need 1 "TalqOSUtils::OSDirectoryExists(char const*)"
+need 1 "TalqOSUtils::OSDeleteFile(char const*)"
+need 1 "TalqOSUtils::OSMakeDirectory(char const*)"
+
+# Streams
+
+# Directory search
+
 for m in "UnicodeString::UnicodeString(" "UnicodeString::operator=(" "UnicodeString::get(" \
          "UnicodeString::getUni16Char(" "UnicodeString::UCS2ToUTF8(" "UnicodeString::UTF8ToUCS2(" \
          "UnicodeString::HasBOM(" "UnicodeString::ProcessBOM(" "UnicodeString::ReverseBytes(" \

@@ -1,10 +1,9 @@
-// POSIX backend, attributes: emulates GetFileAttributesW with stat(2). A
-// directory reports FILE_ATTRIBUTE_DIRECTORY, a file without write
-// permission for its owner FILE_ATTRIBUTE_READONLY, any other file
-// FILE_ATTRIBUTE_NORMAL.
+// POSIX backend, attributes: GetFileAttributesW, DeleteFileW and
+// CreateDirectoryW emulated with stat(2), unlink(2) and mkdir(2). A directory
+// reports FILE_ATTRIBUTE_DIRECTORY, a file without write permission for its
+// owner FILE_ATTRIBUTE_READONLY, any other entry FILE_ATTRIBUTE_NORMAL.
 #include <sys/stat.h>
-
-#include <cerrno>
+#include <unistd.h>
 
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
@@ -13,7 +12,10 @@ namespace TalqOSUtils {
 namespace platform {
 namespace posix {
 
-std::uint32_t FileAttributes(const OsChar* path) {
+namespace {
+
+std::uint32_t GetFileAttributesImpl(const OsChar* path) {
+  const ErrnoGuard keepErrno;
   const std::string posixPath = NtToPosixPath(path);
   if (posixPath.empty()) {
     SetLastError(kErrorPathNotFound);
@@ -26,6 +28,47 @@ std::uint32_t FileAttributes(const OsChar* path) {
   }
   if (S_ISDIR(st.st_mode)) return kFileAttributeDirectory;
   return (st.st_mode & S_IWUSR) != 0 ? kFileAttributeNormal : kFileAttributeReadonly;
+}
+
+bool DeleteFileImpl(const OsChar* path) {
+  const ErrnoGuard keepErrno;
+  const std::string posixPath = NtToPosixPath(path);
+  if (posixPath.empty()) {
+    SetLastError(kErrorPathNotFound);
+    return false;
+  }
+  if (::unlink(posixPath.c_str()) != 0) {
+    SetLastErrorFromErrno(errno, posixPath);
+    return false;
+  }
+  return true;
+}
+
+bool CreateDirectoryImpl(const OsChar* path) {
+  const ErrnoGuard keepErrno;
+  const std::string posixPath = NtToPosixPath(path);
+  if (posixPath.empty()) {
+    SetLastError(kErrorPathNotFound);
+    return false;
+  }
+  if (::mkdir(posixPath.c_str(), 0777) != 0) {
+    const int err = errno;
+    if (err == EEXIST) {
+      SetLastError(kErrorAlreadyExists);  // CreateDirectoryW's own code
+    } else {
+      SetLastErrorFromErrno(err, posixPath);
+    }
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void FillAttributeCalls(Calls& t) {
+  t.getFileAttributes = &GetFileAttributesImpl;
+  t.deleteFile = &DeleteFileImpl;
+  t.createDirectory = &CreateDirectoryImpl;
 }
 
 }  // namespace posix

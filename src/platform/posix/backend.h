@@ -1,4 +1,4 @@
-// POSIX backend: the implementations behind the call table.
+// POSIX backend: each concern's file sets its calls in the table by name.
 #pragma once
 
 #include "platform/Platform.h"
@@ -7,7 +7,11 @@ namespace TalqOSUtils {
 namespace platform {
 namespace posix {
 
-std::uint32_t FileAttributes(const OsChar* path);
+void FillAttributeCalls(Calls& t);  // attributes.cpp
+void FillModuleCalls(Calls& t);     // module.cpp
+void FillShortcutCalls(Calls& t);   // shortcut.cpp
+void FillFileCalls(Calls& t);       // files.cpp
+void FillFindCalls(Calls& t);       // find.cpp
 
 }  // namespace posix
 }  // namespace platform

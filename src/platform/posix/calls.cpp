@@ -5,9 +5,15 @@ namespace TalqOSUtils {
 namespace platform {
 
 const Calls& NativeCalls() {
-  static const Calls table = {
-      &posix::FileAttributes,
-  };
+  static const Calls table = [] {
+    Calls t;
+    posix::FillAttributeCalls(t);
+    posix::FillModuleCalls(t);
+    posix::FillShortcutCalls(t);
+    posix::FillFileCalls(t);
+    posix::FillFindCalls(t);
+    return t;
+  }();
   return table;
 }
 

@@ -5,8 +5,10 @@
 
 #include <sys/stat.h>
 
-#include <cerrno>
 #include <vector>
+
+#include "Vandrel/Vandrel.h"
+#include "platform/posix/ntpath.h"
 
 namespace TalqOSUtils {
 namespace platform {
@@ -14,44 +16,42 @@ namespace platform {
 namespace {
 thread_local ErrorCode tLastError = kErrorSuccess;
 
-struct ErrnoMapping {
-  int err;
-  ErrorCode code;
-};
-
-// One written-down table, checked entry by entry in the tests.
-constexpr ErrnoMapping kErrnoTable[] = {
+// errno => Win32, the code Windows gives for the same condition. Each row is
+// checked against a separately written list in the tests. A negative seek's
+// ERROR_NEGATIVE_SEEK is decided by the seek emulation, not here.
+constexpr posix::ErrnoMapping kErrnoTable[] = {
     {0, kErrorSuccess},
     {EPERM, kErrorAccessDenied},
-    {ENOENT, kErrorFileNotFound},
+    {ENOENT, kErrorFileNotFound},  // refined to PATH_NOT_FOUND by the caller
     {EIO, kErrorIoDevice},
-    {ENXIO, kErrorFileNotFound},
+    {ENXIO, kErrorFileNotFound},  // a device file whose device is absent
     {EBADF, kErrorInvalidHandle},
-    {EAGAIN, kErrorLockViolation},
+    {EAGAIN, kErrorLockViolation},  // a region locked by another process
     {ENOMEM, kErrorNotEnoughMemory},
     {EACCES, kErrorAccessDenied},
     {EBUSY, kErrorBusy},
-    {EEXIST, kErrorFileExists},
+    {EEXIST, kErrorFileExists},  // CreateDirectory says ALREADY_EXISTS itself
     {EXDEV, kErrorNotSameDevice},
-    {ENODEV, kErrorPathNotFound},
-    {ENOTDIR, kErrorPathNotFound},
-    {EISDIR, kErrorAccessDenied},
+    {ENODEV, kErrorPathNotFound},   // the file system behind the path is gone
+    {ENOTDIR, kErrorPathNotFound},  // a component used as a directory is a file
+    {EISDIR, kErrorAccessDenied},   // DeleteFileW and CreateFileW on a directory
     {EINVAL, kErrorInvalidParameter},
     {ENFILE, kErrorTooManyOpenFiles},
     {EMFILE, kErrorTooManyOpenFiles},
-    {ETXTBSY, kErrorSharingViolation},
+    {ETXTBSY, kErrorSharingViolation},  // a running executable cannot be written
     {EFBIG, kErrorFileTooLarge},
     {ENOSPC, kErrorDiskFull},
-    {ESPIPE, kErrorNegativeSeek},
+    {ESPIPE, kErrorSeekOnDevice},  // seeking a pipe or terminal
     {EROFS, kErrorWriteProtect},
     {EMLINK, kErrorTooManyLinks},
     {EPIPE, kErrorBrokenPipe},
     {ENAMETOOLONG, kErrorFilenameExcedRange},
     {ENOSYS, kErrorNotSupported},
     {ENOTEMPTY, kErrorDirNotEmpty},
-    {ELOOP, kErrorCantResolveFilename},
-    {ENOTSUP, kErrorNotSupported},
+    {ELOOP, kErrorCantResolveFilename},  // too many levels of symbolic links
+    {EOPNOTSUPP, kErrorNotSupported},
     {EDQUOT, kErrorDiskQuotaExceeded},
+    {EILSEQ, kErrorInvalidName},  // a name the file system cannot store
 };
 }  // namespace
 
@@ -59,6 +59,11 @@ ErrorCode LastError() { return tLastError; }
 void SetLastError(ErrorCode code) { tLastError = code; }
 
 namespace posix {
+
+const ErrnoMapping* ErrnoTable(std::size_t* count) {
+  *count = sizeof kErrnoTable / sizeof kErrnoTable[0];
+  return kErrnoTable;
+}
 
 ErrorCode TranslateErrno(int err) {
   for (const ErrnoMapping& m : kErrnoTable) {
@@ -84,18 +89,10 @@ void SetLastErrorFromErrno(int err, const std::string& posixPath) {
 std::string NtToPosixPath(const OsChar* ntPath) {
   if (ntPath == nullptr) return std::string();
   const std::size_t units = Vandrel::Uni16CharGetLength(ntPath);
+  // At most three bytes per unit: a pair's four bytes come from two units.
   std::vector<char> utf8(3 * units + 1);
-  Vandrel::Uni16CharToUTF8(ntPath, utf8.data(), utf8.size());
-  std::string path(utf8.data());
-  std::size_t start = 0;
-  if (path.size() >= 2 && path[1] == ':') start = 2;  // the drive is the root
-  std::string out = start == 2 ? std::string("/") : std::string();
-  for (std::size_t i = start; i < path.size(); ++i) {
-    const char c = path[i] == '\\' ? '/' : path[i];
-    if (c == '/' && !out.empty() && out.back() == '/') continue;
-    out += c;
-  }
-  return out;
+  const int n = Vandrel::Uni16CharToUTF8(ntPath, utf8.data(), utf8.size());
+  return NtToPosix(std::string(utf8.data(), n < 0 ? 0 : static_cast<std::size_t>(n)));
 }
 
 }  // namespace posix

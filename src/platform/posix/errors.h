@@ -1,6 +1,9 @@
-// POSIX backend: errno in Win32 numbering, and NT paths as POSIX paths.
+// POSIX backend: errno in Win32 numbering, errno kept intact, and NT paths as
+// POSIX paths.
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <string>
 
 #include "platform/Platform.h"
@@ -9,17 +12,36 @@ namespace TalqOSUtils {
 namespace platform {
 namespace posix {
 
-/// The Win32 code for an errno value (ENOENT gives ERROR_FILE_NOT_FOUND;
-/// callers that know a parent is missing say ERROR_PATH_NOT_FOUND).
+struct ErrnoMapping {
+  int err;
+  ErrorCode code;
+};
+
+/// The whole errno table, for its test.
+const ErrnoMapping* ErrnoTable(std::size_t* count);
+
+/// The Win32 code for an errno value; ERROR_GEN_FAILURE for one not in the
+/// table (ENOENT gives ERROR_FILE_NOT_FOUND; see SetLastErrorFromErrno).
 ErrorCode TranslateErrno(int err);
 
 /// Sets the last error from errno, refining ENOENT for `posixPath`: a
-/// missing parent directory gives ERROR_PATH_NOT_FOUND.
+/// missing parent directory gives ERROR_PATH_NOT_FOUND, as Windows says.
 void SetLastErrorFromErrno(int err, const std::string& posixPath);
 
-/// "C:\dir\file" => "/dir/file", "dir\file" => "dir/file": '\' becomes '/',
-/// a leading drive "X:" stands for the root. UTF-16 becomes UTF-8.
+/// The NT path as a POSIX path (ntpath.h); UTF-16 becomes UTF-8. Null gives "".
 std::string NtToPosixPath(const OsChar* ntPath);
+
+/// Win32 calls leave errno alone; the emulation's system calls must too.
+class ErrnoGuard {
+ public:
+  ErrnoGuard() : mSaved(errno) {}
+  ~ErrnoGuard() { errno = mSaved; }
+  ErrnoGuard(const ErrnoGuard&) = delete;
+  ErrnoGuard& operator=(const ErrnoGuard&) = delete;
+
+ private:
+  int mSaved;
+};
 
 }  // namespace posix
 }  // namespace platform

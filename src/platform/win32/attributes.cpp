@@ -7,7 +7,19 @@ namespace TalqOSUtils {
 namespace platform {
 namespace win32 {
 
-std::uint32_t FileAttributes(const OsChar* path) { return ::GetFileAttributesW(path); }
+namespace {
+
+std::uint32_t GetFileAttributesImpl(const OsChar* path) { return ::GetFileAttributesW(path); }
+bool DeleteFileImpl(const OsChar* path) { return ::DeleteFileW(path) != 0; }
+bool CreateDirectoryImpl(const OsChar* path) { return ::CreateDirectoryW(path, nullptr) != 0; }
+
+}  // namespace
+
+void FillAttributeCalls(Calls& t) {
+  t.getFileAttributes = &GetFileAttributesImpl;
+  t.deleteFile = &DeleteFileImpl;
+  t.createDirectory = &CreateDirectoryImpl;
+}
 
 }  // namespace win32
 }  // namespace platform

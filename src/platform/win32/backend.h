@@ -1,4 +1,4 @@
-// Win32 backend: the implementations behind the call table.
+// Win32 backend: each concern's file sets its calls in the table by name.
 #pragma once
 
 #include "platform/Platform.h"
@@ -7,7 +7,11 @@ namespace TalqOSUtils {
 namespace platform {
 namespace win32 {
 
-std::uint32_t FileAttributes(const OsChar* path);
+void FillAttributeCalls(Calls& t);  // attributes.cpp
+void FillModuleCalls(Calls& t);     // module.cpp
+void FillShortcutCalls(Calls& t);   // shortcut.cpp
+void FillFileCalls(Calls& t);       // files.cpp
+void FillFindCalls(Calls& t);       // find.cpp
 
 }  // namespace win32
 }  // namespace platform

@@ -5,9 +5,15 @@ namespace TalqOSUtils {
 namespace platform {
 
 const Calls& NativeCalls() {
-  static const Calls table = {
-      &win32::FileAttributes,
-  };
+  static const Calls table = [] {
+    Calls t;
+    win32::FillAttributeCalls(t);
+    win32::FillModuleCalls(t);
+    win32::FillShortcutCalls(t);
+    win32::FillFileCalls(t);
+    win32::FillFindCalls(t);
+    return t;
+  }();
   return table;
 }
 

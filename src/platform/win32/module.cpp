@@ -1,8 +1,30 @@
-// Win32 backend, module: the DLL entry point. The library needs no
-// per-thread notifications, so it turns them off on process attach.
+// Win32 backend, module: the DLL entry point and the executable's path. The
+// library needs no per-thread notifications, so it turns them off on process
+// attach.
 #include <windows.h>
+
+#include "platform/win32/backend.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   if (reason == DLL_PROCESS_ATTACH) ::DisableThreadLibraryCalls(instance);
   return TRUE;
 }
+
+namespace TalqOSUtils {
+namespace platform {
+namespace win32 {
+
+namespace {
+
+// A null module handle names the executable of the process, not this DLL.
+std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
+  return ::GetModuleFileNameW(nullptr, buffer, capacity);
+}
+
+}  // namespace
+
+void FillModuleCalls(Calls& t) { t.getModuleFileName = &GetModuleFileNameImpl; }
+
+}  // namespace win32
+}  // namespace platform
+}  // namespace TalqOSUtils

@@ -1,0 +1,2 @@
+// Placeholder: filled by its subsystem.
+#pragma once

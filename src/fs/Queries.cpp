@@ -1,0 +1,82 @@
+// Existence tests, deletion and directory creation over the platform layer.
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/Paths.h"
+#include "fs/OsPath.h"
+#include "platform/Platform.h"
+
+namespace TalqOSUtils {
+
+namespace fs {
+
+bool PrepareOsPath(const char* generic, UnicodeString& wide) {
+  if (generic == nullptr) return false;
+  constexpr std::size_t kArea = kMaxOsPath + 1;
+  if (::strnlen(generic, kArea) >= kArea) return false;
+  char nt[kArea];
+  if (!OSPathGenericToNT(generic, nt, static_cast<int>(kArea))) return false;
+  wide = UnicodeString(std::string(nt));
+  return true;
+}
+
+}  // namespace fs
+
+namespace {
+
+bool IsEmpty(const char* path) { return path == nullptr || path[0] == '\0'; }
+
+}  // namespace
+
+bool OSFileExists(const char* path, bool* isDirectory) {
+  UnicodeString wide;
+  if (IsEmpty(path) || !fs::PrepareOsPath(path, wide)) return false;
+  const std::uint32_t attributes = platform::Os().getFileAttributes(wide.c_str());
+  const bool exists = attributes != platform::kInvalidFileAttributes;
+  if (isDirectory != nullptr) {
+    *isDirectory = exists && (attributes & platform::kFileAttributeDirectory) != 0;
+  }
+  return exists;
+}
+
+bool OSFileExists(const char* path) {
+  bool isDirectory = false;
+  return OSFileExists(path, &isDirectory) && !isDirectory;
+}
+
+bool OSDirectoryExists(const char* path) {
+  bool isDirectory = false;
+  return OSFileExists(path, &isDirectory) && isDirectory;
+}
+
+bool OSDeleteFile(const char* path) {
+  errno = 0;
+  UnicodeString wide;
+  if (IsEmpty(path) || !fs::PrepareOsPath(path, wide)) return false;
+  return platform::Os().deleteFile(wide.c_str());
+}
+
+bool OSMakeDirectory(const char* path) {
+  if (IsEmpty(path) || std::strcmp(path, "/") == 0) return false;
+  if (::strnlen(path, fs::kMaxOsPath + 1) > fs::kMaxOsPath) return false;
+  char parent[fs::kMaxOsPath + 1];
+  if (!OSDirname(path, parent, sizeof parent)) return false;
+
+  bool isDirectory = false;
+  const bool exists = OSFileExists(path, &isDirectory);
+  // The recursion ends at the root and, for relative paths, at "." (whose
+  // parent is "." again): those are only ever reported.
+  const bool stop = std::strcmp(parent, "/") == 0 || std::strcmp(parent, path) == 0;
+  if (stop || exists) return exists && isDirectory;
+  if (!OSMakeDirectory(parent)) return false;
+
+  UnicodeString wide;
+  if (!fs::PrepareOsPath(path, wide)) return false;
+  if (platform::Os().createDirectory(wide.c_str())) return true;
+  // Someone may have made it since the test: the promise is a directory.
+  return OSDirectoryExists(path);
+}
+
+}  // namespace TalqOSUtils
