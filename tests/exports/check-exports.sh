@@ -23,7 +23,7 @@ else
     $2 ~ /^__odr_asan\./ {next}  # AddressSanitizer one-definition markers
     { name = substr($0, index($0, " ") + 1) }
     name ~ /TalqOSUtils::/ {next}
-    ($1 == "W" || $1 == "V" || $1 == "u") && name ~ /^(std::|void std::|typeinfo|vtable|.*std::__cxx11::basic_string)/ {next}
+    ($1 == "W" || $1 == "V" || $1 == "u") && name ~ /(^|[ *&])std::|^(typeinfo|vtable)/ {next}
     {print}')
   c++filt <"$list.raw" | cut -d' ' -f2- >"$list"
   rm -f "$list.raw"

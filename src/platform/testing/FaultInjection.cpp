@@ -88,7 +88,8 @@ bool WriteWrapper(FileHandle file, const void* buffer, std::uint32_t count,
                   std::uint32_t* written) {
   if (Trip(CallId::kWriteFile)) return false;
   if (gShortWrite.armed && ++gShortWrite.seen == gShortWrite.nth) {
-    const bool ok = NativeCalls().writeFile(file, buffer, std::min(count, gShortWrite.keep), written);
+    const bool ok =
+        NativeCalls().writeFile(file, buffer, std::min(count, gShortWrite.keep), written);
     SetLastError(gShortWrite.code);
     return ok;
   }
