@@ -7,6 +7,7 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libgcc_s_seh-1.dl
   OUTPUT_VARIABLE _libgcc OUTPUT_STRIP_TRAILING_WHITESPACE)
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libwinpthread-1.dll
   OUTPUT_VARIABLE _pthread OUTPUT_STRIP_TRAILING_WHITESPACE)
+set(TALQ_MINGW_RUNTIME_DLLS "")
 foreach(dll IN ITEMS ${_stdcxx} ${_libgcc} ${_pthread})
   if(NOT IS_ABSOLUTE "${dll}" OR NOT EXISTS "${dll}")
     # The winpthread DLL sits in the target's sysroot, not the compiler's dir.
@@ -20,4 +21,5 @@ foreach(dll IN ITEMS ${_stdcxx} ${_libgcc} ${_pthread})
     message(FATAL_ERROR "mingw-w64 runtime DLL not found: ${dll}")
   endif()
   file(COPY "${dll}" DESTINATION ${CMAKE_BINARY_DIR}/bin)
+  list(APPEND TALQ_MINGW_RUNTIME_DLLS "${dll}")
 endforeach()

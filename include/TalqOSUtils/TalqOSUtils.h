@@ -7,3 +7,4 @@
 #include "TalqOSUtils/Paths.h"
 #include "TalqOSUtils/Streams.h"
 #include "TalqOSUtils/UnicodeString.h"
+#include "TalqOSUtils/Version.h"
