@@ -37,7 +37,9 @@ class TALQ_API ChException {
   virtual const char* SetDescription(const char* text);
 
  protected:
+  /// The message text, or null for none.
   char* mDescription;
+  /// Whether mDescription is this object's own heap copy.
   bool mOwnsDescription;
 };
 
@@ -45,7 +47,9 @@ class TALQ_API ChException {
 class TALQ_API ChFindFileException : public ChException {
  public:
   using ChException::ChException;
+  /// Copies the message, as ChException's copy constructor.
   ChFindFileException(const ChFindFileException&) = default;
+  /// Copies the message, as ChException's assignment.
   ChFindFileException& operator=(const ChFindFileException&) = default;
   ~ChFindFileException() override;
 };

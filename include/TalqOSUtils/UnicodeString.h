@@ -193,6 +193,7 @@ class TALQ_API UnicodeString : public UniString {
   /// nothing. hasBOM() unchanged. Used by the encoding setters.
   void appendUni16Char(const UniChar* units);
 
+  /// What hasBOM() answers.
   bool mHasBOM;
 
  private:
