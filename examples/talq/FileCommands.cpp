@@ -56,7 +56,7 @@ std::string IsoTime(std::uint64_t ticks) {
   const std::int64_t day = doy - (153 * mp + 2) / 5 + 1;
   const std::int64_t month = mp < 10 ? mp + 3 : mp - 9;
   const std::int64_t year = yoe + era * 400 + (month <= 2 ? 1 : 0);
-  char text[32];
+  char text[96];
   std::snprintf(text, sizeof text, "%04lld-%02lld-%02lldT%02lld:%02lld:%02lldZ",
                 static_cast<long long>(year), static_cast<long long>(month),
                 static_cast<long long>(day), static_cast<long long>(rest / 3600),
@@ -83,9 +83,11 @@ struct Progress {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double mib = 1024.0 * 1024.0;
     const int filled = (percent > 100 ? 100 : percent < 0 ? 0 : percent) * 30 / 100;
-    std::fprintf(stderr, "\r[%s%s] %3d%%  %.1f / %.1f MiB  %.1f MiB/s", std::string(filled, '#').c_str(),
-                 std::string(30 - filled, '-').c_str(), percent, done / mib, in->size() / mib,
-                 elapsed > 0 ? done / mib / elapsed : 0.0);
+    const double doneMiB = static_cast<double>(done) / mib;
+    std::fprintf(stderr, "\r[%s%s] %3d%%  %.1f / %.1f MiB  %.1f MiB/s",
+                 std::string(filled, '#').c_str(), std::string(30 - filled, '-').c_str(), percent,
+                 doneMiB, static_cast<double>(in->size()) / mib,
+                 elapsed > 0 ? doneMiB / elapsed : 0.0);
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
