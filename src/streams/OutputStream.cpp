@@ -96,7 +96,7 @@ void ChOutputStream::write(const std::string& s) {
 void ChOutputStream::printf(const char* format, ...) {
   if (format == nullptr) throw ChException("Buffer overflow in ChOutputStream::printf");
   char text[1024];
-  std::va_list args;
+  va_list args;
   va_start(args, format);
   const int length = std::vsnprintf(text, sizeof text, format, args);
   va_end(args);

@@ -421,6 +421,14 @@ TEST_F(Streams, PrintfFitsUpTo1023Characters) {
   EXPECT_NO_THROW(none.printf("%s", std::string(1023, 'a').c_str()));
   EXPECT_THROW(none.printf("%s", std::string(1024, 'a').c_str()), ChException);
   EXPECT_THROW(none.printf(nullptr), ChException);
+#if defined(__GLIBC__)
+  // glibc cannot encode U+00E9 in the "C" locale: a formatting failure.
+  ChOutputStream failing;
+  failing.open(dir.Generic("q"));
+  EXPECT_THROW(failing.printf("%ls", L"\u00e9"), ChException);
+  failing.close();
+  EXPECT_EQ(ReadAll(dir.Native("q")), "");
+#endif
 }
 
 TEST_F(Streams, CloseTwiceKeepsNameAndError) {
