@@ -67,6 +67,26 @@ need 1 "TalqOSUtils::OSDeleteFile(char const*)"
 need 1 "TalqOSUtils::OSMakeDirectory(char const*)"
 
 # Streams
+need 1 "TalqOSUtils::SetDefaultInputCheckFn("
+need 1 "TalqOSUtils::SetDefaultOutputCheckFn("
+for c in ChIOStream ChInputStream ChOutputStream; do
+  need 1 "typeinfo for TalqOSUtils::$c"
+  need 1 "vtable for TalqOSUtils::$c"
+  need 1 "TalqOSUtils::$c::$c("
+  need 1 "TalqOSUtils::$c::operator=("
+  need 1 "TalqOSUtils::$c::~$c()"
+done
+for c in ChInputStream ChOutputStream; do
+  for m in "isopen() const" "good() const" "openFork(" "open(" "close()" "getpos() const" "seek(long"; do
+    need 1 "TalqOSUtils::$c::$m"
+  done
+done
+for m in "read(void*, unsigned int)" "skip(long" "size() const" "isbig() const" \
+         "percent() const" "eof() const"; do
+  need 1 "TalqOSUtils::ChInputStream::$m"
+done
+need 2 "TalqOSUtils::ChOutputStream::write("
+need 1 "TalqOSUtils::ChOutputStream::printf(char const*, ...)"
 
 # Directory search
 

@@ -1,0 +1,109 @@
+// ChOutputStream: writes straight from the caller's buffer to the OS.
+#include <cstdarg>
+#include <cstdio>
+
+#include "TalqOSUtils/Errors.h"
+#include "TalqOSUtils/Streams.h"
+#include "streams/FileState.h"
+
+namespace TalqOSUtils {
+
+namespace streams {
+extern ChCheckFn gOutputCheckFn;
+extern void* gOutputCheckData;
+}  // namespace streams
+
+ChOutputStream::ChOutputStream(int /*unused*/) : mFile(nullptr) {
+  mCheckFn = streams::gOutputCheckFn;
+  mCheckData = streams::gOutputCheckData;
+}
+
+ChOutputStream::ChOutputStream(const ChOutputStream& other)
+    : ChIOStream(other), mFile(streams::Share(other.mFile)) {}
+
+ChOutputStream& ChOutputStream::operator=(const ChOutputStream& other) {
+  if (this == &other) return *this;
+  ChOutputFileState* const shared = streams::Share(other.mFile);
+  streams::Release(mFile);
+  mFile = shared;
+  ChIOStream::operator=(other);
+  return *this;
+}
+
+ChOutputStream::~ChOutputStream() { streams::Release(mFile); }
+
+bool ChOutputStream::isopen() const {
+  return mFile != nullptr && mFile->handle != platform::kInvalidHandle;
+}
+
+bool ChOutputStream::good() const { return mFile != nullptr && mError == 0; }
+
+void ChOutputStream::openFork(const std::string& path, bool fork) {
+  char nt[256];
+  streams::PreparePath(path, mName, nt, "ChOutputStream: path too long");
+  // Let go first: our own handle would otherwise refuse the new one.
+  streams::Release(mFile);
+  mFile = nullptr;
+  auto* file = new ChOutputFileState;
+  streams::OpenOutputFile(*file, nt, fork);
+  mFile = file;
+  mError = file->error;
+}
+
+void ChOutputStream::open(const std::string& path) { openFork(path.c_str(), false); }
+
+void ChOutputStream::close() {
+  streams::Release(mFile);
+  mFile = nullptr;
+}
+
+std::int64_t ChOutputStream::getpos() const {
+  if (mFile == nullptr) return 0;
+  return streams::PositionOf(mFile->handle, mFile->error);
+}
+
+void ChOutputStream::seek(std::int64_t pos) {
+  if (mFile == nullptr) return;
+  if (streams::Usable(*mFile)) streams::SeekTo(mFile->handle, pos, mFile->error);
+  mError = mFile->error;
+}
+
+void ChOutputStream::write(const void* buf, std::uint32_t n) {
+  if (mFile == nullptr) return;
+  ChOutputFileState& file = *mFile;
+  streams::RunCheck(file, mCheckFn, mCheckData, n);
+  if (streams::Usable(file)) {
+    std::uint32_t written = 0;
+    if (!platform::Os().writeFile(file.handle, buf, n, &written) || written < n) {
+      file.error = streams::FailureCode();
+    }
+  }
+  mError = file.error;
+}
+
+void ChOutputStream::write(const std::string& s) {
+  // A string beyond the 32-bit count goes in pieces rather than losing its
+  // tail.
+  constexpr std::size_t kPiece = 0x80000000u;
+  std::size_t done = 0;
+  while (s.size() - done > kPiece) {
+    write(s.data() + done, static_cast<std::uint32_t>(kPiece));
+    done += kPiece;
+  }
+  write(s.data() + done, static_cast<std::uint32_t>(s.size() - done));
+}
+
+void ChOutputStream::printf(const char* format, ...) {
+  if (format == nullptr) throw ChException("Buffer overflow in ChOutputStream::printf");
+  char text[1024];
+  va_list args;
+  va_start(args, format);
+  const int length = std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  if (length < 0 || length >= static_cast<int>(sizeof text)) {
+    throw ChException("Buffer overflow in ChOutputStream::printf");
+  }
+  write(text, static_cast<std::uint32_t>(length));
+}
+
+}  // namespace TalqOSUtils
