@@ -103,6 +103,7 @@ struct FindData {
 
 /// The backend's calls (Calls.def). Each one sets the last error when it fails.
 struct Calls {
+// NOLINTNEXTLINE(bugprone-macro-parentheses): params is a parameter list
 #define TALQ_OS_CALL(member, id, result, params, failure) result(*member) params = nullptr;
 #include "platform/Calls.def"
 #undef TALQ_OS_CALL
