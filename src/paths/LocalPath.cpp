@@ -32,8 +32,7 @@ bool GenericPathToDravoFileSpec(const std::string& path, Vandrel::FileSpec& spec
   char narrow[kSpecArea] = {};
   Vandrel::Uni16 wide[kSpecArea] = {};
   const std::size_t length = ::strnlen(path.c_str(), kSpecArea);
-  if (length < kSpecArea &&
-      OSPathGenericToNT(path.c_str(), narrow, static_cast<int>(kSpecArea))) {
+  if (length < kSpecArea && OSPathGenericToNT(path.c_str(), narrow, static_cast<int>(kSpecArea))) {
     Vandrel::UTF8ToUni16Char(narrow, wide, kSpecArea);
   }
   spec = wide;

@@ -34,6 +34,8 @@ constexpr std::uint32_t kForceNoLinkInfo = 0x100;
 // LinkInfoFlags.
 constexpr std::uint32_t kVolumeIdAndLocalBasePath = 0x1;
 constexpr std::uint32_t kCommonNetworkRelativeLink = 0x2;
+// CommonNetworkRelativeLinkFlags.
+constexpr std::uint32_t kValidDevice = 0x1;
 
 // Header sizes: LinkInfo without and with the Unicode offsets; the network
 // link without and with them.
@@ -180,15 +182,13 @@ bool ParseLinkInfo(const Range& info, ShellLinkTarget& target) {
   Text suffix;
   if (!PreferUnicode(info, unicodeHeader, 24, 32, suffix)) return false;
 
-  if ((flags & kVolumeIdAndLocalBasePath) != 0) {
-    Text base;
-    if (!PreferUnicode(info, unicodeHeader, 16, 28, base)) return false;
-    if (!base.empty()) {
-      target.kind = ShellLinkTarget::Kind::kLocal;
-      target.path = JoinNt(base, suffix);
-      return true;
-    }
+  // Both parts are checked when flagged; the local path wins over the share.
+  Text base;
+  if ((flags & kVolumeIdAndLocalBasePath) != 0 &&
+      !PreferUnicode(info, unicodeHeader, 16, 28, base)) {
+    return false;
   }
+  Text name;
   if ((flags & kCommonNetworkRelativeLink) != 0) {
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
@@ -201,13 +201,23 @@ bool ParseLinkInfo(const Range& info, ShellLinkTarget& target) {
     if (!net.U32(8, nameOffset)) return false;
     // The Unicode offsets exist only when NetNameOffset points past them.
     const std::uint32_t netHeader = nameOffset > kNetLinkHeader ? kNetLinkHeaderUnicode : 0;
-    Text name;
     if (!PreferUnicode(net, netHeader, 8, 20, name)) return false;
-    if (!name.empty()) {
-      target.kind = ShellLinkTarget::Kind::kNetwork;
-      target.path = JoinNt(name, suffix);
-      return true;
+    // A share mapped to a drive letter is named by that drive, as the shell
+    // shows it.
+    std::uint32_t netFlags = 0;
+    Text device;
+    if (!net.U32(4, netFlags)) return false;
+    if ((netFlags & kValidDevice) != 0) {
+      if (!PreferUnicode(net, netHeader, 12, 24, device)) return false;
+      if (!device.empty()) name = device;
     }
+  }
+  if (!base.empty()) {
+    target.kind = ShellLinkTarget::Kind::kLocal;
+    target.path = JoinNt(base, suffix);
+  } else if (!name.empty()) {
+    target.kind = ShellLinkTarget::Kind::kNetwork;
+    target.path = JoinNt(name, suffix);
   }
   return true;  // well formed, but no path of its own
 }
