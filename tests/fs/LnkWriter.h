@@ -8,16 +8,16 @@
 namespace talqtest {
 
 struct LnkParts {
-  bool idList = false;          // a LinkTargetIDList with one dummy item
-  std::string localBase;        // LinkInfo LocalBasePath (ANSI); "" = none
-  std::u16string localBaseU;    // LocalBasePathUnicode; "" = none
-  std::string suffix;           // CommonPathSuffix (ANSI)
-  std::u16string suffixU;       // CommonPathSuffixUnicode
-  std::string netName;          // CommonNetworkRelativeLink NetName (ANSI)
-  std::u16string netNameU;      // NetNameUnicode
-  std::u16string name;          // StringData NAME_STRING; "" = none
-  std::u16string relative;      // StringData RELATIVE_PATH; "" = none
-  bool ansiStrings = false;     // StringData in ANSI (IsUnicode clear)
+  bool idList = false;        // a LinkTargetIDList with one dummy item
+  std::string localBase;      // LinkInfo LocalBasePath (ANSI); "" = none
+  std::u16string localBaseU;  // LocalBasePathUnicode; "" = none
+  std::string suffix;         // CommonPathSuffix (ANSI)
+  std::u16string suffixU;     // CommonPathSuffixUnicode
+  std::string netName;        // CommonNetworkRelativeLink NetName (ANSI)
+  std::u16string netNameU;    // NetNameUnicode
+  std::u16string name;        // StringData NAME_STRING; "" = none
+  std::u16string relative;    // StringData RELATIVE_PATH; "" = none
+  bool ansiStrings = false;   // StringData in ANSI (IsUnicode clear)
   bool forceNoLinkInfo = false;
 };
 
@@ -25,12 +25,21 @@ class LnkBytes {
  public:
   std::string bytes;
   void U8(unsigned v) { bytes += static_cast<char>(v & 0xFF); }
-  void U16(unsigned v) { U8(v); U8(v >> 8); }
-  void U32(std::uint32_t v) { U16(v & 0xFFFF); U16(v >> 16); }
+  void U16(unsigned v) {
+    U8(v);
+    U8(v >> 8);
+  }
+  void U32(std::uint32_t v) {
+    U16(v & 0xFFFF);
+    U16(v >> 16);
+  }
   void Patch32(std::size_t at, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
   }
-  void AnsiZ(const std::string& s) { bytes += s; U8(0); }
+  void AnsiZ(const std::string& s) {
+    bytes += s;
+    U8(0);
+  }
   void UnicodeZ(const std::u16string& s) {
     for (char16_t c : s) U16(c);
     U16(0);
@@ -57,12 +66,12 @@ inline std::string MakeLnk(const LnkParts& p) {
                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
   for (unsigned char c : clsid) out.U8(c);
   out.U32(flags);
-  out.U32(0x20);                             // FILE_ATTRIBUTE_ARCHIVE
-  for (int i = 0; i < 6; ++i) out.U32(0);    // three FILETIMEs
-  out.U32(0);                                // FileSize
-  out.U32(0);                                // IconIndex
-  out.U32(1);                                // SW_SHOWNORMAL
-  out.U16(0);                                // HotKey
+  out.U32(0x20);                           // FILE_ATTRIBUTE_ARCHIVE
+  for (int i = 0; i < 6; ++i) out.U32(0);  // three FILETIMEs
+  out.U32(0);                              // FileSize
+  out.U32(0);                              // IconIndex
+  out.U32(1);                              // SW_SHOWNORMAL
+  out.U16(0);                              // HotKey
   out.U16(0);
   out.U32(0);
   out.U32(0);
@@ -143,6 +152,8 @@ inline std::string MakeLnk(const LnkParts& p) {
 }
 
 /// ASCII text as UTF-16, for the parts above.
-inline std::u16string U16(const std::string& ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+inline std::u16string U16(const std::string& ascii) {
+  return std::u16string(ascii.begin(), ascii.end());
+}
 
 }  // namespace talqtest

@@ -26,8 +26,7 @@ using talqtest::U16;
 namespace {
 
 posix::ShellLinkTarget Parse(const std::string& bytes) {
-  return posix::ParseShellLink(reinterpret_cast<const std::uint8_t*>(bytes.data()),
-                               bytes.size());
+  return posix::ParseShellLink(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
 }
 
 std::string Utf8(const std::u16string& s) {
@@ -159,7 +158,8 @@ TEST(LnkReader, MalformedStructuresAreNoShortcut) {
     SCOPED_TRACE(row.what);
     std::string bad = good;
     std::uint32_t value = row.value;
-    if (row.at == li + 24) value = static_cast<std::uint8_t>(good[li]) - 1;  // last byte, no NUL after
+    if (row.at == li + 24)
+      value = static_cast<std::uint8_t>(good[li]) - 1;  // last byte, no NUL after
     for (int i = 0; i < 4; ++i) bad[row.at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
     if (row.at == li + 20) bad[li + 8] = 0x3;  // claim a network link as well
     if (row.at == li + 24) bad[li + static_cast<std::uint8_t>(good[li]) - 1] = 'z';
@@ -250,14 +250,14 @@ TEST(LnkReader, RealShortcutsFromWindows) {
       {"pylnk3/diacritic_symbols.lnk", Kind::kLocal,
        u"D:\\\u00F6\u00F6\u00F6\\\u00E4\u00F6\u00FC\u00E0\u00E9\u00E8\u00ED\u00EF\u00F3\u00F2"
        u"\u00FA\u00FC.txt"},
-      {"pylnk3/recent1.lnk", Kind::kLocal, u"C:\\Users\\heznik\\Downloads\\2020M09_01_contract.pdf"},
+      {"pylnk3/recent1.lnk", Kind::kLocal,
+       u"C:\\Users\\heznik\\Downloads\\2020M09_01_contract.pdf"},
       {"pylnk3/recent2.lnk", Kind::kLocal,
        u"C:\\Users\\stray\\Downloads\\catastrophe_89f317b5c3.7z"},
       {"pylnk3/net_folder1_file1.lnk", Kind::kNetwork,
        u"\\\\192.168.138.2\\STORAGE\\Downloads\\folder1\\file1.txt"},
       {"pylnk3/mounted_folder1_file1.lnk", Kind::kNetwork, u"Z:\\Downloads\\folder1\\file1.txt"},
-      {"pylnk3/mounted_folder2_file2.lnk", Kind::kNetwork,
-       u"Z:\\Downloads\\folder12\\file12.txt"},
+      {"pylnk3/mounted_folder2_file2.lnk", Kind::kNetwork, u"Z:\\Downloads\\folder12\\file12.txt"},
       {"pylnk3/net_folder2_file2.lnk", Kind::kNetwork,
        u"\\\\192.168.138.2\\STORAGE\\Downloads\\folder12\\file12.txt"},
       {"pylnk3/uwp_calc.lnk", Kind::kNone, u""},
