@@ -19,9 +19,10 @@ class TempDir {
   TempDir() {
     static std::atomic<int> counter{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string("talq-fs-") + (info ? info->name() : "x") + "-" +
-                             std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007) +
-                             "-" + std::to_string(counter++);
+    const std::string name =
+        std::string("talq-fs-") + (info ? info->name() : "x") + "-" +
+        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007) +
+        "-" + std::to_string(counter++);
     mNative = std::filesystem::temp_directory_path() / name;
     std::filesystem::create_directories(mNative);
     mGeneric = TalqOSUtils::OSPathGeneric(mNative.u8string());

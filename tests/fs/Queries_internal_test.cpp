@@ -74,4 +74,27 @@ TEST(MakeDirectoryFaults, AFailedCreationOfAMissingDirectoryIsFalse) {
   EXPECT_FALSE(std::filesystem::exists(tmp.Native("denied")));
 }
 
+// When the OS cannot name the executable, no directory is guessed from
+// whatever the buffer holds: the answer is the root.
+TEST(ApplicationDirectoryFaults, AFailedModuleQueryGivesTheRoot) {
+  const std::string normal = OSApplicationDirectory();
+  ASSERT_GT(normal.size(), 1u);
+  {
+    platform::ScopedFault fault(CallId::kGetModuleFileName, 1, platform::kErrorAccessDenied);
+    EXPECT_EQ(OSApplicationDirectory(), "/");
+  }
+  EXPECT_EQ(OSApplicationDirectory(), normal);
+}
+
+// A shortcut the platform cannot read is no shortcut: X comes back as X,
+// never as X.lnk.
+TEST(ShortcutFaults, AnUnreadableShortcutIsNoShortcut) {
+  talqtest::TempDir tmp;
+  tmp.Write("X.lnk", "whatever the platform would have made of it");
+  platform::ScopedFault fault(CallId::kReadShortcut, 1, platform::kErrorAccessDenied,
+                              platform::FaultMode::kFromNthOn);
+  EXPECT_EQ(ResolveAliasOrLink(tmp / "X"), tmp / "X");
+  EXPECT_EQ(platform::CallsSeen(CallId::kReadShortcut), 2u) << "X, then X.lnk";
+}
+
 }  // namespace
