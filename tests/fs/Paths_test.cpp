@@ -84,9 +84,9 @@ TEST(MakePathAbsolute, OneArgumentForm) {
     const char* path;
     const char* expected;
   } rows[] = {
-      {"", ""},          {"/a/./b//c/", "/a/b/c/"}, {"/a/..", ""},   {"/", ""},
-      {"C:x", "/C:x"},   {"C:\\x", "/C:\\x"},       {"C:", "/C:"}, {"/a/../../b", "/b"},
-      {"//srv/s", "/srv/s"},
+      {"", ""},      {"/a/./b//c/", "/a/b/c/"}, {"/a/..", ""},
+      {"/", ""},     {"C:x", "/C:x"},           {"C:\\x", "/C:\\x"},
+      {"C:", "/C:"}, {"/a/../../b", "/b"},      {"//srv/s", "/srv/s"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.path);
@@ -106,9 +106,14 @@ TEST(GenericPathToLocalPath, RewritesInPlaceWhenItFits) {
     std::size_t size;
     const char* expected;
   } rows[] = {
-      {"/C:/a/b", 8, "C:\\a\\b"}, {"/C:/a/b", 7, "/C:/a/b"}, {"a\\/b", 5, "a/b"},
-      {"a\\/b", 4, "a\\/b"},      {"/C:/a/b", 0, "/C:/a/b"}, {"x/", 100, "x\\"},
-      {"", 1, ""},                {"\\", 2, ""},
+      {"/C:/a/b", 8, "C:\\a\\b"},
+      {"/C:/a/b", 7, "/C:/a/b"},
+      {"a\\/b", 5, "a/b"},
+      {"a\\/b", 4, "a\\/b"},
+      {"/C:/a/b", 0, "/C:/a/b"},
+      {"x/", 100, "x\\"},
+      {"", 1, ""},
+      {"\\", 2, ""},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(std::string(row.path) + " in " + std::to_string(row.size));
@@ -119,7 +124,7 @@ TEST(GenericPathToLocalPath, RewritesInPlaceWhenItFits) {
     EXPECT_STREQ(buffer, row.expected);
     EXPECT_EQ(buffer[std::strlen(row.path) + 1], '#') << "wrote past the path";
   }
-  GenericPathToLocalPath(nullptr, 10);  // no crash, nothing to do
+  GenericPathToLocalPath(nullptr, 10);   // no crash, nothing to do
   char noNul[4] = {'/', 'a', '/', 'b'};  // no NUL within the size given
   GenericPathToLocalPath(noNul, sizeof noNul);
   EXPECT_EQ(std::string(noNul, 4), "/a/b");

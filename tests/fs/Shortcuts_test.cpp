@@ -1,12 +1,12 @@
 // Shortcut resolution and resource lookup with real shortcut files: made by
 // the shell-link object on Windows, written in the published format
 // elsewhere (read back by the POSIX backend's reader).
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
-#include <fstream>
-#include <cstdint>
 
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/FileSystem.h"
