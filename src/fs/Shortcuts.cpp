@@ -50,10 +50,9 @@ std::string ResolveAliasOrLink(const std::string& path) {
 }
 
 std::string OSFindResourcePath(const std::string& name) {
-  const std::string first = ResolveAliasOrLink(OSAddNameToPath(OSApplicationDirectory(), name));
+  std::string first = ResolveAliasOrLink(OSAddNameToPath(OSApplicationDirectory(), name));
   if (Exists(first)) return first;
-  const std::string second =
-      ResolveAliasOrLink(OSAddNameToPath(OSSharedResourcesDirectory(), name));
+  std::string second = ResolveAliasOrLink(OSAddNameToPath(OSSharedResourcesDirectory(), name));
   if (Exists(second)) return second;
   return std::string();
 }

@@ -248,7 +248,7 @@ bool ReadCountedString(const Range& r, std::size_t& pos, bool unicode, Text* out
 }  // namespace
 
 ShellLinkTarget ParseShellLink(const std::uint8_t* data, std::size_t size) {
-  const ShellLinkTarget none;
+  ShellLinkTarget none;
   if (data == nullptr) return none;
   const Range file(data, size);
   std::uint32_t headerSize = 0;

@@ -29,7 +29,7 @@ namespace platform {
 namespace posix {
 
 /// The most bytes read from a shortcut file; larger files are read that far.
-constexpr std::size_t kMaxShortcutBytes = 64 * 1024;
+constexpr std::size_t kMaxShortcutBytes = std::size_t{64} * 1024;
 
 struct ShellLinkTarget {
   enum class Kind { kNone, kLocal, kNetwork, kRelative };
