@@ -1,4 +1,6 @@
-// File-system services: existence tests, deletion and directory creation.
+// File-system services: existence tests, deletion and directory creation;
+// the application's and the shared resources directories; shortcut
+// resolution and resource lookup.
 //
 // Paths are generic paths (Paths.h), NUL-terminated UTF-8. Each function
 // converts the path to NT notation and UTF-16 and asks the OS; a relative
@@ -7,6 +9,8 @@
 // the slash before a drive included) is refused before any OS call. None of
 // these functions throws; every failure, whatever its reason, is false.
 #pragma once
+
+#include <string>
 
 #include "TalqOSUtils/Export.h"
 
@@ -32,5 +36,51 @@ TALQ_API bool OSDeleteFile(const char* path);
 /// tested, never created. Parents created before a later failure remain.
 ///   OSMakeDirectory("/C:/a/b/c") creates C:\a, C:\a\b, C:\a\b\c as needed
 TALQ_API bool OSMakeDirectory(const char* path);
+
+// ---------------------------------------------------------------------------
+// Application and shared resources directories
+
+/// The directory of the process's executable (not of this library), in
+/// generic notation, ending with '/'; computed afresh on each call.
+///   C:\Apps\Tool\tool.exe => "/C:/Apps/Tool/"
+///   \\server\share\tool.exe => "//server/share/"
+/// When the OS cannot say, or the path is 1024 bytes or more in UTF-8 (or
+/// longer than the 2560 units asked for), the answer is "/".
+TALQ_API std::string OSApplicationDirectory();
+/// Same as OSApplicationDirectory().
+TALQ_API std::string OSApplicationBinaryDirectory();
+/// Same as OSApplicationDirectory().
+TALQ_API std::string OSApplicationResourcesDirectory();
+/// The shared resources directory set by OSSetSharedResourceDirectory,
+/// exactly as it was set; OSApplicationDirectory() while none is set.
+TALQ_API std::string OSSharedResourcesDirectory();
+/// Stores dir unchanged (no notation change, no '/' added, not checked);
+/// "" clears the setting. Safe against concurrent readers.
+///   OSSetSharedResourceDirectory("/D:/Shared") => OSSharedResourcesDirectory() == "/D:/Shared"
+TALQ_API void OSSetSharedResourceDirectory(const std::string& dir);
+
+// ---------------------------------------------------------------------------
+// Shortcuts and resources
+
+/// The target of a Windows shortcut (".lnk"), in generic notation: of path
+/// itself when it is a shortcut, else of path + ".lnk" when path does not
+/// exist and that shortcut does; otherwise path unchanged. One level only: a
+/// target that is itself a shortcut is returned as it is. A relative path is
+/// read as a shortcut relative to OSApplicationDirectory(), while the
+/// existence tests use the current directory.
+///   "/C:/Docs/report.txt.lnk" => "/C:/Data/report.txt"
+///   "/C:/Docs/report" (missing, report.lnk beside it) => its target
+///   "/C:/Docs/plain.txt" => "/C:/Docs/plain.txt"
+/// Throws ChException "Unable to convert file path" when the absolute form
+/// of path (or of path + ".lnk", when that exists) is 257 bytes or longer.
+TALQ_API std::string ResolveAliasOrLink(const std::string& path);
+/// The generic path of the resource `name` (a relative generic path): looked
+/// up below OSApplicationDirectory(), then below OSSharedResourcesDirectory(),
+/// each candidate passed through ResolveAliasOrLink; the first that exists
+/// (file or directory) wins. "" when neither exists. The name is joined as
+/// it is: "" finds the application directory itself.
+///   "data/list.txt" => "/C:/Apps/Tool/data/list.txt"
+/// Throws as ResolveAliasOrLink does.
+TALQ_API std::string OSFindResourcePath(const std::string& name);
 
 }  // namespace TalqOSUtils

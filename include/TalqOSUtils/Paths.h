@@ -14,9 +14,14 @@
 // their callers: the destination must be as large as each one states.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include "TalqOSUtils/Export.h"
+
+namespace Vandrel {
+class FileSpec;
+}  // namespace Vandrel
 
 namespace TalqOSUtils {
 
@@ -109,5 +114,43 @@ TALQ_API char* OSDirname(const char* path, char* out);
 /// still succeeds ("/abc/d" with size 3 => "/a"). Null pointers, or a size
 /// below 2, give false and out is not written.
 TALQ_API bool OSDirname(const char* path, char* out, unsigned int size);
+
+// ---------------------------------------------------------------------------
+// Absolute paths. Pure text: nothing is looked up, links are not followed and
+// the current directory plays no part. Components are split at every '/'
+// (escapes are not interpreted) and empty ones dropped; "." is dropped and
+// ".." removes the component before it, or nothing at the top (the path
+// stays at the root).
+
+/// path placed below base, "." and ".." resolved. An absolute path comes back
+/// unchanged; an empty base means OSApplicationDirectory(); a relative base
+/// counts as absolute. A trailing '/' of a non-empty path is kept.
+///   ("x/y", "/a/b") => "/a/b/x/y"    ("../x", "/a/b") => "/a/x"
+///   ("./x/", "/a") => "/a/x/"        ("/abs/../p", any) => "/abs/../p"
+///   ("", "/a/./b/../c/") => "/a/c"   ("..", "/a") => ""
+///   ("../../x", "/a") => "/x"        ("tool", "/C:/apps") => "/C:/apps/tool"
+TALQ_API std::string OSMakePathAbsolute(const std::string& path, const std::string& base);
+/// path made absolute against OSApplicationDirectory(), or normalised when
+/// already absolute. A path with a drive but no leading '/' gains one and is
+/// otherwise unchanged.
+///   "" => ""      "/a/./b//c/" => "/a/b/c/"    "/a/.." => ""    "/" => ""
+///   "C:x" => "/C:x"    "C:\x" => "/C:\x"     "data/f" => app dir + "data/f"
+TALQ_API std::string OSMakePathAbsolute(const std::string& path);
+
+// ---------------------------------------------------------------------------
+// Handing generic paths to platform code
+
+/// Rewrites the generic path in path[] as NT notation, in place (the NT form
+/// is never longer). Nothing changes when path is null, has no NUL within
+/// size bytes, or size is not larger than its length.
+///   ("/C:/a/b", 8) => "C:\a\b"   ("/C:/a/b", 7) => unchanged
+///   ("a\/b", 5) => "a/b"          (p, 0) => unchanged
+TALQ_API void GenericPathToLocalPath(char* path, std::size_t size);
+/// Assigns the NT, UTF-16 form of path to spec and returns spec.Exists().
+/// Paths are limited to 1023 bytes (up to the first NUL): a longer one is not
+/// cut (that would name another file) but gives spec the empty path, and
+/// false.
+///   "/C:/dir/file" => spec holds L"C:\dir\file"   "" => spec holds L""
+TALQ_API bool GenericPathToDravoFileSpec(const std::string& path, Vandrel::FileSpec& spec);
 
 }  // namespace TalqOSUtils

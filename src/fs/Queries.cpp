@@ -54,8 +54,12 @@ bool OSDirectoryExists(const char* path) {
 bool OSDeleteFile(const char* path) {
   errno = 0;
   UnicodeString wide;
-  if (IsEmpty(path) || !fs::PrepareOsPath(path, wide)) return false;
-  return platform::Os().deleteFile(wide.c_str());
+  const bool deleted =
+      !IsEmpty(path) && fs::PrepareOsPath(path, wide) && platform::Os().deleteFile(wide.c_str());
+  // The only report this function makes through errno is "nothing": neither
+  // the OS call nor the text conversion may leave a code behind.
+  errno = 0;
+  return deleted;
 }
 
 bool OSMakeDirectory(const char* path) {

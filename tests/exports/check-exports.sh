@@ -65,6 +65,16 @@ need 2 "TalqOSUtils::OSFileExists("
 need 1 "TalqOSUtils::OSDirectoryExists(char const*)"
 need 1 "TalqOSUtils::OSDeleteFile(char const*)"
 need 1 "TalqOSUtils::OSMakeDirectory(char const*)"
+for f in OSApplicationDirectory OSApplicationBinaryDirectory OSApplicationResourcesDirectory \
+         OSSharedResourcesDirectory; do
+  need 1 "TalqOSUtils::$f"  # [abi:cxx11] may follow the name
+done
+need 1 "TalqOSUtils::OSSetSharedResourceDirectory("
+need 2 "TalqOSUtils::OSMakePathAbsolute("
+need 1 "TalqOSUtils::ResolveAliasOrLink("
+need 1 "TalqOSUtils::OSFindResourcePath("
+need 1 "TalqOSUtils::GenericPathToLocalPath(char*, "
+need 1 "TalqOSUtils::GenericPathToDravoFileSpec("
 
 # Streams
 need 1 "TalqOSUtils::SetDefaultInputCheckFn("

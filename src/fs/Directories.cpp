@@ -1,0 +1,69 @@
+// The application's directory and the shared resources directory setting.
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/Paths.h"
+#include "Vandrel/Vandrel.h"
+#include "platform/Platform.h"
+
+namespace TalqOSUtils {
+namespace {
+
+// GetModuleFileNameW's buffer, in 16-bit units.
+constexpr std::uint32_t kModuleBuffer = 2561;
+
+// The setting lives in a function so it needs no start-up code; the lock makes
+// a host that sets it while another thread reads it merely racy, not
+// undefined.
+std::string& SharedSetting() {
+  static std::string setting;
+  return setting;
+}
+std::mutex& SharedSettingLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// The executable's path as UTF-8, or "" when the OS fails or had to cut it:
+// a cut path names some other directory.
+std::string ExecutablePath() {
+  std::vector<platform::OsChar> buffer(kModuleBuffer, 0);
+  const std::uint32_t n = platform::Os().getModuleFileName(buffer.data(), kModuleBuffer);
+  if (n == 0 || n >= kModuleBuffer) return std::string();
+  buffer[n] = 0;
+  const std::size_t units = Vandrel::Uni16CharGetLength(buffer.data());
+  std::vector<char> utf8(3 * units + 1, '\0');
+  Vandrel::Uni16CharToUTF8(buffer.data(), utf8.data(), utf8.size());
+  return std::string(utf8.data());
+}
+
+}  // namespace
+
+std::string OSApplicationDirectory() {
+  std::string dir = OSPathGeneric(ExecutablePath());
+  const std::size_t slash = dir.rfind('/');
+  if (slash != std::string::npos) dir.erase(slash + 1);
+  if (dir.empty() || dir.back() != '/') dir += '/';
+  return dir;
+}
+
+std::string OSApplicationBinaryDirectory() { return OSApplicationDirectory(); }
+
+std::string OSApplicationResourcesDirectory() { return OSApplicationDirectory(); }
+
+std::string OSSharedResourcesDirectory() {
+  {
+    const std::lock_guard<std::mutex> hold(SharedSettingLock());
+    if (!SharedSetting().empty()) return SharedSetting();
+  }
+  return OSApplicationDirectory();
+}
+
+void OSSetSharedResourceDirectory(const std::string& dir) {
+  const std::lock_guard<std::mutex> hold(SharedSettingLock());
+  SharedSetting() = dir;
+}
+
+}  // namespace TalqOSUtils

@@ -1,0 +1,60 @@
+// Shortcut resolution and resource lookup over the platform's shortcut reader.
+#include "fs/Shortcuts.h"
+
+#include <string>
+#include <vector>
+
+#include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/Paths.h"
+#include "Vandrel/Vandrel.h"
+#include "platform/Platform.h"
+
+namespace TalqOSUtils {
+namespace {
+
+// MAX_PATH: the shell link's path buffers, in 16-bit units.
+constexpr std::uint32_t kLinkBuffer = 260;
+
+bool Exists(const std::string& path) {
+  bool isDirectory = false;
+  return OSFileExists(path.c_str(), &isDirectory);
+}
+
+}  // namespace
+
+std::string ReadShellLinkTarget(const std::string& ntPath) {
+  platform::OsChar target[kLinkBuffer] = {};
+  if (!platform::Os().readShortcut(ntPath.c_str(), target, kLinkBuffer)) return std::string();
+  target[kLinkBuffer - 1] = 0;  // whatever the backend left, the text ends here
+  const std::size_t units = Vandrel::Uni16CharGetLength(target);
+  std::vector<char> utf8(3 * units + 1, '\0');
+  Vandrel::Uni16CharToUTF8(target, utf8.data(), utf8.size());
+  return std::string(utf8.data());
+}
+
+bool ResolveLinkFile(const std::string& path, std::string& target) {
+  const std::string nt = OSPathLocal(OSMakePathAbsolute(path));
+  const std::string found = ReadShellLinkTarget(nt);
+  if (found.empty()) return false;
+  target = OSPathGeneric(found);
+  return true;
+}
+
+std::string ResolveAliasOrLink(const std::string& path) {
+  std::string target;
+  if (ResolveLinkFile(path, target) && !target.empty()) return target;
+  if (Exists(path)) return path;
+  const std::string link = path + ".lnk";
+  if (Exists(link) && ResolveLinkFile(link, target) && !target.empty()) return target;
+  return path;
+}
+
+std::string OSFindResourcePath(const std::string& name) {
+  std::string first = ResolveAliasOrLink(OSAddNameToPath(OSApplicationDirectory(), name));
+  if (Exists(first)) return first;
+  std::string second = ResolveAliasOrLink(OSAddNameToPath(OSSharedResourcesDirectory(), name));
+  if (Exists(second)) return second;
+  return std::string();
+}
+
+}  // namespace TalqOSUtils

@@ -1,0 +1,369 @@
+// The POSIX backend's .lnk reader: shortcuts written by the test helper,
+// real shortcuts made by Windows, and truncated or corrupted files.
+#if !defined(_WIN32)
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "fs/LnkWriter.h"
+#include "gtest/gtest.h"
+#include "platform/Platform.h"
+#include "platform/posix/lnk.h"
+#include "support/TestSupport.h"
+
+namespace posix = TalqOSUtils::platform::posix;
+using Kind = posix::ShellLinkTarget::Kind;
+using talqtest::LnkParts;
+using talqtest::MakeLnk;
+using talqtest::U16;
+
+namespace {
+
+posix::ShellLinkTarget Parse(const std::string& bytes) {
+  return posix::ParseShellLink(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+}
+
+std::string Utf8(const std::u16string& s) {
+  std::string out;
+  for (char16_t c : s) out += c < 0x80 ? static_cast<char>(c) : '?';
+  return out;
+}
+
+struct Case {
+  const char* what;
+  LnkParts parts;
+  Kind kind;
+  std::u16string path;
+};
+
+std::vector<Case> Cases() {
+  std::vector<Case> rows;
+  auto add = [&](const char* what, Kind kind, const std::u16string& path, auto fill) {
+    Case c{what, LnkParts{}, kind, path};
+    fill(c.parts);
+    rows.push_back(c);
+  };
+  add("local ANSI", Kind::kLocal, u"C:\\Windows\\explorer.exe",
+      [](LnkParts& p) { p.localBase = "C:\\Windows\\explorer.exe"; });
+  add("local Unicode wins over ANSI", Kind::kLocal, u"C:\\d\\caf\u00E9\u2603.txt", [](LnkParts& p) {
+    p.localBase = "C:\\d\\caf??.txt";
+    p.localBaseU = u"C:\\d\\caf\u00E9\u2603.txt";
+  });
+  add("local base and suffix", Kind::kLocal, u"C:\\base\\dir\\f.txt", [](LnkParts& p) {
+    p.localBase = "C:\\base";
+    p.suffix = "dir\\f.txt";
+  });
+  add("ANSI as UTF-8", Kind::kLocal, u"D:\\\u00F6\u00E4.txt",
+      [](LnkParts& p) { p.localBase = "D:\\\xC3\xB6\xC3\xA4.txt"; });
+  add("ANSI as Windows-1252", Kind::kLocal, u"D:\\\u00F6\u20AC.txt",
+      [](LnkParts& p) { p.localBase = "D:\\\xF6\x80.txt"; });
+  add("network ANSI", Kind::kNetwork, u"\\\\srv\\share\\dir\\f.txt", [](LnkParts& p) {
+    p.netName = "\\\\srv\\share";
+    p.suffix = "dir\\f.txt";
+  });
+  add("network Unicode", Kind::kNetwork, u"\\\\srv\\sh\u00E9re\\f.txt", [](LnkParts& p) {
+    p.netName = "\\\\srv\\sh?re";
+    p.netNameU = u"\\\\srv\\sh\u00E9re";
+    p.suffixU = u"f.txt";
+  });
+  add("network share itself", Kind::kNetwork, u"\\\\srv\\share",
+      [](LnkParts& p) { p.netName = "\\\\srv\\share"; });
+  add("local before network", Kind::kLocal, u"Z:\\f.txt", [](LnkParts& p) {
+    p.localBase = "Z:\\f.txt";
+    p.netName = "\\\\srv\\share";
+  });
+  add("relative only", Kind::kRelative, u".\\sub\\f.txt",
+      [](LnkParts& p) { p.relative = u".\\sub\\f.txt"; });
+  add("relative in ANSI after a name", Kind::kRelative, u"..\\f.txt", [](LnkParts& p) {
+    p.name = u"comment";
+    p.relative = u"..\\f.txt";
+    p.ansiStrings = true;
+  });
+  add("ID list skipped", Kind::kLocal, u"C:\\x", [](LnkParts& p) {
+    p.idList = true;
+    p.localBase = "C:\\x";
+  });
+  add("LinkInfo ignored when forced off", Kind::kRelative, u"r.txt", [](LnkParts& p) {
+    p.localBase = "C:\\x";
+    p.relative = u"r.txt";
+    p.forceNoLinkInfo = true;
+  });
+  add("ID list only", Kind::kNone, u"", [](LnkParts& p) { p.idList = true; });
+  return rows;
+}
+
+TEST(LnkReader, WrittenShortcutsGiveTheirTargets) {
+  const char* corpus = std::getenv("TALQ_LNK_CORPUS_DIR");  // seeds for fuzz_shortcut
+  int n = 0;
+  for (const Case& row : Cases()) {
+    SCOPED_TRACE(row.what);
+    const std::string bytes = MakeLnk(row.parts);
+    if (corpus != nullptr) {
+      std::ofstream(std::string(corpus) + "/written-" + std::to_string(n++) + ".lnk",
+                    std::ios::binary)
+          << bytes;
+    }
+    const posix::ShellLinkTarget got = Parse(bytes);
+    EXPECT_EQ(got.kind, row.kind);
+    EXPECT_EQ(Utf8(got.path), Utf8(row.path));
+    EXPECT_TRUE(got.path == row.path);
+  }
+}
+
+// Every structure is sized: a file cut anywhere before its string data ends
+// is malformed, never read past its end (ASan watches the exact block).
+TEST(LnkReader, EveryTruncationIsNoShortcut) {
+  for (const Case& row : Cases()) {
+    SCOPED_TRACE(row.what);
+    const std::string bytes = MakeLnk(row.parts);
+    const std::size_t end = bytes.size() - 4;  // the ExtraData terminal is not read
+    for (std::size_t cut = 0; cut < end; ++cut) {
+      std::vector<std::uint8_t> exact(bytes.begin(), bytes.begin() + cut);
+      const posix::ShellLinkTarget got = posix::ParseShellLink(exact.data(), exact.size());
+      ASSERT_EQ(got.kind, Kind::kNone) << "cut at " << cut;
+    }
+  }
+}
+
+TEST(LnkReader, MalformedStructuresAreNoShortcut) {
+  LnkParts parts;
+  parts.localBase = "C:\\x";
+  parts.suffix = "y";
+  const std::string good = MakeLnk(parts);
+  ASSERT_EQ(Parse(good).kind, Kind::kLocal);
+  const std::size_t li = 0x4C;  // LinkInfo follows the header
+  struct Row {
+    const char* what;
+    std::size_t at;
+    std::uint32_t value;
+  };
+  const Row rows[] = {
+      {"header size", 0, 0x4D},
+      {"CLSID", 4, 0x00021402},
+      {"LinkInfo size beyond the file", li, 0x10000},
+      {"LinkInfo size below its header", li, 0x10},
+      {"LinkInfo header beyond LinkInfo", li + 4, 0x1000},
+      {"LinkInfo header too small", li + 4, 0x18},
+      {"LocalBasePath offset outside", li + 16, 0xFFFFFFF0},
+      {"suffix offset at LinkInfo's end", li + 24, 0},  // patched below
+      {"network link offset outside", li + 20, 0x7FFFFFFF},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    std::string bad = good;
+    std::uint32_t value = row.value;
+    if (row.at == li + 24)
+      value = static_cast<std::uint8_t>(good[li]) - 1;  // last byte, no NUL after
+    for (int i = 0; i < 4; ++i) bad[row.at + i] = static_cast<char>((value >> (8 * i)) & 0xFF);
+    if (row.at == li + 20) bad[li + 8] = 0x3;  // claim a network link as well
+    if (row.at == li + 24) bad[li + static_cast<std::uint8_t>(good[li]) - 1] = 'z';
+    EXPECT_EQ(Parse(bad).kind, Kind::kNone);
+  }
+
+  // An ID list whose size runs past the file.
+  parts.idList = true;
+  std::string bad = MakeLnk(parts);
+  bad[0x4C] = '\xFF';
+  bad[0x4D] = '\xFF';
+  EXPECT_EQ(Parse(bad).kind, Kind::kNone);
+  // A string count running past the file.
+  LnkParts rel;
+  rel.relative = u"abc";
+  bad = MakeLnk(rel);
+  bad[0x4C] = '\x00';
+  bad[0x4D] = '\x40';
+  EXPECT_EQ(Parse(bad).kind, Kind::kNone);
+  // An unterminated Unicode string.
+  LnkParts uni;
+  uni.localBaseU = u"C:\\u";
+  bad = MakeLnk(uni);
+  bad.erase(bad.size() - 8, 8);  // drop the suffix's NUL, LinkInfo shrinks accordingly
+  bad[0x4C] = static_cast<char>(static_cast<std::uint8_t>(bad[0x4C]) - 4);
+  bad.erase(bad.size() - 2, 2);
+  EXPECT_EQ(Parse(bad).kind, Kind::kNone);
+  EXPECT_EQ(posix::ParseShellLink(nullptr, 100).kind, Kind::kNone);
+}
+
+// Every single-byte change of a written shortcut parses without reading out
+// of bounds; where a target still comes out it is no longer than two of the
+// file's strings joined (a base and a suffix may share their bytes).
+TEST(LnkReader, EveryByteCorruptedStaysInBounds) {
+  LnkParts parts;
+  parts.idList = true;
+  parts.localBaseU = u"C:\\u";
+  parts.netName = "\\\\s\\t";
+  parts.relative = u"r";
+  const std::string good = MakeLnk(parts);
+  for (std::size_t at = 0; at < good.size(); ++at) {
+    for (unsigned v : {0x00u, 0x7Fu, 0xFFu}) {
+      std::string bad = good;
+      bad[at] = static_cast<char>(v);
+      std::vector<std::uint8_t> exact(bad.begin(), bad.end());
+      const posix::ShellLinkTarget got = posix::ParseShellLink(exact.data(), exact.size());
+      ASSERT_LE(got.path.size(), 2 * exact.size() + 1) << "byte " << at << " = " << v;
+      ASSERT_EQ(got.kind == Kind::kNone, got.path.empty()) << "byte " << at << " = " << v;
+    }
+  }
+}
+
+// Found by fuzz_shortcut: offsets may point at the same bytes, so a target
+// can be longer than the file; each string is still read within LinkInfo.
+TEST(LnkReader, BaseAndSuffixMayShareTheirBytes) {
+  LnkParts parts;
+  parts.localBase = "C:\\d";
+  parts.suffix = "s";
+  std::string bytes = MakeLnk(parts);
+  const std::size_t li = 0x4C;
+  for (int i = 0; i < 4; ++i) bytes[li + 24 + i] = bytes[li + 16 + i];  // suffix := base
+  const posix::ShellLinkTarget got = Parse(bytes);
+  EXPECT_EQ(got.kind, Kind::kLocal);
+  EXPECT_EQ(Utf8(got.path), "C:\\d\\C:\\d");
+}
+
+TEST(LnkReader, RelativeTargetsLandInTheShortcutsFolder) {
+  const struct {
+    const char* link;
+    const char16_t* relative;
+    const char16_t* expected;
+  } rows[] = {
+      {"C:\\a\\l.lnk", u".\\b\\c.txt", u"C:\\a\\b\\c.txt"},
+      {"C:\\a\\l.lnk", u"..\\c.txt", u"C:\\c.txt"},
+      {"C:\\a\\l.lnk", u"..\\..\\..\\c.txt", u"C:\\c.txt"},
+      {"C:\\l.lnk", u"x", u"C:\\x"},
+      {"\\\\srv\\share\\l.lnk", u"..\\x", u"\\\\srv\\share\\x"},
+      {"\\tmp\\d\\l.lnk", u"sub/./f", u"\\tmp\\d\\sub\\f"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.link);
+    const posix::ShellLinkTarget t{Kind::kRelative, row.relative};
+    EXPECT_EQ(Utf8(posix::ShortcutTargetPath(row.link, t)), Utf8(row.expected));
+  }
+  EXPECT_TRUE(posix::ShortcutTargetPath("C:\\a.lnk", posix::ShellLinkTarget{}).empty());
+}
+
+// Real shortcuts made by Windows, with the targets their makers' tests expect.
+TEST(LnkReader, RealShortcutsFromWindows) {
+  TALQ_REQUIRE_TESTDATA(readme, "lnk/README.md");
+  const struct {
+    const char* file;
+    Kind kind;
+    const char16_t* expected;
+  } rows[] = {
+      {"pylnk3/local_file.lnk", Kind::kLocal, u"C:\\Windows\\explorer.exe"},
+      {"pylnk3/local_folder.lnk", Kind::kLocal, u"C:\\Users\\stray\\Desktop\\New folder"},
+      // The shell link reports the volume root with its separator.
+      {"pylnk3/local_disk.lnk", Kind::kLocal, u"C:\\"},
+      {"pylnk3/desktop.lnk", Kind::kLocal, u"C:\\Users\\heznik\\Desktop"},
+      {"pylnk3/local_emoji.lnk", Kind::kLocal,
+       u"C:\\Users\\Public\\Downloads\\test\u2764\uFE0Fand\U0001F370.txt"},
+      {"pylnk3/diacritic_symbols.lnk", Kind::kLocal,
+       u"D:\\\u00F6\u00F6\u00F6\\\u00E4\u00F6\u00FC\u00E0\u00E9\u00E8\u00ED\u00EF\u00F3\u00F2"
+       u"\u00FA\u00FC.txt"},
+      {"pylnk3/recent1.lnk", Kind::kLocal,
+       u"C:\\Users\\heznik\\Downloads\\2020M09_01_contract.pdf"},
+      {"pylnk3/recent2.lnk", Kind::kLocal,
+       u"C:\\Users\\stray\\Downloads\\catastrophe_89f317b5c3.7z"},
+      {"pylnk3/net_folder1_file1.lnk", Kind::kNetwork,
+       u"\\\\192.168.138.2\\STORAGE\\Downloads\\folder1\\file1.txt"},
+      {"pylnk3/mounted_folder1_file1.lnk", Kind::kNetwork, u"Z:\\Downloads\\folder1\\file1.txt"},
+      {"pylnk3/mounted_folder2_file2.lnk", Kind::kNetwork, u"Z:\\Downloads\\folder12\\file12.txt"},
+      {"pylnk3/net_folder2_file2.lnk", Kind::kNetwork,
+       u"\\\\192.168.138.2\\STORAGE\\Downloads\\folder12\\file12.txt"},
+      {"pylnk3/uwp_calc.lnk", Kind::kNone, u""},
+      {"pylnk3/send_to_fax.lnk", Kind::kNone, u""},
+      {"pylnk3/local_thispc.lnk", Kind::kNone, u""},
+      {"plaso/NeroInfoTool.lnk", Kind::kLocal,
+       u"C:\\Program Files (x86)\\Nero\\Nero 9\\Nero InfoTool\\InfoTool.exe"},
+      {"plaso/unpaired_surrogate.lnk", Kind::kLocal, u"C:\\test\\unicode_U+0000d800_\xD800.exe"},
+      {"plaso/example.lnk", Kind::kRelative, u".\\migwiz\\migwiz.exe"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.file);
+    const std::string path = talqtest::TestDataPath(std::string("lnk/") + row.file);
+    std::string bytes;
+    if (path.empty() || !talqtest::ReadFileBytes(path, bytes)) {
+      ADD_FAILURE() << "missing from the test data";
+      continue;
+    }
+    const posix::ShellLinkTarget got = Parse(bytes);
+    EXPECT_EQ(got.kind, row.kind);
+    EXPECT_EQ(Utf8(got.path), Utf8(row.expected));
+    EXPECT_TRUE(got.path == row.expected);
+  }
+}
+
+// The backend call: bounded reads, only regular files, errno untouched.
+class LnkFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mDir = std::filesystem::temp_directory_path() /
+           ("talq-lnk-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(mDir);
+    std::filesystem::create_directories(mDir);
+  }
+  void TearDown() override { std::filesystem::remove_all(mDir); }
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = (mDir / name).string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+  }
+  static bool Read(const std::string& posixPath, std::u16string& target, std::uint32_t cap = 260) {
+    std::vector<char16_t> buffer(cap + 1, u'#');
+    const bool ok = TalqOSUtils::platform::Os().readShortcut(posixPath.c_str(), buffer.data(), cap);
+    EXPECT_EQ(buffer[cap], u'#') << "wrote past the capacity";
+    target = ok ? std::u16string(buffer.data()) : std::u16string();
+    return ok;
+  }
+  std::filesystem::path mDir;
+};
+
+TEST_F(LnkFileTest, ReadsAtMostTheBoundAndOnlyRegularFiles) {
+  LnkParts parts;
+  parts.localBase = "C:\\t.txt";
+  std::string bytes = MakeLnk(parts);
+  std::u16string target;
+  errno = 777;
+  EXPECT_TRUE(Read(Write("ok.lnk", bytes), target));
+  EXPECT_TRUE(target == u"C:\\t.txt");
+
+  // Extra data past the bound does not matter; string data past it does.
+  EXPECT_TRUE(Read(Write("big.lnk", bytes + std::string(posix::kMaxShortcutBytes, 'x')), target));
+  parts.localBase.clear();
+  parts.relative = u"r";
+  std::string late = MakeLnk(parts);
+  late.insert(0x4C, std::string(posix::kMaxShortcutBytes, '\0'));
+  late[20] = static_cast<char>(late[20] | 0x2);  // a LinkInfo that fills the bound
+  const std::uint32_t size = posix::kMaxShortcutBytes;
+  for (int i = 0; i < 4; ++i) late[0x4C + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+  late[0x4C + 4] = 0x1C;
+  EXPECT_FALSE(Read(Write("late.lnk", late), target));
+
+  const std::string fifo = (mDir / "fifo.lnk").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(Read(fifo, target)) << "a FIFO must not be waited on";
+  EXPECT_FALSE(Read(mDir.string(), target));
+  EXPECT_FALSE(Read((mDir / "missing.lnk").string(), target));
+  EXPECT_FALSE(Read(Write("empty.lnk", ""), target));
+  EXPECT_EQ(errno, 777);
+}
+
+TEST_F(LnkFileTest, TargetLongerThanTheBufferIsRefused) {
+  LnkParts parts;
+  parts.localBase = "C:\\" + std::string(256, 'a');  // 259 units: fits 260 with the NUL
+  std::u16string target;
+  EXPECT_TRUE(Read(Write("fits.lnk", MakeLnk(parts)), target));
+  EXPECT_EQ(target.size(), 259u);
+  parts.localBase += 'a';
+  EXPECT_FALSE(Read(Write("long.lnk", MakeLnk(parts)), target));
+  EXPECT_EQ(TalqOSUtils::platform::LastError(), TalqOSUtils::platform::kErrorInsufficientBuffer);
+}
+
+}  // namespace
+#endif  // !_WIN32
