@@ -106,8 +106,10 @@ FindHandle FindFirstFileImpl(const OsChar* pattern, FindData* data) {
     }
     return kInvalidHandle;
   }
-  auto* search = new (std::nothrow) Search{dir, ::dirfd(dir)};
-  if (search == nullptr) {
+  Search* search = nullptr;
+  try {
+    search = new Search{dir, ::dirfd(dir)};
+  } catch (const std::bad_alloc&) {
     ::closedir(dir);
     SetLastError(kErrorNotEnoughMemory);
     return kInvalidHandle;
