@@ -99,6 +99,20 @@ need 2 "TalqOSUtils::ChOutputStream::write("
 need 1 "TalqOSUtils::ChOutputStream::printf(char const*, ...)"
 
 # Directory search
+for m in "ChFindFile::ChFindFile(" "ChFindFile::Init(char const*)" "ChFindFile::FindFirst()" \
+         "ChFindFile::FindNext()" "ChFindFile::EndSearch()" "ChFindFile::AtEnd() const" \
+         "ChFindFile::IsValid() const" "ChFindFile::Root(char*) const" "ChFindFile::SetFilter(" \
+         "ChFindFile::~ChFindFile()" "ChFindFileIterator::ChFindFileIterator(" \
+         "ChFindFileIterator::operator=(" "ChFindFileIterator::~ChFindFileIterator()" \
+         "ChFindFileIterator::IsValid() const" "ChFindFileIterator::BaseName(char*) const" \
+         "ChFindFileIterator::IsDirectory() const" "ChFindFileIterator::IsBigFile() const" \
+         "ChFindFileIterator::Size() const" "ChFindFileIterator::TimeStamp() const" \
+         "ChFindFileException::~ChFindFileException()" \
+         "typeinfo for TalqOSUtils::ChFindFile" "vtable for TalqOSUtils::ChFindFile"; do
+  case $m in *" for "*) need 1 "$m" ;; *) need 1 "TalqOSUtils::$m" ;; esac
+done
+need 3 "TalqOSUtils::ChFindFile::ChFindFile("
+need 2 "TalqOSUtils::ChFindFileIterator::ChFindFileIterator("
 
 for m in "UnicodeString::UnicodeString(" "UnicodeString::operator=(" "UnicodeString::get(" \
          "UnicodeString::getUni16Char(" "UnicodeString::UCS2ToUTF8(" "UnicodeString::UTF8ToUCS2(" \

@@ -1,10 +1,179 @@
+// POSIX backend, directory search: FindFirstFileW, FindNextFileW and
+// FindClose emulated with opendir(3), readdir(3) and one fstatat(2) per entry.
+//
+// The only pattern is a directory, a separator and "*" (C:\docs\\* lists
+// /docs); the directory part is taken literally, so '*' and '?' there are
+// name characters. Any other pattern fails with ERROR_NOT_SUPPORTED. The
+// find handle is the address of a heap record holding the DIR.
+//
+// Entries come in readdir's order, "." and ".." included. A symbolic link is
+// listed as what it points to (kind, size, time), as GetFileAttributesW's
+// emulation reads it; a broken link, or one in a loop, as a file with the
+// link's own size and time. An entry gone between readdir and fstatat is
+// skipped, and the search goes on. An entry that cannot be examined for any
+// other reason is listed by name, kind from readdir, size and time 0.
+#include "platform/posix/find.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <new>
+#include <string>
+
+#include "Vandrel/Vandrel.h"
 #include "platform/posix/backend.h"
+#include "platform/posix/errors.h"
 
 namespace TalqOSUtils {
 namespace platform {
 namespace posix {
 
-void FillFindCalls(Calls& /*t*/) {}
+namespace {
+
+struct Search {
+  DIR* dir;
+  int fd;
+};
+
+Search* FromHandle(FindHandle handle) {
+  if (handle == kInvalidHandle || handle == 0) return nullptr;
+  // The handle is the record's address.
+  return reinterpret_cast<Search*>(handle);  // NOLINT(performance-no-int-to-ptr)
+}
+
+void Fill(const char* name, const struct stat& st, FindData* data) {
+  const bool directory = S_ISDIR(st.st_mode);
+  if (directory) {
+    data->attributes = kFileAttributeDirectory;
+  } else {
+    data->attributes = (st.st_mode & S_IWUSR) != 0 ? kFileAttributeNormal : kFileAttributeReadonly;
+  }
+  // Windows lists directories with size 0.
+  const std::uint64_t size =
+      directory || st.st_size < 0 ? 0 : static_cast<std::uint64_t>(st.st_size);
+  data->sizeHigh = static_cast<std::uint32_t>(size >> 32);
+  data->sizeLow = static_cast<std::uint32_t>(size);
+  data->lastWriteTime = FileTimeFromTimespec(st.st_mtim);
+  FindNameFromUtf8(name, data->name);
+}
+
+// The next entry into data; false with the last error set at the end
+// (ERROR_NO_MORE_FILES) or on a read error. errno is the caller's to keep.
+bool ReadEntry(Search* search, FindData* data) {
+  for (;;) {
+    errno = 0;
+    const struct dirent* entry = ::readdir(search->dir);
+    if (entry == nullptr) {
+      SetLastError(errno == 0 ? kErrorNoMoreFiles : TranslateErrno(errno));
+      return false;
+    }
+    struct stat st {};
+    if (::fstatat(search->fd, entry->d_name, &st, 0) != 0 &&
+        ::fstatat(search->fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) continue;  // removed since readdir listed it
+      st = {};
+      st.st_mode = entry->d_type == DT_DIR ? S_IFDIR : S_IFREG | S_IWUSR;
+    }
+    Fill(entry->d_name, st, data);
+    return true;
+  }
+}
+
+FindHandle FindFirstFileImpl(const OsChar* pattern, FindData* data) {
+  const ErrnoGuard keepErrno;
+  if (pattern == nullptr || data == nullptr) {
+    SetLastError(kErrorInvalidParameter);
+    return kInvalidHandle;
+  }
+  std::string directory = NtToPosixPath(pattern);
+  const std::size_t n = directory.size();
+  if (n == 0 || directory[n - 1] != '*' || (n > 1 && directory[n - 2] != '/')) {
+    SetLastError(kErrorNotSupported);
+    return kInvalidHandle;
+  }
+  directory.pop_back();
+  if (directory.empty()) directory = ".";
+
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) {
+    const int err = errno;
+    // The directory itself is what is missing: Windows says "path not found".
+    if (err == ENOENT) {
+      SetLastError(kErrorPathNotFound);
+    } else {
+      SetLastErrorFromErrno(err, directory);
+    }
+    return kInvalidHandle;
+  }
+  Search* search = nullptr;
+  try {
+    search = new Search{dir, ::dirfd(dir)};
+  } catch (const std::bad_alloc&) {
+    ::closedir(dir);
+    SetLastError(kErrorNotEnoughMemory);
+    return kInvalidHandle;
+  }
+  if (!ReadEntry(search, data)) {
+    // Nothing matched, as FindFirstFileW reports an empty result.
+    const ErrorCode code = LastError() == kErrorNoMoreFiles ? kErrorFileNotFound : LastError();
+    ::closedir(dir);
+    delete search;
+    SetLastError(code);
+    return kInvalidHandle;
+  }
+  return reinterpret_cast<FindHandle>(search);
+}
+
+bool FindNextFileImpl(FindHandle handle, FindData* data) {
+  const ErrnoGuard keepErrno;
+  Search* search = FromHandle(handle);
+  if (search == nullptr || data == nullptr) {
+    SetLastError(search == nullptr ? kErrorInvalidHandle : kErrorInvalidParameter);
+    return false;
+  }
+  return ReadEntry(search, data);
+}
+
+bool FindCloseImpl(FindHandle handle) {
+  const ErrnoGuard keepErrno;
+  Search* search = FromHandle(handle);
+  if (search == nullptr) {
+    SetLastError(kErrorInvalidHandle);
+    return false;
+  }
+  const bool closed = ::closedir(search->dir) == 0;
+  const int err = errno;
+  delete search;
+  if (!closed) SetLastError(TranslateErrno(err));
+  return closed;
+}
+
+}  // namespace
+
+std::uint64_t FileTimeFromTimespec(const struct timespec& t) {
+  constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+  constexpr std::uint64_t kTicksPerSecond = 10000000;
+  constexpr std::uint64_t kMax = ~std::uint64_t{0};
+  const std::int64_t seconds = static_cast<std::int64_t>(t.tv_sec);
+  if (seconds < -kSecondsFrom1601To1970) return 0;
+  const std::uint64_t since1601 =
+      static_cast<std::uint64_t>(seconds) + static_cast<std::uint64_t>(kSecondsFrom1601To1970);
+  const std::uint64_t sub = t.tv_nsec > 0 ? static_cast<std::uint64_t>(t.tv_nsec) / 100 : 0;
+  if (since1601 > (kMax - sub) / kTicksPerSecond) return kMax;
+  return since1601 * kTicksPerSecond + sub;
+}
+
+void FindNameFromUtf8(const char* name, OsChar (&out)[260]) {
+  Vandrel::UTF8ToUni16Char(name, out, sizeof out / sizeof out[0]);
+  out[259] = 0;
+}
+
+void FillFindCalls(Calls& t) {
+  t.findFirstFile = &FindFirstFileImpl;
+  t.findNextFile = &FindNextFileImpl;
+  t.findClose = &FindCloseImpl;
+}
 
 }  // namespace posix
 }  // namespace platform

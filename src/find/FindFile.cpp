@@ -1,0 +1,246 @@
+// Directory search over the platform layer's find calls.
+#include "TalqOSUtils/FindFile.h"
+
+#include <cstring>
+#include <string>
+
+#include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/UnicodeString.h"
+#include "Vandrel/Vandrel.h"
+#include "find/FindInternal.h"
+#include "platform/Platform.h"
+
+namespace TalqOSUtils {
+
+namespace {
+
+constexpr int kRootArea = 256;
+
+[[noreturn]] void Throw(const char* message) { throw ChFindFileException(message); }
+
+bool IsRootSeparator(char c) { return c == '/' || c == ':' || c == '\\'; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// ChFindFileIterator
+
+ChFindFileIterator::ChFindFileIterator() : mEntry(nullptr) {}
+
+ChFindFileIterator::ChFindFileIterator(const platform::FindData* record) : mEntry(nullptr) {
+  if (record == nullptr) return;
+  mEntry = new ChFindFileEntry;
+  find::FillEntry(*record, *mEntry);
+}
+
+ChFindFileIterator::ChFindFileIterator(const ChFindFileIterator& other) : mEntry(other.mEntry) {
+  if (mEntry != nullptr) ++mEntry->refCount;
+}
+
+ChFindFileIterator& ChFindFileIterator::operator=(const ChFindFileIterator& other) {
+  if (this == &other) return *this;
+  // The new share is taken first, so that assigning another sharer of the
+  // same record never frees it in between.
+  ChFindFileEntry* const incoming = other.mEntry;
+  if (incoming != nullptr) ++incoming->refCount;
+  if (mEntry != nullptr && --mEntry->refCount == 0) delete mEntry;
+  mEntry = incoming;
+  return *this;
+}
+
+ChFindFileIterator::~ChFindFileIterator() {
+  if (mEntry != nullptr && --mEntry->refCount == 0) delete mEntry;
+}
+
+bool ChFindFileIterator::IsValid() const { return mEntry != nullptr; }
+
+const char* ChFindFileIterator::BaseName(char* buf) const {
+  if (mEntry == nullptr) Throw("Invalid find file iterator");
+  if (buf != nullptr) std::memcpy(buf, mEntry->name, std::strlen(mEntry->name) + 1);
+  return mEntry->name;
+}
+
+bool ChFindFileIterator::IsDirectory() const { return mEntry != nullptr && mEntry->isDirectory; }
+
+bool ChFindFileIterator::IsBigFile() const { return mEntry != nullptr && mEntry->sizeHigh != 0; }
+
+std::int64_t ChFindFileIterator::Size() const {
+  if (mEntry == nullptr) Throw("Invalid find file iterator");
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(mEntry->sizeHigh) << 32) |
+                                   mEntry->sizeLow);
+}
+
+std::uint64_t ChFindFileIterator::TimeStamp() const {
+  if (mEntry == nullptr) Throw("Invalid find file iterator");
+  return mEntry->lastWriteTime;
+}
+
+namespace find {
+
+void FillEntry(const platform::FindData& record, ChFindFileEntry& entry) {
+  // The record promises a NUL within its 260 units; a record without one is
+  // read as its first 259 units rather than past its end.
+  const platform::OsChar* name = record.name;
+  constexpr std::size_t kUnits = sizeof record.name / sizeof record.name[0];
+  platform::OsChar bounded[kUnits];
+  if (std::char_traits<platform::OsChar>::find(record.name, kUnits, 0) == nullptr) {
+    std::char_traits<platform::OsChar>::copy(bounded, record.name, kUnits - 1);
+    bounded[kUnits - 1] = 0;
+    name = bounded;
+  }
+  // Straight from UTF-16, with no mark processing: a name may begin with
+  // U+FEFF or U+FFFE, and it must come back as the OS spelled it. A name of
+  // more than 255 bytes keeps the whole characters that fit, so what is kept
+  // is still well-formed.
+  Vandrel::Uni16CharToUTF8(name, entry.name, sizeof entry.name);
+  entry.name[sizeof entry.name - 1] = '\0';
+  entry.refCount = 1;
+  entry.sizeHigh = record.sizeHigh;
+  entry.sizeLow = record.sizeLow;
+  entry.isDirectory = (record.attributes & platform::kFileAttributeDirectory) != 0;
+  entry.lastWriteTime = record.lastWriteTime;
+}
+
+}  // namespace find
+
+// ---------------------------------------------------------------------------
+// ChFindFile
+
+ChFindFile::ChFindFile() : mRoot(), mSearch(nullptr) {}
+
+ChFindFile::ChFindFile(const char* root) : mRoot(), mSearch(nullptr) { ChFindFile::Init(root); }
+
+ChFindFile::ChFindFile(const ChFindFile& other) : mRoot(), mSearch(other.mSearch) {
+  std::memcpy(mRoot, other.mRoot, sizeof mRoot);
+  if (mSearch != nullptr) ++mSearch->sharers;
+}
+
+ChFindFile::~ChFindFile() { ChFindFile::EndSearch(); }
+
+void ChFindFile::Init(const char* root) {
+  // Through the virtual interface, so a subclass's EndSearch runs too (not
+  // from the constructor, where there is nothing to end).
+  EndSearch();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
+  mSearch = new ChFindFileState;
+  if (root == nullptr) {
+    mRoot[0] = '\0';
+    mSearch->rootTooLong = true;
+    Throw("Root string too long");
+  }
+  if (!OSPathGenericToUnix(root, mRoot, kRootArea)) {
+    // mRoot holds a cut root: it stays readable through Root(), but is never
+    // searched, since it may name another directory.
+    mSearch->rootTooLong = true;
+    Throw("Root string too long");
+  }
+  if (!OSDirectoryExists(mRoot)) {
+    EndSearch();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
+    Throw("Bad directory specification");
+  }
+  const std::size_t length = std::strlen(mRoot);
+  if (length == 0 || !IsRootSeparator(mRoot[length - 1])) {
+    if (length + 2 > static_cast<std::size_t>(kRootArea)) {
+      mSearch->rootTooLong = true;
+      Throw("Root string too long");
+    }
+    mRoot[length] = '/';
+    mRoot[length + 1] = '\0';
+  }
+  mSearch->atEnd = false;
+}
+
+ChFindFileIterator ChFindFile::ActualFindFirst() {
+  if (mSearch == nullptr) Throw("Uninitialized search");
+  if (mSearch->rootTooLong) Throw("Root string too long");
+  // A restart closes only the OS search: root, filter and the other sharers'
+  // state stay.
+  if (mSearch->handle != platform::kInvalidHandle) {
+    const platform::FindHandle running = mSearch->handle;
+    mSearch->handle = platform::kInvalidHandle;
+    platform::Os().findClose(running);
+  }
+  mSearch->atEnd = false;
+
+  char pattern[kRootArea];
+  if (!OSPathLocal(mRoot, pattern, kRootArea)) Throw("Root string too long");
+  const std::size_t length = std::strlen(pattern);
+  if (length + 3 > static_cast<std::size_t>(kRootArea)) Throw("Root string too long");
+  pattern[length] = '\\';
+  pattern[length + 1] = '*';
+  pattern[length + 2] = '\0';
+
+  const UnicodeString wide{std::string(pattern)};
+  platform::FindData record;
+  mSearch->handle = platform::Os().findFirstFile(wide.c_str(), &record);
+  if (mSearch->handle == platform::kInvalidHandle) return ChFindFileIterator();
+  return ChFindFileIterator(&record);
+}
+
+ChFindFileIterator ChFindFile::ActualFindNext() {
+  if (mSearch == nullptr) Throw("Uninitialized search");
+  if (mSearch->atEnd) return ChFindFileIterator();
+  // No OS search to continue (none started, or it failed to start): the end,
+  // without handing the OS an invalid handle.
+  if (mSearch->handle == platform::kInvalidHandle) {
+    mSearch->atEnd = true;
+    return ChFindFileIterator();
+  }
+  platform::FindData record;
+  if (!platform::Os().findNextFile(mSearch->handle, &record)) {
+    mSearch->atEnd = true;
+    return ChFindFileIterator();
+  }
+  return ChFindFileIterator(&record);
+}
+
+ChFindFileIterator ChFindFile::FilterIterator(const ChFindFileIterator& iterator) {
+  ChFindFileIterator current = iterator;
+  while (current.IsValid()) {
+    // The filter may end, restart or re-filter the search it runs in, so the
+    // state is looked up again after every call.
+    if (mSearch == nullptr) Throw("Uninitialized search");
+    const Filter filter = mSearch->filter;
+    if (filter == nullptr || filter(current)) return current;
+    current = ActualFindNext();
+  }
+  return current;
+}
+
+ChFindFileIterator ChFindFile::FindFirst() {
+  ChFindFileIterator first = ActualFindFirst();
+  if (mSearch->filter == nullptr) return first;
+  return FilterIterator(first);
+}
+
+ChFindFileIterator ChFindFile::FindNext() {
+  ChFindFileIterator next = ActualFindNext();
+  if (mSearch->filter == nullptr) return next;
+  return FilterIterator(next);
+}
+
+void ChFindFile::EndSearch() {
+  ChFindFileState* const state = mSearch;
+  if (state == nullptr) return;
+  mSearch = nullptr;
+  if (--state->sharers != 0) return;
+  if (state->handle != platform::kInvalidHandle) platform::Os().findClose(state->handle);
+  delete state;
+}
+
+bool ChFindFile::AtEnd() const { return mSearch == nullptr || mSearch->atEnd; }
+
+bool ChFindFile::IsValid() const { return mSearch != nullptr; }
+
+const char* ChFindFile::Root(char* buf) const {
+  if (mSearch == nullptr) Throw("Uninitialized search");
+  if (buf != nullptr) std::memcpy(buf, mRoot, std::strlen(mRoot) + 1);
+  return mRoot;
+}
+
+void ChFindFile::SetFilter(Filter filter) {
+  if (mSearch == nullptr) Throw("Uninitialized search");
+  mSearch->filter = filter;
+}
+
+}  // namespace TalqOSUtils
