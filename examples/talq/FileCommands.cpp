@@ -33,9 +33,7 @@ bool IsDots(const TalqOSUtils::ChFindFileIterator& it) {
 }
 bool AnyButDots(const TalqOSUtils::ChFindFileIterator& it) { return !IsDots(it); }
 bool FilesOnly(const TalqOSUtils::ChFindFileIterator& it) { return !it.IsDirectory(); }
-bool DirsOnly(const TalqOSUtils::ChFindFileIterator& it) {
-  return it.IsDirectory() && !IsDots(it);
-}
+bool DirsOnly(const TalqOSUtils::ChFindFileIterator& it) { return it.IsDirectory() && !IsDots(it); }
 
 // FILETIME ticks (100 ns since 1601-01-01 UTC) as "YYYY-MM-DDThh:mm:ssZ".
 std::string IsoTime(std::uint64_t ticks) {
@@ -150,7 +148,8 @@ int CatCommand(Args args) {
   std::unique_ptr<char[]> block(new char[kBlock]);
   for (;;) {
     const std::uint32_t n = in.read(block.get(), kBlock);
-    if (!in.good()) throw Failure{"cannot read " + Quoted(args[0]) + ": " + DescribeOsError(in.error())};
+    if (!in.good())
+      throw Failure{"cannot read " + Quoted(args[0]) + ": " + DescribeOsError(in.error())};
     if (n == 0) break;
     WriteOut(block.get(), n);
   }
@@ -197,8 +196,9 @@ int CopyCommand(Args args) {
   for (;;) {
     const std::uint32_t n = in.read(block.get(), kBlock);
     if (in.error() == kCancelled) {
-      std::fprintf(stderr, "%s", discard("talq copy: cancelled; nothing was left at " +
-                                         Quoted(args[1]) + "\n").c_str());
+      std::fprintf(
+          stderr, "%s",
+          discard("talq copy: cancelled; nothing was left at " + Quoted(args[1]) + "\n").c_str());
       status = kCancelled;
       break;
     }

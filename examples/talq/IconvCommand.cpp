@@ -18,22 +18,24 @@ TalqOSUtils::Encoding EncodingNamed(const std::string& name) {
     TalqOSUtils::Encoding encoding;
   };
   static const Named kNames[] = {
-      {"utf-8", TalqOSUtils::kUTF8Encoding},         {"utf8", TalqOSUtils::kUTF8Encoding},
-      {"latin1", TalqOSUtils::kISOLatin1Encoding},   {"iso-8859-1", TalqOSUtils::kISOLatin1Encoding},
-      {"macroman", TalqOSUtils::kMacRomanEncoding},  {"mac", TalqOSUtils::kMacRomanEncoding},
-      {"platform", TalqOSUtils::kPlatformEncoding},  {"url", TalqOSUtils::kURLEncoding},
+      {"utf-8", TalqOSUtils::kUTF8Encoding},        {"utf8", TalqOSUtils::kUTF8Encoding},
+      {"latin1", TalqOSUtils::kISOLatin1Encoding},  {"iso-8859-1", TalqOSUtils::kISOLatin1Encoding},
+      {"macroman", TalqOSUtils::kMacRomanEncoding}, {"mac", TalqOSUtils::kMacRomanEncoding},
+      {"platform", TalqOSUtils::kPlatformEncoding}, {"url", TalqOSUtils::kURLEncoding},
   };
   for (const Named& n : kNames) {
     if (name == n.name) return n.encoding;
   }
-  throw UsageError{"unknown encoding '" + name + "' (known: utf-8, latin1, macroman, platform, url)"};
+  throw UsageError{"unknown encoding '" + name +
+                   "' (known: utf-8, latin1, macroman, platform, url)"};
 }
 
 std::string ReadAll(const Args& args) {
   std::string text;
   std::unique_ptr<char[]> block(new char[1u << 16]);
   if (args.empty()) {
-    for (std::size_t n; (n = std::fread(block.get(), 1, 1u << 16, stdin)) != 0;) text.append(block.get(), n);
+    for (std::size_t n; (n = std::fread(block.get(), 1, 1u << 16, stdin)) != 0;)
+      text.append(block.get(), n);
     if (std::ferror(stdin)) throw Failure{"cannot read standard input"};
     return text;
   }

@@ -50,9 +50,10 @@ void PrintHelp() {
               TalqOSUtils::LibraryVersion());
   std::printf("usage: talq COMMAND [ARGS...]    talq COMMAND --help\n\ncommands:\n");
   for (const Command& c : kCommands) std::printf("  %-9s %s\n", c.name, c.summary);
-  std::printf("\nFiles are named in the platform's notation; `talq path` takes each\n"
-              "notation as its subcommand says. Exit codes: 0 done, 1 failed,\n"
-              "2 usage error, 130 cancelled.\n");
+  std::printf(
+      "\nFiles are named in the platform's notation; `talq path` takes each\n"
+      "notation as its subcommand says. Exit codes: 0 done, 1 failed,\n"
+      "2 usage error, 130 cancelled.\n");
 }
 
 Args CommandLine(int argc, char** argv) {

@@ -108,9 +108,13 @@ class TALQ_API ChIOStream {
   }
 
  protected:
+  /// The generic path of the last open, NUL-terminated; "" on a new stream.
   char mName[256];
+  /// The stream's copy of its file's error code; 0 = none.
   int mError;
+  /// The check function, or null for none.
   ChCheckFn mCheckFn;
+  /// The user pointer handed to mCheckFn.
   void* mCheckData;
 };
 
@@ -170,6 +174,7 @@ class TALQ_API ChInputStream : public ChIOStream {
   bool eof() const;
 
  protected:
+  /// The file state, shared by copies of this stream; null without a file.
   ChInputFileState* mFile;
 };
 
@@ -220,6 +225,7 @@ class TALQ_API ChOutputStream : public ChIOStream {
   void printf(const char* format, ...) TALQ_PRINTF_FORMAT;
 
  protected:
+  /// The file state, shared by copies of this stream; null without a file.
   ChOutputFileState* mFile;
 };
 

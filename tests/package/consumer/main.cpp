@@ -9,8 +9,8 @@
 int main() {
   char nt[256];
   if (!TalqOSUtils::OSPathGenericToNT("/C:/docs/report.txt", nt, sizeof nt)) return 1;
-  std::string latin1 = TalqOSUtils::UnicodeString::MapUTF8ToEncoding(
-      TalqOSUtils::kISOLatin1Encoding, "caf\xC3\xA9");
+  std::string latin1 =
+      TalqOSUtils::UnicodeString::MapUTF8ToEncoding(TalqOSUtils::kISOLatin1Encoding, "caf\xC3\xA9");
   try {
     throw TalqOSUtils::ChException("thrown across the library boundary");
   } catch (const TalqOSUtils::ChException& e) {
