@@ -46,11 +46,12 @@ class TALQ_API ChException {
 /// Thrown by the directory search; caught by a ChException handler.
 class TALQ_API ChFindFileException : public ChException {
  public:
-  using ChException::ChException;
+  /// Copies text, as ChException(const char*).
+  explicit ChFindFileException(const char* text);
   /// Copies the message, as ChException's copy constructor.
-  ChFindFileException(const ChFindFileException&) = default;
+  ChFindFileException(const ChFindFileException& source);
   /// Copies the message, as ChException's assignment.
-  ChFindFileException& operator=(const ChFindFileException&) = default;
+  ChFindFileException& operator=(const ChFindFileException& source);
   ~ChFindFileException() override;
 };
 

@@ -55,6 +55,9 @@ const char* ChException::SetDescription(const char* text) {
   return mDescription;
 }
 
+ChFindFileException::ChFindFileException(const char* text) : ChException(text) {}
+ChFindFileException::ChFindFileException(const ChFindFileException& source) = default;
+ChFindFileException& ChFindFileException::operator=(const ChFindFileException& source) = default;
 ChFindFileException::~ChFindFileException() = default;
 
 }  // namespace TalqOSUtils
