@@ -8,10 +8,11 @@
 #include "TalqOSUtils/TalqOSUtils.h"
 
 #if defined(_WIN32)
+#include <windows.h>
+// windows.h first: shellapi.h builds on it.
 #include <fcntl.h>
 #include <io.h>
 #include <shellapi.h>
-#include <windows.h>
 #endif
 
 namespace talq {
