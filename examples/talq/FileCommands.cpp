@@ -1,10 +1,13 @@
 // talq ls, cat, copy: directory search and the two streams.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "Talq.h"
 #include "TalqOSUtils/TalqOSUtils.h"
@@ -125,14 +128,17 @@ int LsCommand(Args args) {
                   " (no such directory, or not a directory)"};
   }
   search->SetFilter(files ? &FilesOnly : dirs ? &DirsOnly : &AnyButDots);
+  // Sorted by name: the OS's order is its own.
+  std::vector<std::pair<std::string, std::string>> lines;
   for (auto it = search->FindFirst(); it.IsValid(); it = search->FindNext()) {
-    if (IsDots(it)) continue;
     char line[512];
     std::snprintf(line, sizeof line, "%c %12lld %s %s\n", it.IsDirectory() ? 'd' : '-',
                   static_cast<long long>(it.Size()), IsoTime(it.TimeStamp()).c_str(),
                   it.BaseName(nullptr));
-    WriteOut(line);
+    lines.emplace_back(it.BaseName(nullptr), line);
   }
+  std::sort(lines.begin(), lines.end());
+  for (const auto& line : lines) WriteOut(line.second);
   return kOk;
 }
 

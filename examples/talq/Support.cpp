@@ -1,6 +1,8 @@
 // Argument handling, error words and output shared by the subcommands.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "Talq.h"
 #include "TalqOSUtils/Paths.h"
@@ -39,12 +41,29 @@ std::string DescribeOsError(std::int64_t code) {
   return "system error " + std::to_string(code);
 }
 
-std::string ToGeneric(const std::string& nativePath) {
+namespace {
+
+std::string NativeToGeneric(const std::string& nativePath) {
 #if defined(_WIN32)
   return TalqOSUtils::OSPathGeneric(nativePath);
 #else
   return nativePath;
 #endif
+}
+
+}  // namespace
+
+std::string ToGeneric(const std::string& nativePath) {
+  const std::string generic = NativeToGeneric(nativePath);
+  if (generic.empty() || generic[0] == '/') return generic;
+  // The library takes relative paths against the application's directory;
+  // a shell user means the current one.
+  std::error_code error;
+  const std::filesystem::path cwd = std::filesystem::current_path(error);
+  if (error) return generic;
+  const auto cwdUtf8 = cwd.u8string();
+  return TalqOSUtils::OSMakePathAbsolute(
+      generic, NativeToGeneric(std::string(cwdUtf8.begin(), cwdUtf8.end())));
 }
 
 void WriteOut(const char* bytes, std::size_t n) {

@@ -27,8 +27,9 @@ struct Failure {
 /// A Win32 error code (what streams report) in words: 2 => "file not found".
 std::string DescribeOsError(std::int64_t code);
 
-/// A path typed by the user (native notation) in generic notation. On Linux
-/// the two agree; on Windows "C:\dir" becomes "/C:/dir".
+/// A path typed by the user (native notation) in generic notation, made
+/// absolute against the current directory. On Linux the notations agree; on
+/// Windows "C:\dir" becomes "/C:/dir".
 std::string ToGeneric(const std::string& nativePath);
 
 /// Writes bytes to standard output, unchanged.
