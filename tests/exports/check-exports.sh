@@ -21,6 +21,7 @@ else
   strays=$(c++filt <"$list.raw" | awk '
     $1 ~ /^[AB]$/ && ($2 == "_edata" || $2 == "_end" || $2 == "__bss_start") {next}
     $2 ~ /^__odr_asan\./ {next}  # AddressSanitizer one-definition markers
+    $2 ~ /^__gcov_/ || $2 == "mangle_path" {next}  # the coverage runtime (libgcov)
     { name = substr($0, index($0, " ") + 1) }
     name ~ /TalqOSUtils::/ {next}
     ($1 == "W" || $1 == "V" || $1 == "u") && name ~ /(^|[ *&])std::|^(typeinfo|vtable)/ {next}
