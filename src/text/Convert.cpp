@@ -1,9 +1,7 @@
-// Conversions into results, the length counts that size them, and the
-// thread's warm area of WorkUnits.
+// Conversions into results and the thread's warm area of WorkUnits.
 //
-// The counts are plain loops over blocks with small counters, which
-// compilers turn into vector code; they read the source once more, which
-// costs far less than writing a result twice.
+// Sizing a result first reads the source once more (Vandrel's length
+// functions), which costs far less than writing the result twice.
 
 #include "text/Convert.h"
 
@@ -20,47 +18,6 @@ namespace text {
 // ---------------------------------------------------------------------------
 // Lengths
 
-namespace {
-// Units or bytes per block: every counter of a block fits 32 bits.
-constexpr std::size_t kCountBlock = 1 << 16;
-}  // namespace
-
-std::size_t UTF8Length(const UniChar* p, std::size_t n) {
-  // 1 + [u >= 80h] + [u >= 800h] bytes a unit; a high surrogate followed by
-  // a low one makes four bytes, not six.
-  std::size_t total = n;
-  for (std::size_t i = 0; i < n;) {
-    const std::size_t end = std::min(n, i + kCountBlock);
-    std::uint32_t extra = 0, pairs = 0;
-    for (; i < end; ++i) {
-      const auto u = static_cast<std::uint32_t>(p[i]);
-      const auto next = static_cast<std::uint32_t>(p[i + 1]);
-      extra += static_cast<std::uint32_t>(u >= 0x80) + static_cast<std::uint32_t>(u >= 0x800);
-      pairs += static_cast<std::uint32_t>((u & 0xFC00) == 0xD800) &
-               static_cast<std::uint32_t>((next & 0xFC00) == 0xDC00);
-    }
-    total += extra - 2 * static_cast<std::size_t>(pairs);
-  }
-  return total;
-}
-
-std::size_t UTF16LengthGuess(const char* p, std::size_t n) {
-  // One unit per byte that is not a continuation (80..BF), one more per
-  // four-byte lead.
-  const auto* s = reinterpret_cast<const unsigned char*>(p);
-  std::size_t total = 0;
-  for (std::size_t i = 0; i < n;) {
-    const std::size_t end = std::min(n, i + kCountBlock);
-    std::uint32_t units = 0;
-    for (; i < end; ++i) {
-      units += static_cast<std::uint32_t>(static_cast<signed char>(s[i]) >= -64) +
-               static_cast<std::uint32_t>(s[i] >= 0xF0);
-    }
-    total += units;
-  }
-  return total;
-}
-
 std::size_t URLLength(const UniChar* p, std::size_t n) {
   // Every UTF-8 byte is escaped (3) except the unreserved ASCII ones (1).
   static const struct Unreserved {
@@ -73,11 +30,11 @@ std::size_t URLLength(const UniChar* p, std::size_t n) {
     }
   } table;
   std::size_t kept = 0;
-  for (std::size_t i = 0; i < n; ++i) {
+  for (std::size_t i = 0; i < n && p[i] != UniChar(); ++i) {
     const auto u = static_cast<std::uint32_t>(p[i]);
     kept += u < 128 && table.keep[u];
   }
-  return 3 * UTF8Length(p, n) - 2 * kept;
+  return 3 * Vandrel::Uni16CharUTF8Length(p, n) - 2 * kept;
 }
 
 // ---------------------------------------------------------------------------
@@ -94,9 +51,10 @@ void DecodeUTF8(const char* bytes, std::size_t n, UniString& out) {
   }
   // A NUL inside the text ends it, as it ends Vandrel's reading.
   const std::size_t m = TerminatedLength(src, n - static_cast<std::size_t>(src - bytes));
-  ConvertInto(out, UTF16LengthGuess(src, m), m, [src](UniChar* dst, std::size_t capacity) {
-    return Vandrel::UTF8ToUni16Char(src, dst, capacity);
-  });
+  ConvertInto(out, Vandrel::UTF8Uni16CharLength(src, m), m,
+              [src](UniChar* dst, std::size_t capacity) {
+                return Vandrel::UTF8ToUni16Char(src, dst, capacity);
+              });
 }
 
 namespace {
@@ -125,14 +83,14 @@ Marks LeadingMarks(const UniChar* p, std::size_t n) {
   return marks;
 }
 
-// Calls finish(q, m) with the NUL-terminated units to encode and their
-// count, once the marks are handled; a swap happens in place when p is
-// writable, else in WorkUnits.
+// Calls finish(q, m) with the NUL-terminated units to encode and a count
+// they hold no more than (q[m] is NUL), once the marks are handled; a swap
+// happens in place when p is writable, else in WorkUnits.
 template <typename Finish>
 void WithoutMarks(const UniChar* p, std::size_t n, UniChar* writable, Finish&& finish) {
   const Marks marks = LeadingMarks(p, n);
   const UniChar* q = p + marks.skip;
-  const std::size_t m = Vandrel::Uni16CharGetLength(q);
+  const std::size_t m = n - marks.skip;
   if (!marks.swap) {
     finish(q, m);
   } else if (writable == p) {
@@ -180,9 +138,10 @@ void EncodeUTF8(const UniChar* p, std::size_t n, std::string& out, UniChar* writ
     return;
   }
   WithoutMarks(p, n, writable, [&](const UniChar* q, std::size_t m) {
-    ConvertInto(out, UTF8Length(q, m), 3 * m, [q](char* dst, std::size_t capacity) {
-      return Vandrel::Uni16CharToUTF8(q, dst, capacity);
-    });
+    ConvertInto(out, Vandrel::Uni16CharUTF8Length(q, m), 3 * m,
+                [q](char* dst, std::size_t capacity) {
+                  return Vandrel::Uni16CharToUTF8(q, dst, capacity);
+                });
   });
 }
 
@@ -195,7 +154,7 @@ void EncodeUTF8(const UniChar* p, std::size_t n, char* dst, int size) {
     return;
   }
   WithoutMarks(p, n, nullptr, [&](const UniChar* q, std::size_t m) {
-    const std::size_t length = UTF8Length(q, m);
+    const std::size_t length = Vandrel::Uni16CharUTF8Length(q, m);
     const auto room = static_cast<std::size_t>(size);
     if (length < room) {
       Vandrel::Uni16CharToUTF8(q, dst, room);
@@ -226,9 +185,8 @@ bool ReadOut(ReadOutFn convert, std::uint32_t bytesPerUnit, ReadOutLength length
   }
   // A strict encoder fails for a character it lacks, never for want of
   // room past the first guess, so it is not run twice.
-  const std::size_t m = Vandrel::Uni16CharGetLength(p);
-  const std::size_t guess = length(p, m);
-  result = ConvertInto(out, guess, failureCounts ? guess : bytesPerUnit * m,
+  const std::size_t guess = length(p, n);
+  result = ConvertInto(out, guess, failureCounts ? guess : bytesPerUnit * n,
                        [&](char* dst, std::size_t capacity) { return convert(p, dst, capacity); });
   if (failureCounts && result == -1) {
     out.clear();

@@ -3,8 +3,9 @@
 //
 // Short texts convert into an inline ScratchBuffer and are assigned once.
 // Longer ones write straight into the result's own storage: the result is
-// sized first (an exact length where one is cheap to count, else an upper
-// bound), Vandrel converts into it, and it is cut to what was written. So a
+// sized first (by Vandrel's length functions for UTF-8, exact for
+// well-formed text; for the code pages one byte a unit), Vandrel converts
+// into it, and it is cut to what was written. So a
 // large result's memory is touched by one pass of the converter (the string's
 // own fill when it grows stays in the same pages), and the only allocation is
 // the result's.
@@ -21,14 +22,8 @@
 namespace TalqOSUtils {
 namespace text {
 
-/// Bytes of Vandrel's UTF-8 form of p[0, n): 1, 2 or 3 a unit, 4 a surrogate
-/// pair (an unpaired surrogate takes 3). p[n] must be readable.
-std::size_t UTF8Length(const UniChar* p, std::size_t n);
-/// Units of the UTF-16 form of p[0, n): exact for well-formed UTF-8, only a
-/// guess for ill-formed text (which may give more or fewer units).
-std::size_t UTF16LengthGuess(const char* p, std::size_t n);
-/// Bytes of the percent-encoded UTF-8 form of p[0, n) (unreserved characters
-/// A-Z a-z 0-9 - . _ ~ take 1, every other byte 3). p[n] must be readable.
+/// Bytes of the percent-encoded UTF-8 form of p[0, n), up to a NUL
+/// (unreserved characters A-Z a-z 0-9 - . _ ~ take 1, every other byte 3).
 std::size_t URLLength(const UniChar* p, std::size_t n);
 
 /// Runs convert(dst, capacity) into out's own storage: first sized for
@@ -69,8 +64,9 @@ using ReadOutFn = int (*)(const UniChar*, char*, std::size_t);
 /// How long a read-out's result is at most (or a guess of it).
 using ReadOutLength = std::size_t (*)(const UniChar* p, std::size_t n);
 
-/// out = convert's bytes of p[0, n) (p[n] is NUL), which need at most
-/// bytesPerUnit bytes a unit, `length` telling how many first. Returns
+/// out = convert's bytes of p[0, n) (p[n] is NUL, a NUL before n ends the
+/// text), which need at most bytesPerUnit bytes a unit, `length` telling
+/// how many first. Returns
 /// false, out empty, when convert fails and failureCounts; such a strict
 /// encoder must never need more than `length` bytes.
 bool ReadOut(ReadOutFn convert, std::uint32_t bytesPerUnit, ReadOutLength length, const UniChar* p,
