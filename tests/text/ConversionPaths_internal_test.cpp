@@ -201,9 +201,9 @@ TEST(ConversionPaths, FromBytesMatchTheReferenceAroundEveryThreshold) {
         SCOPED_TRACE(e);
         const UniString decoded = RefDecode(e, bytes);
         UnicodeString s(std::string("pre"));
+        const UniString pre(s);
         s.setStringWithEncoding(e, bytes);
-        EXPECT_EQ(e == kUTF8Encoding ? decoded : u"pre" + decoded,
-                  static_cast<const UniString&>(s));
+        EXPECT_EQ(e == kUTF8Encoding ? decoded : pre + decoded, static_cast<const UniString&>(s));
         EXPECT_EQ(RefEncodeUTF8(decoded), UnicodeString::MapEncodingToUTF8(e, bytes));
         EXPECT_EQ(RefReadOut(e, units), UnicodeString::MapUTF8ToEncoding(e, bytes));
       }

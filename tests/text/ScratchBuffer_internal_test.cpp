@@ -86,6 +86,18 @@ TEST(WorkUnits, InlineThenTheThreadsWarmAreaUpToItsLimitThenOwnArrays) {
   WorkUnits::ReleaseWarmArea();
 }
 
+// Whether the standard strings' own allocations reach the replaced operator
+// new. With mingw-w64 they do not: the string code is compiled into the
+// shared C++ runtime, which keeps its own operator new. There only the
+// library's other allocations can be seen (and must be none).
+bool StringAllocationsSeen() {
+  static volatile char sink;
+  return !Allocations([] {
+            const std::string s(100, 'x');
+            sink = s[50];
+          }).empty();
+}
+
 // Past the inline size a conversion allocates exactly once, for its result
 // (length plus NUL), and nothing when the result's storage is large enough;
 // below it, nothing but a result too long for the string's own storage.
@@ -98,8 +110,8 @@ void ExpectOneAllocationForTheResult(Convert convert, const char* what, bool int
   ASSERT_GT(result.size(), 15u);
   Out fresh, roomy;
   roomy.reserve(result.size());
-  EXPECT_EQ(Sizes{(result.size() + 1) * sizeof(typename Out::value_type)},
-            Allocations([&] { convert(fresh); }));
+  const Sizes forResult{(result.size() + 1) * sizeof(typename Out::value_type)};
+  EXPECT_EQ(StringAllocationsSeen() ? forResult : Sizes{}, Allocations([&] { convert(fresh); }));
   EXPECT_EQ(result, fresh);
   if (!intoStorage) return;
   EXPECT_EQ(Sizes{}, Allocations([&] { convert(roomy); }));
