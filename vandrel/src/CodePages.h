@@ -74,14 +74,15 @@ inline void Widen16(const unsigned char* s, Uni16* d) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
 }
-// Whether no unit of the 16 at s has a bit of `mask` set.
-inline bool Clear16(const Uni16* s, std::uint16_t mask) {
-  const __m128i m = _mm_set1_epi16(static_cast<short>(mask));
-  const __m128i bits = _mm_and_si128(_mm_or_si128(Load(s), Load(s + 8)), m);
-  return _mm_movemask_epi8(_mm_cmpeq_epi16(bits, _mm_setzero_si128())) == 0xFFFF;
-}
-inline void Narrow16(const Uni16* s, char* d) {  // units below 0x100
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(Load(s), Load(s + 8)));
+// When no unit of the 16 at s has a bit of `mask` set (so each is below
+// 0x100), writes them as 16 bytes at d; returns whether it did.
+inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
+  const __m128i lo = Load(s), hi = Load(s + 8);
+  const __m128i bits =
+      _mm_and_si128(_mm_or_si128(lo, hi), _mm_set1_epi16(static_cast<short>(mask)));
+  if (_mm_movemask_epi8(_mm_cmpeq_epi16(bits, _mm_setzero_si128())) != 0xFFFF) return false;
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(lo, hi));
+  return true;
 }
 #else
 inline bool Ascii16(const unsigned char* s) {
@@ -92,13 +93,12 @@ inline bool Ascii16(const unsigned char* s) {
 inline void Widen16(const unsigned char* s, Uni16* d) {
   for (int k = 0; k < 16; ++k) d[k] = static_cast<Uni16>(s[k]);
 }
-inline bool Clear16(const Uni16* s, std::uint16_t mask) {
+inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
   unsigned bits = 0;
   for (int k = 0; k < 16; ++k) bits |= s[k];
-  return (bits & mask) == 0;
-}
-inline void Narrow16(const Uni16* s, char* d) {
+  if ((bits & mask) != 0) return false;
   for (int k = 0; k < 16; ++k) d[k] = static_cast<char>(s[k]);
+  return true;
 }
 #endif
 
@@ -119,14 +119,14 @@ int EncodeUnits(const Uni16* src, char* dst, std::size_t capacity, std::uint16_t
   std::size_t i = 0;
   std::size_t o = 0;
   while (i < n) {
-    // A block needs no room test: at most 16 bytes for at most 17 units.
-    const bool block = n - i >= 17 && room - o >= 16;
-    if (block && Clear16(src + i, plainMask)) {
-      Narrow16(src + i, dst + o);
+    // Sixteen plain units are sixteen bytes. A block of others needs no
+    // room test either: at most 16 bytes for at most 17 units.
+    if (n - i >= 16 && room - o >= 16 && NarrowIfClear16(src + i, plainMask, dst + o)) {
       i += 16;
       o += 16;
       continue;
     }
+    const bool block = n - i >= 17 && room - o >= 16;
     const std::size_t stop = block ? i + 16 : i + 1;
     if (!block && o == room) break;
     while (i < stop) {
