@@ -359,6 +359,20 @@ TEST(CodePage, MacRomanEdges) {
   char out[8];
   EXPECT_EQ(Uni16CharToMacRomanCString(Units({'a', 0x100, 'b'}).c_str(), out, 8), -1);
   EXPECT_EQ(std::string(out), "a");  // stops at the first unit without a byte
+  // The same inside and at the edges of 16-unit blocks, and '?' there for
+  // the lenient encoders.
+  for (std::size_t at : {0u, 15u, 16u, 17u, 31u, 40u}) {
+    U16 units(48, 0xE9);
+    units[at] = 0x100;
+    EXPECT_EQ(Convert<char>(Uni16CharToMacRomanCString, units, -1), std::string(at, '\x8E'));
+    units[at] = 0x4E2D;
+    std::string expected(48, '\xE9');
+    expected[at] = '?';
+    EXPECT_EQ(Convert<char>(Uni16CharToISOLatin1CString, units), expected);
+#if !defined(_WIN32)  // Windows-1252 here; the ANSI code page varies on Windows
+    EXPECT_EQ(Convert<char>(Uni16CharToPlatformCString, units), expected);
+#endif
+  }
   Uni16 dst[8];
   EXPECT_EQ(MacRomanStringToUni16Char(std::string{'\xA5', 'b', '\0', 'c'}, dst, 8), 2);
   EXPECT_EQ(U16(dst), Units({0x2022, 'b'}));  // the text ends at a NUL

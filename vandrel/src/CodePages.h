@@ -84,6 +84,14 @@ inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(lo, hi));
   return true;
 }
+// Whether none of the 16 units at s is a surrogate.
+inline bool NoSurrogate16(const Uni16* s) {
+  const __m128i mask = _mm_set1_epi16(static_cast<short>(0xF800));
+  const __m128i d800 = _mm_set1_epi16(static_cast<short>(0xD800));
+  const __m128i lo = _mm_cmpeq_epi16(_mm_and_si128(Load(s), mask), d800);
+  const __m128i hi = _mm_cmpeq_epi16(_mm_and_si128(Load(s + 8), mask), d800);
+  return _mm_movemask_epi8(_mm_or_si128(lo, hi)) == 0;
+}
 #else
 inline bool Ascii16(const unsigned char* s) {
   std::uint64_t w[2];
@@ -98,6 +106,12 @@ inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
   for (int k = 0; k < 16; ++k) bits |= s[k];
   if ((bits & mask) != 0) return false;
   for (int k = 0; k < 16; ++k) d[k] = static_cast<char>(s[k]);
+  return true;
+}
+inline bool NoSurrogate16(const Uni16* s) {
+  for (int k = 0; k < 16; ++k) {
+    if ((s[k] & 0xF800) == 0xD800) return false;
+  }
   return true;
 }
 #endif
@@ -125,6 +139,22 @@ int EncodeUnits(const Uni16* src, char* dst, std::size_t capacity, std::uint16_t
       i += 16;
       o += 16;
       continue;
+    }
+    // Sixteen units without a surrogate are sixteen characters: looked up
+    // without a branch each, a missing one written as '?' (a strict encoder
+    // redoes such a block one unit at a time, to stop at it).
+    if (n - i >= 16 && room - o >= 16 && NoSurrogate16(src + i)) {
+      unsigned missing = 0;
+      for (int k = 0; k < 16; ++k) {
+        const unsigned b = lookup(static_cast<unsigned>(src[i + k]));
+        missing |= static_cast<unsigned>(b == 0);
+        dst[o + k] = static_cast<char>(b != 0 ? b : '?');
+      }
+      if (!kStrict || missing == 0) {
+        i += 16;
+        o += 16;
+        continue;
+      }
     }
     const bool block = n - i >= 17 && room - o >= 16;
     const std::size_t stop = block ? i + 16 : i + 1;
