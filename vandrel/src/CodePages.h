@@ -141,20 +141,17 @@ int EncodeUnits(const Uni16* src, char* dst, std::size_t capacity, std::uint16_t
       continue;
     }
     // Sixteen units without a surrogate are sixteen characters: looked up
-    // without a branch each, a missing one written as '?' (a strict encoder
-    // redoes such a block one unit at a time, to stop at it).
-    if (n - i >= 16 && room - o >= 16 && NoSurrogate16(src + i)) {
-      unsigned missing = 0;
+    // without a branch each, a missing one written as '?'. The strict
+    // encoder (Mac OS Roman) keeps the loop below: this block form made its
+    // 1 MiB text about 1.3x slower, though 64 units about 1.2x faster.
+    if (!kStrict && n - i >= 16 && room - o >= 16 && NoSurrogate16(src + i)) {
       for (int k = 0; k < 16; ++k) {
         const unsigned b = lookup(static_cast<unsigned>(src[i + k]));
-        missing |= static_cast<unsigned>(b == 0);
         dst[o + k] = static_cast<char>(b != 0 ? b : '?');
       }
-      if (!kStrict || missing == 0) {
-        i += 16;
-        o += 16;
-        continue;
-      }
+      i += 16;
+      o += 16;
+      continue;
     }
     const bool block = n - i >= 17 && room - o >= 16;
     const std::size_t stop = block ? i + 16 : i + 1;
