@@ -1,10 +1,18 @@
-// Shared pieces of the benchmarks: test texts, an iconv wrapper, and a
-// reporter that keeps each benchmark's best CPU time for the ratio table
-// printed after the runs.
+// Shared pieces of the benchmarks: test texts, an iconv wrapper, warm and
+// cold registration, and a reporter that keeps each benchmark's best CPU time
+// for the ratio table printed after the runs.
+//
+// Warm runs repeat a conversion, so the allocator hands the same blocks back
+// every time. Cold runs give the memory that was freed back to the system
+// before each iteration (malloc_trim, untimed), so every large block is new
+// to the process and costs its page faults, as when a host converts one big
+// document. Repetitions run in random order, so ours and the baselines
+// interleave on this shared machine.
 #pragma once
 
 #include <benchmark/benchmark.h>
 #include <iconv.h>
+#include <malloc.h>
 
 #include <cstdint>
 #include <functional>
@@ -120,6 +128,30 @@ void Register(const std::string& name, std::size_t bytes, Fn fn) {
   Register(name, bytes, kAnyResult, fn);
 }
 
+/// Registers name + "/cold": as Register, but each iteration starts with the
+/// freed memory given back to the system (untimed).
+template <typename Fn>
+void RegisterCold(const std::string& name, std::size_t bytes, Fn fn) {
+  benchmark::RegisterBenchmark((name + "/cold").c_str(), [bytes, fn](benchmark::State& state) {
+    for (auto _ : state) {
+      state.PauseTiming();
+      malloc_trim(0);
+      state.ResumeTiming();
+      auto result = fn();
+      benchmark::DoNotOptimize(result);
+      benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * bytes));
+  });
+}
+
+/// Register, and for a large input RegisterCold as well.
+template <typename Fn>
+void RegisterWarmCold(const std::string& name, std::size_t bytes, Fn fn) {
+  Register(name, bytes, fn);
+  if (bytes >= 65536) RegisterCold(name, bytes, fn);
+}
+
 /// Console output plus each benchmark's lowest CPU time (the machine may be
 /// shared, and every case is single-threaded).
 class TimeKeeper : public benchmark::ConsoleReporter {
@@ -145,8 +177,16 @@ class TimeKeeper : public benchmark::ConsoleReporter {
 };
 
 /// Runs the registered benchmarks, then prints the ratio table.
+/// Without arguments: five repetitions of 0.1 s each, in random order.
 inline int RunAndReport(int argc, char** argv,
                         const std::function<void(const TimeKeeper&)>& printRatios) {
+  std::vector<char*> args(argv, argv + argc);
+  static char reps[] = "--benchmark_repetitions=5";
+  static char order[] = "--benchmark_enable_random_interleaving=true";
+  static char minTime[] = "--benchmark_min_time=0.1";
+  if (argc == 1) args.insert(args.end(), {reps, order, minTime});
+  argc = static_cast<int>(args.size());
+  argv = args.data();
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   TimeKeeper keeper;

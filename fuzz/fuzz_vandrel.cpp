@@ -10,6 +10,7 @@
 //     full result;
 //   - UTF-8 decoding and encoding agree with the plain reference coders
 //     below, which follow the same rules one byte at a time;
+//   - the length functions agree with what the conversions write;
 //   - round trips: UTF-16 -> UTF-8 -> UTF-16, UTF-16 -> URL -> UTF-16, and
 //     every single-byte code page's bytes -> UTF-16 -> bytes.
 #include <cctype>
@@ -210,6 +211,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   // UTF-16 -> UTF-8 against the reference, whole and cut; then back.
   const std::string encoded = RefEncode(units);
+  CHECK(Vandrel::Uni16CharUTF8Length(units.c_str(), units.size()) == encoded.size());
+  // The unit count is exact for text that is the encoder's own output.
+  if (RefEncode(decoded) == bytes) {
+    CHECK(Vandrel::UTF8Uni16CharLength(bytes.c_str(), bytes.size()) == decoded.size());
+  }
   {
     std::string got;
     const std::size_t cap = capacityFor(encoded.size());

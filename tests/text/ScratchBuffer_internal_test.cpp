@@ -1,5 +1,6 @@
-// ScratchBuffer sizing and the inline/heap boundary of the conversions, seen
-// by counting heap allocations: this file replaces the global allocation
+// ScratchBuffer and WorkUnits sizing, and the allocations of the
+// conversions on either side of the inline size, seen by counting heap
+// allocations: this file replaces the global allocation
 // functions of the whole internal test executable; they record only inside
 // Allocations().
 
@@ -34,6 +35,8 @@ namespace {
 
 using namespace TalqOSUtils;  // NOLINT(google-build-using-namespace)
 using text::ScratchBuffer;
+using text::WorkStorage;
+using text::WorkUnits;
 using Sizes = std::vector<std::size_t>;
 
 // The sizes of the heap allocations fn makes, in order.
@@ -53,15 +56,79 @@ TEST(ScratchBuffer, InlineUpTo1024ElementsAndCountsPast32BitsThrow) {
   EXPECT_THROW(ScratchBuffer<char>::NeededCount(0x55555555u, 3), std::length_error);  // 2^32
   EXPECT_THROW(ScratchBuffer<char>::NeededCount((std::size_t{1} << 32) + 1, 1), std::length_error);
 
-  // Conversions use the inline storage up to 1024 elements, then one heap
-  // array of exactly the needed count. Results go to strings whose storage
-  // is already large enough, so every allocation counted is a scratch buffer's.
+  // Up to 1024 elements inline, then one heap array of exactly the needed count.
+  EXPECT_EQ(Sizes{}, Allocations([] { ScratchBuffer<UniChar> b(1024); }));
+  EXPECT_EQ(Sizes{1025 * sizeof(UniChar)}, Allocations([] { ScratchBuffer<UniChar> b(1025); }));
+}
+
+TEST(WorkUnits, InlineThenTheThreadsWarmAreaUpToItsLimitThenOwnArrays) {
+  WorkUnits::ReleaseWarmArea();
+  const auto limit = static_cast<std::uint32_t>(text::kWarmBytes / sizeof(UniChar));
+  EXPECT_EQ(WorkStorage::kInline, WorkUnits(1024).storage());
+  EXPECT_EQ(Sizes{4096 * sizeof(UniChar)},
+            Allocations([] { EXPECT_EQ(WorkStorage::kWarm, WorkUnits(2049).storage()); }));
+  // Kept: the same or a smaller need allocates nothing; a nested one gets
+  // its own array.
+  EXPECT_EQ(Sizes{}, Allocations([] {
+              WorkUnits outer(4096);
+              EXPECT_EQ(WorkStorage::kWarm, outer.storage());
+              EXPECT_EQ(4096u, outer.capacity());
+            }));
+  EXPECT_EQ(Sizes{1500 * sizeof(UniChar)}, Allocations([] {
+              WorkUnits outer(1500), inner(1500);
+              EXPECT_EQ(WorkStorage::kOwn, inner.storage());
+            }));
+  EXPECT_EQ(Sizes{limit * sizeof(UniChar)},
+            Allocations([&] { EXPECT_EQ(WorkStorage::kWarm, WorkUnits(limit - 5).storage()); }));
+  EXPECT_EQ(Sizes{(limit + 1) * sizeof(UniChar)},
+            Allocations([&] { EXPECT_EQ(WorkStorage::kOwn, WorkUnits(limit + 1).storage()); }));
+  EXPECT_EQ(Sizes{}, Allocations([&] { WorkUnits(limit).storage(); }));
+  WorkUnits::ReleaseWarmArea();
+}
+
+// Whether the standard strings' own allocations reach the replaced operator
+// new. With mingw-w64 they do not: the string code is compiled into the
+// shared C++ runtime, which keeps its own operator new. There only the
+// library's other allocations can be seen (and must be none).
+bool StringAllocationsSeen() {
+  static volatile char sink;
+  return !Allocations([] {
+            const std::string s(100, 'x');
+            sink = s[50];
+          }).empty();
+}
+
+// Past the inline size a conversion allocates exactly once, for its result
+// (length plus NUL), and nothing when the result's storage is large enough;
+// below it, nothing but a result too long for the string's own storage.
+// A result returned by value is always new storage (intoStorage false).
+template <typename Out, typename Convert>
+void ExpectOneAllocationForTheResult(Convert convert, const char* what, bool intoStorage = true) {
+  SCOPED_TRACE(what);
+  Out result;
+  convert(result);
+  ASSERT_GT(result.size(), 15u);
+  Out fresh, roomy;
+  roomy.reserve(result.size());
+  const Sizes forResult{(result.size() + 1) * sizeof(typename Out::value_type)};
+  EXPECT_EQ(StringAllocationsSeen() ? forResult : Sizes{}, Allocations([&] { convert(fresh); }));
+  EXPECT_EQ(result, fresh);
+  if (!intoStorage) return;
+  EXPECT_EQ(Sizes{}, Allocations([&] { convert(roomy); }));
+  EXPECT_EQ(result, roomy);
+}
+
+TEST(ScratchBuffer, LargeConversionsAllocateOnlyTheirResult) {
   UnicodeString units(UniString(2048, 'x'));
   const std::string fits(1023, 'a'), over(1024, 'a');
   EXPECT_EQ(Sizes{}, Allocations([&] { units.UTF8ToUCS2(fits, units); }));
-  EXPECT_EQ(Sizes{1025 * sizeof(UniChar)}, Allocations([&] { units.UTF8ToUCS2(over, units); }));
+  EXPECT_EQ(Sizes{}, Allocations([&] { units.UTF8ToUCS2(over, units); }));
+  const std::string latin = std::string(2000, 'e') + "\xC3\xA9";
+  ExpectOneAllocationForTheResult<UniString>([&](UniString& out) { units.UTF8ToUCS2(latin, out); },
+                                             "UTF8ToUCS2");
 
-  // Bytes reserved per unit read out: UTF-8 3, Latin-1 2, ANSI code page 3, URL 9.
+  // Bytes reserved per unit read out: UTF-8 3, Latin-1 2, ANSI code page 3,
+  // URL 9; past that many units the conversion writes into the result.
   // clang-format off
   const std::pair<void (UnicodeString::*)(std::string&) const, std::size_t> readOuts[] = {
       {&UnicodeString::get, 3}, {&UnicodeString::getISOLatin1Encoding, 2},
@@ -72,9 +139,33 @@ TEST(ScratchBuffer, InlineUpTo1024ElementsAndCountsPast32BitsThrow) {
     const std::size_t last = 1023 / c.second;  // 341 for UTF-8
     const UnicodeString atLast(UniString(last, UniChar(0x20AC))), pastLast(atLast + UniChar('a'));
     EXPECT_EQ(Sizes{}, Allocations([&] { (atLast.*c.first)(bytes); })) << c.second;
-    EXPECT_EQ(Sizes{c.second * (last + 1) + 1}, Allocations([&] { (pastLast.*c.first)(bytes); }))
-        << c.second;
+    EXPECT_EQ(Sizes{}, Allocations([&] { (pastLast.*c.first)(bytes); })) << c.second;
+    ExpectOneAllocationForTheResult<std::string>(
+        [&](std::string& out) { (pastLast.*c.first)(out); }, "read-out");
   }
+  const UnicodeString wide(UniString(3000, UniChar(0xE9)));
+  for (Encoding e : {kMacRomanEncoding, kUTF8Encoding}) {
+    ExpectOneAllocationForTheResult<std::string>(
+        [&](std::string& out) { out = wide.getStringWithEncoding(e); }, "getStringWithEncoding",
+        false);
+  }
+
+  // Setters decode behind the content.
+  UnicodeString appended;
+  appended.reserve(5000);
+  const std::string macE(2000, '\x8E'), latinE(2000, '\xE9');
+  EXPECT_EQ(Sizes{}, Allocations([&] {
+              appended.setStringWithEncoding(kMacRomanEncoding, macE);
+              appended.setStringWithEncoding(kISOLatin1Encoding, latinE);
+            }));
+  EXPECT_EQ(UniString(4000, UniChar(0xE9)), static_cast<const UniString&>(appended));
+
+  // The map functions' UTF-16 step stays in the thread's warm area.
+  const std::string roman(100000, '\x8E'), utf8 = UnicodeString::MapMacRomanToUTF8(roman);
+  ExpectOneAllocationForTheResult<std::string>(
+      [&](std::string& out) { out = UnicodeString::MapMacRomanToUTF8(roman); }, "to UTF-8", false);
+  ExpectOneAllocationForTheResult<std::string>(
+      [&](std::string& out) { out = UnicodeString::MapUTF8ToMacRoman(utf8); }, "from UTF-8", false);
 }
 
 }  // namespace

@@ -211,6 +211,41 @@ TEST(Uni16CharGetLength, CountsUnitsFromEveryAlignment) {
   for (std::size_t i = 0; i <= 40; ++i) EXPECT_EQ(Uni16CharGetLength(s.c_str() + i), 40 - i);
 }
 
+// The length functions against what the conversions write, on texts whose
+// surrogates, pairs and multi-byte characters fall on every block edge.
+TEST(Lengths, MatchWhatTheConversionsWrite) {
+  EXPECT_EQ(0u, Uni16CharUTF8Length(nullptr, 5));
+  EXPECT_EQ(0u, UTF8Uni16CharLength(nullptr, 5));
+  EXPECT_EQ(6u, Uni16CharUTF8Length(Units({'a', 0xE9, 0x20AC}).c_str(), 3));
+  EXPECT_EQ(3u, Uni16CharUTF8Length(Units({0xD83D, 0xDE00}).c_str(), 1));  // the pair cut
+  EXPECT_EQ(2u, UTF8Uni16CharLength("\xF0\x9F\x98\x80", 4));
+  std::uint32_t state = 99;
+  auto next = [&state](unsigned n) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % n;
+  };
+  const unsigned kPool[] = {'a', 0x7F, 0x80, 0x7FF, 0x800, 0xFFFF, 0xD800, 0xDBFF, 0xDC00, 0xDFFF};
+  for (int round = 0; round < 3000; ++round) {
+    U16 units;
+    const unsigned n = next(70) + (round % 100 == 0 ? 40000 : 0);
+    while (units.size() < n) {
+      const unsigned pick = next(14);
+      if (pick < 10) {
+        units += static_cast<Uni16>(kPool[pick]);
+      } else {
+        units += {Uni16(0xD800 + next(0x400)), Uni16(0xDC00 + next(0x400))};
+      }
+    }
+    const std::string utf8 = Encode(units);
+    ASSERT_EQ(utf8.size(), Uni16CharUTF8Length(units.c_str(), units.size()))
+        << testing::PrintToString(units);
+    // Whatever the encoder writes (lone surrogates in their three-byte form
+    // included) reads back as the same units.
+    ASSERT_EQ(units.size(), UTF8Uni16CharLength(utf8.c_str(), utf8.size()))
+        << testing::PrintToString(utf8);
+  }
+}
+
 // The unreserved characters stay: here with their neighbours in ASCII, and
 // the marks that RFC 2396 still left unescaped.
 TEST(Url, EncodesInUpperCaseHexAndDecodesBack) {
@@ -324,6 +359,20 @@ TEST(CodePage, MacRomanEdges) {
   char out[8];
   EXPECT_EQ(Uni16CharToMacRomanCString(Units({'a', 0x100, 'b'}).c_str(), out, 8), -1);
   EXPECT_EQ(std::string(out), "a");  // stops at the first unit without a byte
+  // The same inside and at the edges of 16-unit blocks, and '?' there for
+  // the lenient encoders.
+  for (std::size_t at : {0u, 15u, 16u, 17u, 31u, 40u}) {
+    U16 units(48, 0xE9);
+    units[at] = 0x100;
+    EXPECT_EQ(Convert<char>(Uni16CharToMacRomanCString, units, -1), std::string(at, '\x8E'));
+    units[at] = 0x4E2D;
+    std::string expected(48, '\xE9');
+    expected[at] = '?';
+    EXPECT_EQ(Convert<char>(Uni16CharToISOLatin1CString, units), expected);
+#if !defined(_WIN32)  // Windows-1252 here; the ANSI code page varies on Windows
+    EXPECT_EQ(Convert<char>(Uni16CharToPlatformCString, units), expected);
+#endif
+  }
   Uni16 dst[8];
   EXPECT_EQ(MacRomanStringToUni16Char(std::string{'\xA5', 'b', '\0', 'c'}, dst, 8), 2);
   EXPECT_EQ(U16(dst), Units({0x2022, 'b'}));  // the text ends at a NUL

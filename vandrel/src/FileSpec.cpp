@@ -1,26 +1,15 @@
-// Vandrel::FileSpec: path text operations and the existence query.
+// Vandrel::FileSpec: path text operations. The existence query, the one
+// operation that asks the file system, has one file per platform:
+// posix/FileSpecExists.cpp and win32/FileSpecExists.cpp.
 #include "Vandrel/FileSpec.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <sys/stat.h>
-#endif
+#include "PathText.h"
 
 namespace Vandrel {
 namespace {
 
+using namespace detail;  // NOLINT(google-build-using-namespace): the path text helpers
 using String = FileSpec::String;
-
-constexpr Uni16 kBackslash = static_cast<Uni16>('\\');
-constexpr Uni16 kDot = static_cast<Uni16>('.');
-
-inline bool IsSeparator(Uni16 c) { return c == kBackslash || c == static_cast<Uni16>('/'); }
-
-inline bool HasDrive(const String& p) {
-  return p.size() >= 2 && p[1] == static_cast<Uni16>(':') &&
-         ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
-}
 
 bool HoldsSeparator(const Uni16* s) {
   for (; *s != 0; ++s) {
@@ -152,27 +141,6 @@ void FileSpec::Append(const Uni16* component) {
   const bool bareDrive = HasDrive(mPath) && mPath.size() == 2;
   if (!mPath.empty() && !IsSeparator(mPath.back()) && !bareDrive) mPath += kBackslash;
   mPath += component;
-}
-
-bool FileSpec::Exists() const {
-  if (mPath.empty()) return false;
-#if defined(_WIN32)
-  return GetFileAttributesW(mPath.c_str()) != INVALID_FILE_ATTRIBUTES;
-#else
-  std::string native(3 * mPath.size() + 2, '\0');
-  // "X:" stands for the root; the separator after it, if any, is kept.
-  const std::size_t skip = HasDrive(mPath) ? 2 : 0;
-  std::size_t at = 0;
-  if (skip != 0 && (mPath.size() == 2 || !IsSeparator(mPath[2]))) native[at++] = '/';
-  const int n = Uni16CharToUTF8(mPath.c_str() + skip, &native[at], native.size() - at);
-  if (n < 0) return false;
-  native.resize(at + static_cast<std::size_t>(n));
-  for (char& c : native) {
-    if (c == '\\') c = '/';
-  }
-  struct stat info;
-  return stat(native.c_str(), &info) == 0;
-#endif
 }
 
 }  // namespace Vandrel

@@ -41,6 +41,21 @@ using Uni16 = char16_t;
 ///   u"abc" => 3; u"" => 0
 VANDREL_API std::size_t Uni16CharGetLength(const Uni16* s);
 
+/// Bytes that Uni16CharToUTF8 writes for src, reading at most n units (a
+/// NUL before them ends the text), so that a caller can size the result
+/// exactly: 1, 2 or 3 a unit, 4 a surrogate pair. A pair cut by n counts as
+/// its lone high surrogate. Null gives 0.
+///   u"a\u00E9\u20AC", 3 => 6; U+D83D U+DE00, 2 => 4; U+D83D U+DE00, 1 => 3;
+///   u"ab\0c", 4 => 2
+VANDREL_API std::size_t Uni16CharUTF8Length(const Uni16* src, std::size_t n);
+
+/// Units that UTF8ToUni16Char writes for the n bytes at src when they are
+/// well-formed UTF-8: one per byte that is not a continuation byte (80-BF),
+/// plus one per four-byte lead (F0-FF). For ill-formed bytes only an
+/// estimate, which may be low or high. Null gives 0.
+///   "a\xC3\xA9", 3 => 2; "\xF0\x9F\x98\x80", 4 => 2
+VANDREL_API std::size_t UTF8Uni16CharLength(const char* src, std::size_t n);
+
 /// UTF-8 to UTF-16. Each maximal ill-formed subpart becomes one U+FFFD (the
 /// Unicode Standard's recommended practice, as Python's "replace").
 /// Exception: a complete three-byte encoded surrogate, ED A0..BF 80..BF,
