@@ -115,7 +115,13 @@ TEST(FileSpecExists, AnswersThroughTheBaseClass) {
   }
   EXPECT_FALSE(FileSpec().Exists());
 #if !defined(_WIN32)
-  EXPECT_TRUE(FileSpec(u"C:").Exists());
+  // The drive rule of TalqOSUtils' POSIX backend: only an ASCII letter and
+  // ':' stand for the root; "1:\" is a relative name that does not exist.
+  const std::pair<const char16_t*, bool> drives[] = {
+      {u"C:", true}, {u"z:\\", true}, {u"C:/", true}, {u"1:\\", false}, {u"@:", false}};
+  for (const auto& row : drives) {
+    EXPECT_EQ(FileSpec(row.first).Exists(), row.second) << Str(row.first).size();
+  }
 #endif
   fs::remove(file);
 }
