@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "fs/LnkWriter.h"
 #include "gtest/gtest.h"
 #include "platform/Platform.h"
 #include "platform/posix/lnk.h"
+#include "support/LnkWriter.h"
 #include "support/TestSupport.h"
 
 namespace posix = TalqOSUtils::platform::posix;

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "StreamTestSupport.h"
 #include "TalqOSUtils/Streams.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
+#include "support/StreamTestSupport.h"
 
 namespace {
 

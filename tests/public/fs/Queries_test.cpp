@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "TalqOSUtils/FileSystem.h"
-#include "fs/FsTestSupport.h"
 #include "gtest/gtest.h"
+#include "support/FsTestSupport.h"
 
 using namespace TalqOSUtils;
 namespace stdfs = std::filesystem;

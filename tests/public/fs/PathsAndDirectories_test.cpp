@@ -6,8 +6,8 @@
 #include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
 #include "Vandrel/FileSpec.h"
-#include "fs/FsTestSupport.h"
 #include "gtest/gtest.h"
+#include "support/FsTestSupport.h"
 
 #if defined(_WIN32)
 #include <windows.h>

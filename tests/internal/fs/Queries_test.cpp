@@ -4,9 +4,9 @@
 #include <string>
 
 #include "TalqOSUtils/FileSystem.h"
-#include "fs/FsTestSupport.h"
 #include "gtest/gtest.h"
 #include "platform/testing/FaultInjection.h"
+#include "support/FsTestSupport.h"
 
 using namespace TalqOSUtils;
 namespace platform = TalqOSUtils::platform;

@@ -11,8 +11,8 @@
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
-#include "fs/FsTestSupport.h"
 #include "gtest/gtest.h"
+#include "support/FsTestSupport.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -22,7 +22,7 @@
 #else
 #include <fstream>
 
-#include "fs/LnkWriter.h"
+#include "support/LnkWriter.h"
 #endif
 
 using namespace TalqOSUtils;

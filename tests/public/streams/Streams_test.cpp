@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "StreamTestSupport.h"
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Streams.h"
+#include "support/StreamTestSupport.h"
 
 #if defined(_WIN32)
 #include <windows.h>
