@@ -51,10 +51,10 @@ const pf::Calls* gInner = nullptr;
 
 template <CallId Id>
 struct MemberOf;
-#define TALQ_OS_CALL(member, id, result, params, failure)    \
-  template <>                                                \
-  struct MemberOf<CallId::k##id> {                           \
-    static constexpr auto kMember = &pf::Calls::member;      \
+#define TALQ_OS_CALL(member, id, result, params, failure) \
+  template <>                                             \
+  struct MemberOf<CallId::k##id> {                        \
+    static constexpr auto kMember = &pf::Calls::member;   \
   };
 #include "platform/Calls.def"
 #undef TALQ_OS_CALL
@@ -126,8 +126,8 @@ void WriteAll(const stdfs::path& path, const std::string& bytes) {
   if (got == want) return ::testing::AssertionSuccess();
   std::size_t at = 0;
   while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
-  return ::testing::AssertionFailure() << got.size() << " bytes where " << want.size()
-                                       << " were due, first difference at " << at;
+  return ::testing::AssertionFailure()
+         << got.size() << " bytes where " << want.size() << " were due, first difference at " << at;
 }
 
 std::string Payload(std::size_t size, unsigned seed) {
@@ -151,8 +151,7 @@ struct Faults {
     return code != 0 || (id != CallId::kGetFileSize && id != CallId::kSetFilePointer);
   }
   /// True when a call in [from, to) failed, other than those in `except`.
-  bool FailedIn(std::size_t from, std::size_t to,
-                std::initializer_list<CallId> except = {}) const {
+  bool FailedIn(std::size_t from, std::size_t to, std::initializer_list<CallId> except = {}) const {
     for (const auto& f : failed) {
       if (f.first < from || f.first >= to || !Real(f.second)) continue;
       bool excepted = false;
@@ -288,8 +287,9 @@ TEST_F(FailureSweep, StreamWrite) {
              if (run.FailedAny({CallId::kCloseHandle})) EXPECT_FALSE(good);
              // A failed CREATE_NEW is followed by TRUNCATE_EXISTING, whose own
              // failure (no file) is the one recorded.
-             if (!good) EXPECT_TRUE(error == run.StreamCode() || error == pf::kErrorFileNotFound)
-                 << "error " << error;
+             if (!good)
+               EXPECT_TRUE(error == run.StreamCode() || error == pf::kErrorFileNotFound)
+                   << "error " << error;
            };
          }});
 }
@@ -345,13 +345,15 @@ TEST_F(FailureSweep, ResourceForkWriteThenRead) {
            const std::string file = ReadAll(dir.Native("doc"));
            return [=](const Faults& run) {
              EXPECT_EQ(file, "data") << "the file itself changed";
-             if (outGood) EXPECT_TRUE(SameBytes(fork, kData)) << "fork reported written, incomplete";
+             if (outGood)
+               EXPECT_TRUE(SameBytes(fork, kData)) << "fork reported written, incomplete";
              if (inGood) EXPECT_TRUE(SameBytes(data, fork)) << "fork reported read, data wrong";
              if (run.FailedIn(0, readFrom, {CallId::kCloseHandle})) EXPECT_FALSE(outGood);
              if (run.FailedIn(readFrom, SIZE_MAX, {CallId::kCloseHandle})) EXPECT_FALSE(inGood);
              // Without the stream the companion is tried, and is missing.
-             if (!inGood) EXPECT_TRUE(inError == run.StreamCode() || inError == pf::kErrorFileNotFound)
-                 << "error " << inError;
+             if (!inGood)
+               EXPECT_TRUE(inError == run.StreamCode() || inError == pf::kErrorFileNotFound)
+                   << "error " << inError;
            };
          }});
 }
@@ -417,7 +419,8 @@ TEST_F(FailureSweep, SeekPositionPercent) {
                                   : seekFailed || run.FailedIn(percentAt, readAt) ? 0
                                                                                   : 50);
              }
-             if (openFailed || seekFailed || run.FailedIn(readAt, SIZE_MAX, {CallId::kCloseHandle})) {
+             if (openFailed || seekFailed ||
+                 run.FailedIn(readAt, SIZE_MAX, {CallId::kCloseHandle})) {
                EXPECT_FALSE(good);
              }
              if (!good) EXPECT_EQ(error, run.StreamCode());
@@ -432,8 +435,8 @@ TEST_F(FailureSweep, ShortWrites) {
   for (unsigned nth = 1; nth <= 3; ++nth) {
     for (const std::uint32_t keep : {0u, 100u}) {
       for (const pf::ErrorCode code : {pf::ErrorCode{pf::kErrorDiskFull}, pf::ErrorCode{0}}) {
-        SCOPED_TRACE(::testing::Message() << "write " << nth << " keeps " << keep << ", code "
-                                          << code);
+        SCOPED_TRACE(::testing::Message()
+                     << "write " << nth << " keeps " << keep << ", code " << code);
         const int descriptors = OpenDescriptors();
         int error = 0;
         {
@@ -447,7 +450,8 @@ TEST_F(FailureSweep, ShortWrites) {
           error = out.error();
         }
         EXPECT_EQ(error, code == 0 ? INT_MIN : static_cast<int>(code));
-        EXPECT_TRUE(SameBytes(ReadAll(dir.Native("short")), kData.substr(0, (nth - 1) * kChunk + keep)));
+        EXPECT_TRUE(
+            SameBytes(ReadAll(dir.Native("short")), kData.substr(0, (nth - 1) * kChunk + keep)));
         EXPECT_EQ(OpenDescriptors(), descriptors);
       }
     }
@@ -556,8 +560,7 @@ TEST_F(FailureSweep, ExistenceTests) {
 }
 
 TEST_F(FailureSweep, DeleteFile) {
-  Sweep({"OSDeleteFile",
-         [](const talqtest::TempDir& dir) { WriteAll(dir.Native("victim"), "x"); },
+  Sweep({"OSDeleteFile", [](const talqtest::TempDir& dir) { WriteAll(dir.Native("victim"), "x"); },
          [](const talqtest::TempDir& dir) {
            errno = EINVAL;
            const bool deleted = OSDeleteFile((dir / "victim").c_str());
@@ -633,11 +636,10 @@ TEST_F(FailureSweep, ResolveShortcuts) {
            return [=](const Faults& run) {
              // A shortcut that cannot be read is taken for no shortcut: the
              // path comes back unchanged, never as something else.
-             EXPECT_EQ(link, run.FailedIn(linkAt, plainAt) && link != target ? linkPath
-                                                                               : target);
+             EXPECT_EQ(link, run.FailedIn(linkAt, plainAt) && link != target ? linkPath : target);
              EXPECT_EQ(plain, plainPath);
-             EXPECT_EQ(beside, run.FailedIn(besideAt, endAt) && beside != target ? besidePath
-                                                                                 : target);
+             EXPECT_EQ(beside,
+                       run.FailedIn(besideAt, endAt) && beside != target ? besidePath : target);
            };
          }});
 }
@@ -661,9 +663,8 @@ TEST_F(FailureSweep, FindResourcePath) {
            const std::string direct = dir / (name + ".txt");
            return [=](const Faults& run) {
              // Not found is the only answer a failure may give.
-             EXPECT_EQ(plain, run.FailedIn(plainAt, linkedAt) && plain.empty()
-                                  ? std::string()
-                                  : direct);
+             EXPECT_EQ(plain,
+                       run.FailedIn(plainAt, linkedAt) && plain.empty() ? std::string() : direct);
              EXPECT_EQ(linked,
                        run.FailedIn(linkedAt, endAt) && linked.empty() ? std::string() : target);
            };

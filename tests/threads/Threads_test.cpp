@@ -153,8 +153,8 @@ struct Worker {
     std::string back;
     text.get(back);
     Expect(back == utf8, i, "UTF-8 round trip");
-    Expect(text.getStringWithEncoding(kURLEncoding).find("%C3%A9%E2%82%AC") != std::string::npos,
-           i, "URL encoding");
+    Expect(text.getStringWithEncoding(kURLEncoding).find("%C3%A9%E2%82%AC") != std::string::npos, i,
+           "URL encoding");
     UnicodeString decoded;
     decoded.setURLEncoding(text.getStringWithEncoding(kURLEncoding));
     Expect(decoded == text, i, "URL round trip");
@@ -162,9 +162,9 @@ struct Worker {
     const std::string roman = UnicodeString::MapUTF8ToMacRoman(latin);
     Expect(roman == "caf\x8E " + std::to_string(i), i, "to Mac OS Roman");
     Expect(UnicodeString::MapMacRomanToUTF8(roman) == latin, i, "from Mac OS Roman");
-    Expect(UnicodeString::MapEncodingToUTF8(kISOLatin1Encoding,
-                                            UnicodeString::MapUTF8ToEncoding(
-                                                kISOLatin1Encoding, latin)) == latin,
+    Expect(UnicodeString::MapEncodingToUTF8(
+               kISOLatin1Encoding, UnicodeString::MapUTF8ToEncoding(kISOLatin1Encoding, latin)) ==
+               latin,
            i, "ISO Latin-1 round trip");
   }
 
