@@ -203,6 +203,7 @@ void Sweep(const Scenario& scenario) {
     check(Faults{});
   }
   ASSERT_GT(total, 0u) << "the scenario makes no platform call";
+  ::testing::Test::RecordProperty("platform_calls", static_cast<int>(total));
 
   for (const pf::ErrorCode code : kCodes) {
     for (const pf::FaultMode mode : {pf::FaultMode::kNthOnly, pf::FaultMode::kFromNthOn}) {

@@ -37,7 +37,7 @@ namespace {
 
 constexpr int kThreads = 8;
 #if defined(_WIN32)
-constexpr int kIterations = 15;  // every call crosses Wine
+constexpr int kIterations = 50;  // every call crosses Wine
 #else
 constexpr int kIterations = 200;
 #endif
