@@ -29,6 +29,7 @@ TEST(FileSpecParts, Table) {
       {"C:\\dir", "dir", "dir", "", "C:\\", true, false},
       {"C:\\", "", "", "", "", true, true},
       {"C:", "", "", "", "", false, true},
+      {"Z:/", "", "", "", "", true, true},
       {"c:rel\\x", "x", "x", "", "c:rel", false, false},
       {"\\\\srv\\share\\x.txt", "x.txt", "x", "txt", "\\\\srv\\share\\", true, false},
       {"\\\\srv\\share", "", "", "", "", true, true},

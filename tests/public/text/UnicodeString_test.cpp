@@ -49,7 +49,8 @@ TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   ExpectMark(Units({'A', 0xFEFF}), Units({'A', 0xFEFF}), false, Units({'A', 0xFEFF}));
   EXPECT_EQ(Units({0xFFFE, 0x4100}), UnicodeString::ReverseBytes(Units({0xFEFF, 0x0041})));
   UnicodeString nulled(kMark + "x");
-  EXPECT_TRUE((nulled = static_cast<const char*>(nullptr)).empty() && !nulled.hasBOM());
+  nulled = static_cast<const char*>(nullptr);
+  EXPECT_EQ(State(false, UniString()), Of(nulled));
 
   // Copy construction keeps content and flag; assignment from a marked source
   // removes a mark again.
@@ -81,13 +82,15 @@ TEST(UnicodeStringGet, ArraysHoldAtMostSizeElementsWithTheNul) {
   EXPECT_EQ(std::string("a\xC3\xA9\0##", 6), bytes(4));  // exactly enough
   EXPECT_EQ(std::string("a\xC3\0##", 5), bytes(3));      // one short: the cut splits é
   EXPECT_EQ(std::string("\0##", 3), bytes(1));
-  EXPECT_TRUE(bytes(0) == "##" && bytes(-1) == "##");
+  EXPECT_EQ("##", bytes(0));
+  EXPECT_EQ("##", bytes(-1));
   using UnitGetter = void (UnicodeString::*)(UniChar*, int) const;
   for (UnitGetter get :
        {&UnicodeString::getUni16Char, static_cast<UnitGetter>(&UnicodeString::get)}) {
     EXPECT_EQ(Units({'a', 0xE9, 0, '#', '#'}), Array(s, get, 3));
     EXPECT_EQ(Units({'a', 0, '#', '#'}), Array(s, get, 2));
-    EXPECT_TRUE(Array(s, get, 1) == Units({0, '#', '#'}) && Array(s, get, 0) == Units({'#', '#'}));
+    EXPECT_EQ(Units({0, '#', '#'}), Array(s, get, 1));
+    EXPECT_EQ(Units({'#', '#'}), Array(s, get, 0));
     (s.*get)(nullptr, 4);
   }
 }
@@ -103,19 +106,20 @@ TEST(UnicodeStringUTF8, ReadOutDropsUpToTwoLeadingMarksAndRoundTripsAroundTheInl
   for (const auto& [units, utf8] : cases) {
     std::string out = "old";
     UnicodeString().UCS2ToUTF8(units, out);
-    EXPECT_EQ(utf8, out);
+    EXPECT_EQ(utf8, out) << testing::PrintToString(units);
   }
   // Three UTF-8 bytes per unit, the last one a lone surrogate.
   for (std::size_t n : {341u, 342u, 2000u}) {
     const UniString text = UniString(n - 1, static_cast<UniChar>(0x20AC)) + UniChar(0xD800);
     std::string utf8;
     UnicodeString(text).get(utf8);
-    EXPECT_EQ(State(false, text), Of(UnicodeString(utf8)));
+    EXPECT_EQ(State(false, text), Of(UnicodeString(utf8))) << n << " units";
   }
 }
 
 TEST(Encoding, DispatchRejectsUnsupportedAndUnknownValuesWithoutChanges) {
   for (std::int32_t value : {1, 7, -1, INT32_MAX, INT32_MIN}) {
+    SCOPED_TRACE(value);
     const auto e = static_cast<Encoding>(value);
     const auto throws = testing::Throws<ChException>(testing::Property(
         &ChException::what,
@@ -161,9 +165,10 @@ TEST(Encoding, SettersAppendExceptUTF8ReadOutsAndMapsRoundTrip) {
       {kDefaultEncoding, platform}, {kURLEncoding, "a%20%E2%82%AC"}, {kUTF8Encoding, "a\xF0\x9F\x98\x80"}};
   // clang-format on
   for (const auto& [e, text] : cases)
-    EXPECT_EQ(text, UnicodeString::MapUTF8ToEncoding(e, UnicodeString::MapEncodingToUTF8(e, text)));
-  EXPECT_TRUE(UnicodeString::MapMacRomanToUTF8("\x80") == "\xC3\x84" &&
-              UnicodeString::MapUTF8ToMacRoman("\xC3\x84") == "\x80");
+    EXPECT_EQ(text, UnicodeString::MapUTF8ToEncoding(e, UnicodeString::MapEncodingToUTF8(e, text)))
+        << "encoding " << e;
+  EXPECT_EQ("\xC3\x84", UnicodeString::MapMacRomanToUTF8("\x80"));
+  EXPECT_EQ("\x80", UnicodeString::MapUTF8ToMacRoman("\xC3\x84"));
   EXPECT_EQ(kDefaultEncoding, UnicodeString::SetSystemEncoding(kMacRomanEncoding));
   EXPECT_EQ("\xC3\xA9", UnicodeString::MapSystemEncodingToUTF8("\x8E"));
   EXPECT_EQ("\x8E", UnicodeString::MapUTF8ToSystemEncoding("\xC3\xA9"));
