@@ -160,6 +160,31 @@ TEST(Utf8Decode, ReplacesMaximalSubpartsKeepsLoneSurrogates) {
   }
 }
 
+// flenniken/utf8tests: its inputs, and CPython's "replace" decoding of each
+// (re-encoded): an independent oracle. CPython turns an encoded lone surrogate
+// into three U+FFFD where we keep the surrogate, so ours are turned likewise
+// before comparing. Both sides end at the first NUL, as the API takes C strings.
+TEST(Utf8Decode, MatchesCPythonOnThirdPartyCases) {
+  TALQ_REQUIRE_TESTDATA(inPath, "utf8/flenniken-utf8tests/utf8tests.bin");
+  TALQ_REQUIRE_TESTDATA(refPath, "utf8/flenniken-utf8tests/utf8.replace.ref.txt");
+  std::string in, ref;
+  ASSERT_TRUE(talqtest::ReadFileBytes(inPath, in));
+  ASSERT_TRUE(talqtest::ReadFileBytes(refPath, ref));
+  std::istringstream ins(in), refs(ref);
+  auto bytes = [](const std::string& line) {  // "num:valid:bytes"
+    return std::string(line.substr(line.find(':', line.find(':') + 1) + 1).c_str());
+  };
+  int checked = 0;
+  for (std::string src, want; std::getline(ins, src) && std::getline(refs, want); ++checked) {
+    ASSERT_EQ(src.substr(0, src.find(':')), want.substr(0, want.find(':')));
+    std::string ours = Encode(Decode(bytes(src)));
+    for (std::size_t i = ours.find('\xED'); i != std::string::npos; i = ours.find('\xED', i + 1))
+      if (Byte(ours[i + 1]) >= 0xA0) ours.replace(i, 3, "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(ours, bytes(want)) << "case " << src.substr(0, src.find(':'));
+  }
+  EXPECT_GT(checked, 200);
+}
+
 TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogates) {
   U16 all;
   for (unsigned cp = 1; cp <= 0x10FFFF; cp += cp == 0xD7FF ? 0x801 : 1)  // no surrogates
