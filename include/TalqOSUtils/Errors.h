@@ -33,7 +33,8 @@ class TALQ_API ChException {
 
   /// Replaces the message by a copy of text and returns the stored copy;
   /// null text removes the message and returns null. Passing the object's
-  /// own what() keeps the text.
+  /// own what() keeps the text. When the copy cannot be allocated,
+  /// std::bad_alloc propagates and the object is left without message.
   virtual const char* SetDescription(const char* text);
 
  protected:

@@ -12,13 +12,19 @@
 #include <new>
 #include <stdexcept>
 
+#include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/UnicodeString.h"
 #include "text/ScratchBuffer.h"
 
 static bool gRecording = false;
 static std::size_t gCount = 0;
+static bool gFailNext = false;  // the next allocation throws std::bad_alloc
 
 void* operator new(std::size_t size) {
+  if (gFailNext) {
+    gFailNext = false;
+    throw std::bad_alloc();
+  }
   if (gRecording) ++gCount;
   if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
   throw std::bad_alloc();
@@ -87,6 +93,16 @@ TEST_F(AllocationTest, ConversionsIntoRoomyResultsAllocateNothing) {
   UnicodeString::MapUTF8ToMacRoman(utf8);
   EXPECT_LE(Allocations([&] { UnicodeString::MapMacRomanToUTF8(roman); }), 1u);
   EXPECT_LE(Allocations([&] { UnicodeString::MapUTF8ToMacRoman(utf8); }), 1u);
+}
+
+// Allocation failure reaches the caller, and the exception keeps no stale
+// pointer: its old message is gone, as documented.
+TEST_F(AllocationTest, FailedMessageCopyLeavesNoMessage) {
+  ChException e("old message");
+  gFailNext = true;
+  EXPECT_THROW(e.SetDescription("new message"), std::bad_alloc);
+  EXPECT_STREQ(e.what(), "");
+  EXPECT_STREQ(e.SetDescription("again"), "again");
 }
 
 }  // namespace
