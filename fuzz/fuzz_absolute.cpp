@@ -172,10 +172,10 @@ void FuzzLocalPath(const std::string& contents, std::size_t size) {
   char* buffer = wide.data() + kCanaryBytes;
   std::copy(before.begin(), before.end(), buffer);
   GenericPathToLocalPath(buffer, size);
-  FUZZ_CHECK(std::all_of(wide.begin(), wide.begin() + kCanaryBytes,
-                         [](char c) { return c == kCanary; }));
-  FUZZ_CHECK(std::all_of(wide.end() - kCanaryBytes, wide.end(),
-                         [](char c) { return c == kCanary; }));
+  FUZZ_CHECK(
+      std::all_of(wide.begin(), wide.begin() + kCanaryBytes, [](char c) { return c == kCanary; }));
+  FUZZ_CHECK(
+      std::all_of(wide.end() - kCanaryBytes, wide.end(), [](char c) { return c == kCanary; }));
 
   const std::string inPlace(buffer, size);
   FUZZ_CHECK(inPlace == std::string(exact.get(), size));
@@ -212,8 +212,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzOneArgumentForm(path);
 
   // The buffer holds the path, its NUL and whatever followed in the input.
-  for (std::size_t bytes : {static_cast<std::size_t>(data[0]), path.size(), path.size() + 1,
-                            raw.size() + 1}) {
+  for (std::size_t bytes :
+       {static_cast<std::size_t>(data[0]), path.size(), path.size() + 1, raw.size() + 1}) {
     FuzzLocalPath(raw + '\0', bytes);
   }
   char untouched = kCanary;

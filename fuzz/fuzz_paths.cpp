@@ -1,6 +1,7 @@
 // libFuzzer target for the path conversions and path composition.
 //
-// Input: two bytes choosing a capacity (0..511), then the path up to the
+// Input: two bytes giving a signed size (little-endian; a negative one is
+// also tried as a capacity of 0, others modulo 512), then the path up to the
 // first NUL, then the name up to the next NUL. Every buffer function runs with
 // the input's capacity and with capacities made to measure (exact, one short,
 // the source's length, 1), each twice: in a heap block of exactly the
@@ -110,9 +111,9 @@ Outcome Convert(Converter f, const std::string& src, std::size_t capacity) {
 }
 
 // Zero and negative capacities, and null pointers, are refused untouched.
-void CheckRefusals(Converter f, const std::string& src, std::size_t capacity) {
+void CheckRefusals(Converter f, const std::string& src, int inputSize) {
   char untouched = kCanary;
-  for (int size : {0, -1, -static_cast<int>(capacity) - 1, INT32_MIN}) {
+  for (int size : {0, -1, std::min(inputSize, 0), INT32_MIN}) {
     FUZZ_CHECK(!f(src.c_str(), &untouched, size));
   }
   FUZZ_CHECK(!f(nullptr, &untouched, 1));
@@ -142,7 +143,8 @@ std::size_t LeadingColons(const std::string& s) {
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-void FuzzConversions(const std::string& raw, const std::string& src, std::size_t inputCapacity) {
+void FuzzConversions(const std::string& raw, const std::string& src, int inputSize,
+                     std::size_t inputCapacity) {
   const std::size_t length = src.size();
   const ConverterRow rows[] = {
       {"GenericToNT",
@@ -210,12 +212,12 @@ void FuzzConversions(const std::string& raw, const std::string& src, std::size_t
       FUZZ_CHECK(padded.bytes == src + std::string(4, '\0'));
     }
 
-    CheckRefusals(row.f, src, inputCapacity);
+    CheckRefusals(row.f, src, inputSize);
     for (Converter alias : row.aliases) {
       if (alias == nullptr) continue;
       FUZZ_CHECK(Convert(alias, src, inputCapacity) == Convert(row.f, src, inputCapacity));
       FUZZ_CHECK(Convert(alias, src, roomy) == full);
-      CheckRefusals(alias, src, inputCapacity);
+      CheckRefusals(alias, src, inputSize);
     }
   }
 
@@ -416,13 +418,16 @@ void FuzzComposition(const std::string& path, const std::string& name, std::size
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  const std::size_t capacity = (data[0] | (data[1] & 1u) << 8);
+  // A signed size: negative ones must be refused by the int forms; the
+  // others are cut to a capacity of 0..511 for every form.
+  const int inputSize = static_cast<std::int16_t>(data[0] | data[1] << 8);
+  const std::size_t capacity = inputSize < 0 ? 0 : static_cast<std::size_t>(inputSize) % 512;
   const std::string raw(reinterpret_cast<const char*>(data) + 2, size - 2);
   const std::string path = raw.substr(0, raw.find('\0'));
   const std::size_t after = path.size() + 1;
   const std::string name =
       after < raw.size() ? raw.substr(after, raw.find('\0', after) - after) : std::string();
-  FuzzConversions(raw, path, capacity);
+  FuzzConversions(raw, path, inputSize, capacity);
   FuzzComposition(path, name, capacity);
   return 0;
 }

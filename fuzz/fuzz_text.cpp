@@ -76,8 +76,8 @@ std::basic_string<T> GetInto(int size, Get get) {
   const std::size_t n = size > 0 ? static_cast<std::size_t>(size) : 1;
   std::vector<T> guarded(kGuard + n + kGuard, canary);
   get(guarded.data() + kGuard, size);
-  FUZZ_CHECK(std::all_of(guarded.begin(), guarded.begin() + kGuard,
-                         [&](T c) { return c == canary; }));
+  FUZZ_CHECK(
+      std::all_of(guarded.begin(), guarded.begin() + kGuard, [&](T c) { return c == canary; }));
   FUZZ_CHECK(std::all_of(guarded.end() - kGuard, guarded.end(), [&](T c) { return c == canary; }));
   std::unique_ptr<T[]> exact(new T[n]);
   std::fill(exact.get(), exact.get() + n, canary);
@@ -110,8 +110,8 @@ void FuzzArrays(const UnicodeString& s, int inputSize) {
                    0, -1, INT32_MIN}) {
     CheckArray(GetInto<char>(size, [&](char* d, int n) { s.get(d, n); }), size, utf8);
   }
-  for (int size : {inputSize, static_cast<int>(s.size()) + 1, static_cast<int>(s.size()), 1, 0,
-                   -1, INT32_MIN}) {
+  for (int size : {inputSize, static_cast<int>(s.size()) + 1, static_cast<int>(s.size()), 1, 0, -1,
+                   INT32_MIN}) {
     const UniString got = GetInto<UniChar>(size, [&](UniChar* d, int n) { s.get(d, n); });
     CheckArray(got, size, units);
     FUZZ_CHECK(got == GetInto<UniChar>(size, [&](UniChar* d, int n) { s.getUni16Char(d, n); }));
@@ -217,7 +217,8 @@ void FuzzRoundTrips(const std::string& bytes, const UniString& units) {
 
   // Valid UTF-8 (nothing replaced, no mark) -> UTF-16 -> UTF-8.
   const UniString decoded = DecodeUtf8(any, text);
-  if (decoded.find(UniChar(0xFFFD)) == UniString::npos && (decoded.empty() || !IsMark(decoded[0]))) {
+  if (decoded.find(UniChar(0xFFFD)) == UniString::npos &&
+      (decoded.empty() || !IsMark(decoded[0]))) {
     std::string back;
     any.UCS2ToUTF8(decoded, back);
     FUZZ_CHECK(back == text);
