@@ -98,12 +98,16 @@ TEST(FileSpecExists, AnswersThroughTheBaseClass) {
   const fs::path dir = fs::temp_directory_path(), file = dir / "vandrel_filespec_test.txt";
   const fs::path absent = dir / "vandrel_filespec_absent.txt";
   std::ofstream(file) << "x";
+  // Three UTF-8 bytes to every unit: the most a path's conversion needs.
+  std::u16string euros(40, u'\u20AC');
+  const fs::path wide = dir / (u"vandrel_" + euros + u".txt");
+  std::ofstream(wide) << "x";
   struct Always : FileSpec {
     bool Exists() const override { return true; }
   } always;
   FileSpec plain;
   for (FileSpec* base : {&plain, static_cast<FileSpec*>(&always)}) {
-    for (const fs::path& p : {file, dir, absent}) {
+    for (const fs::path& p : {file, wide, dir, absent}) {
 #if defined(_WIN32)
       *base = p.wstring().c_str();
 #else  // "C:" stands for the root, '\' for '/'
@@ -125,6 +129,7 @@ TEST(FileSpecExists, AnswersThroughTheBaseClass) {
   }
 #endif
   fs::remove(file);
+  fs::remove(wide);
 }
 
 }  // namespace

@@ -212,17 +212,23 @@ TEST_F(FileCalls, OpenFailuresSpeakWin32) {
       {"missing", pf::kGenericWrite, pf::kTruncateExisting, pf::kErrorFileNotFound},
       {"nodir/missing", pf::kGenericRead, pf::kOpenExisting, pf::kErrorPathNotFound},
       {"dir", pf::kGenericRead, pf::kOpenExisting, pf::kErrorAccessDenied},
+      // Truncating needs write access; a reader must not empty the file.
+      {"exists", pf::kGenericRead, pf::kTruncateExisting, pf::kErrorInvalidParameter},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name + std::string(" disposition ") + std::to_string(row.disposition));
     EXPECT_EQ(Open(row.name, row.access, row.disposition), pf::kInvalidHandle);
     EXPECT_EQ(pf::LastError(), row.code);
   }
-  // Truncating empties an existing file.
-  const pf::FileHandle h = Open("exists", pf::kGenericWrite, pf::kTruncateExisting);
-  ASSERT_NE(h, pf::kInvalidHandle);
-  pf::Os().closeHandle(h);
-  EXPECT_EQ(ReadAll(dir.Native("exists")), "");
+  EXPECT_EQ(ReadAll(dir.Native("exists")), "x");
+  // Truncating and creating-always both empty an existing file.
+  for (const std::uint32_t disposition : {pf::kTruncateExisting, pf::kCreateAlways}) {
+    MakeFile("exists", "x");
+    const pf::FileHandle h = Open("exists", pf::kGenericWrite, disposition);
+    ASSERT_NE(h, pf::kInvalidHandle) << disposition;
+    pf::Os().closeHandle(h);
+    EXPECT_EQ(ReadAll(dir.Native("exists")), "") << disposition;
+  }
 }
 
 TEST_F(FileCalls, PointerAndSizeInTwoHalves) {

@@ -150,6 +150,12 @@ TEST_F(FindFile, InitRefusesWhatIsNoDirectory) {
     ChFindFile search(given.c_str());
     EXPECT_EQ(std::string(search.Root(nullptr)), Root() + "/") << given;
   }
+#if !defined(_WIN32)
+  // A root ending in ':' (an HFS-style separator) gets no '/' appended.
+  streamtest::fs::create_directory(dir.Native("sub:"));
+  const std::string colon = Root() + "/sub:";
+  EXPECT_EQ(std::string(ChFindFile(colon.c_str()).Root(nullptr)), colon);
+#endif
 }
 
 // Roots around the 256-byte area, padded with "/." so that they name the
