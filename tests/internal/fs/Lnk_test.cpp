@@ -93,6 +93,9 @@ std::vector<Case> Cases() {
   });
   add("relative only", Kind::kRelative, u".\\sub\\f.txt",
       [](LnkParts& p) { p.relative = u".\\sub\\f.txt"; });
+  // A stored NUL ends the text, as it would on Windows.
+  add("relative with a NUL inside", Kind::kRelative, u"r",
+      [](LnkParts& p) { p.relative = std::u16string(u"r\0x", 3); });
   add("relative in ANSI after a name", Kind::kRelative, u"..\\f.txt", [](LnkParts& p) {
     p.name = u"comment";
     p.relative = u"..\\f.txt";
