@@ -439,7 +439,8 @@ TEST_F(FailureSweep, DirectorySearch) {
         std::string thrown;
         std::vector<ChFindFileIterator> kept;
         std::size_t restartAt = 0;
-        bool atEnd = false;
+        bool searchAtEnd = false;
+        bool copyAtEnd = false;
         try {
           ChFindFile search((dir / "").c_str());
           search.SetFilter(&NotDat);
@@ -453,7 +454,8 @@ TEST_F(FailureSweep, DirectorySearch) {
             kept.push_back(it);
             it = (i % 2 == 0 ? copy : search).FindNext();
           }
-          atEnd = search.AtEnd() && copy.AtEnd();
+          searchAtEnd = search.AtEnd();
+          copyAtEnd = copy.AtEnd();
           search.EndSearch();
         } catch (const ChFindFileException& e) {
           thrown = e.what();
@@ -481,7 +483,8 @@ TEST_F(FailureSweep, DirectorySearch) {
           // with it.
           if (!run.FailedIn(restartAt, SIZE_MAX, {CallId::kFindClose})) {
             EXPECT_EQ(seen, expected);
-            EXPECT_TRUE(atEnd);
+            EXPECT_TRUE(searchAtEnd);
+            EXPECT_TRUE(copyAtEnd);
           }
         };
       });
