@@ -52,70 +52,43 @@ struct Case {
   std::u16string path;
 };
 
-std::vector<Case> Cases() {
-  std::vector<Case> rows;
-  auto add = [&](const char* what, Kind kind, const std::u16string& path, auto fill) {
-    Case c{what, LnkParts{}, kind, path};
-    fill(c.parts);
-    rows.push_back(c);
-  };
-  add("local ANSI", Kind::kLocal, u"C:\\Windows\\explorer.exe",
-      [](LnkParts& p) { p.localBase = "C:\\Windows\\explorer.exe"; });
-  add("local Unicode wins over ANSI", Kind::kLocal, u"C:\\d\\caf\u00E9\u2603.txt", [](LnkParts& p) {
-    p.localBase = "C:\\d\\caf??.txt";
-    p.localBaseU = u"C:\\d\\caf\u00E9\u2603.txt";
-  });
-  add("local base and suffix", Kind::kLocal, u"C:\\base\\dir\\f.txt", [](LnkParts& p) {
-    p.localBase = "C:\\base";
-    p.suffix = "dir\\f.txt";
-  });
-  add("ANSI as UTF-8", Kind::kLocal, u"D:\\\u00F6\u00E4.txt",
-      [](LnkParts& p) { p.localBase = "D:\\\xC3\xB6\xC3\xA4.txt"; });
-  add("ANSI as Windows-1252", Kind::kLocal, u"D:\\\u00F6\u20AC.txt",
-      [](LnkParts& p) { p.localBase = "D:\\\xF6\x80.txt"; });
-  // An encoded surrogate is no UTF-8.
-  add("surrogate bytes as Windows-1252", Kind::kLocal, u"D:\\\u00ED\u00A0\u20AC",
-      [](LnkParts& p) { p.localBase = "D:\\\xED\xA0\x80"; });
-  add("network ANSI", Kind::kNetwork, u"\\\\srv\\share\\dir\\f.txt", [](LnkParts& p) {
-    p.netName = "\\\\srv\\share";
-    p.suffix = "dir\\f.txt";
-  });
-  add("network Unicode", Kind::kNetwork, u"\\\\srv\\sh\u00E9re\\f.txt", [](LnkParts& p) {
-    p.netName = "\\\\srv\\sh?re";
-    p.netNameU = u"\\\\srv\\sh\u00E9re";
-    p.suffixU = u"f.txt";
-  });
-  add("network share itself", Kind::kNetwork, u"\\\\srv\\share",
-      [](LnkParts& p) { p.netName = "\\\\srv\\share"; });
-  add("local before network", Kind::kLocal, u"Z:\\f.txt", [](LnkParts& p) {
-    p.localBase = "Z:\\f.txt";
-    p.netName = "\\\\srv\\share";
-  });
-  add("relative only", Kind::kRelative, u".\\sub\\f.txt",
-      [](LnkParts& p) { p.relative = u".\\sub\\f.txt"; });
-  // A stored NUL ends the text, as it would on Windows.
-  add("relative with a NUL inside", Kind::kRelative, u"r",
-      [](LnkParts& p) { p.relative = std::u16string(u"r\0x", 3); });
-  add("relative in ANSI after a name", Kind::kRelative, u"..\\f.txt", [](LnkParts& p) {
-    p.name = u"comment";
-    p.relative = u"..\\f.txt";
-    p.ansiStrings = true;
-  });
-  add("ID list skipped", Kind::kLocal, u"C:\\x", [](LnkParts& p) {
-    p.idList = true;
-    p.localBase = "C:\\x";
-  });
-  add("LinkInfo ignored when forced off", Kind::kRelative, u"r.txt", [](LnkParts& p) {
-    p.localBase = "C:\\x";
-    p.relative = u"r.txt";
-    p.forceNoLinkInfo = true;
-  });
-  add("ID list only", Kind::kNone, u"", [](LnkParts& p) { p.idList = true; });
-  return rows;
-}
+const Case kCases[] = {
+    {"local ANSI", LnkParts().Local("C:\\Windows\\explorer.exe"), Kind::kLocal,
+     u"C:\\Windows\\explorer.exe"},
+    {"local Unicode wins over ANSI",
+     LnkParts().Local("C:\\d\\caf??.txt").LocalU(u"C:\\d\\caf\u00E9\u2603.txt"), Kind::kLocal,
+     u"C:\\d\\caf\u00E9\u2603.txt"},
+    {"local base and suffix", LnkParts().Local("C:\\base").Suffix("dir\\f.txt"), Kind::kLocal,
+     u"C:\\base\\dir\\f.txt"},
+    {"ANSI as UTF-8", LnkParts().Local("D:\\\xC3\xB6\xC3\xA4.txt"), Kind::kLocal,
+     u"D:\\\u00F6\u00E4.txt"},
+    {"ANSI as Windows-1252", LnkParts().Local("D:\\\xF6\x80.txt"), Kind::kLocal,
+     u"D:\\\u00F6\u20AC.txt"},
+    // An encoded surrogate is no UTF-8.
+    {"surrogate bytes as Windows-1252", LnkParts().Local("D:\\\xED\xA0\x80"), Kind::kLocal,
+     u"D:\\\u00ED\u00A0\u20AC"},
+    {"network ANSI", LnkParts().Net("\\\\srv\\share").Suffix("dir\\f.txt"), Kind::kNetwork,
+     u"\\\\srv\\share\\dir\\f.txt"},
+    {"network Unicode",
+     LnkParts().Net("\\\\srv\\sh?re").NetU(u"\\\\srv\\sh\u00E9re").SuffixU(u"f.txt"),
+     Kind::kNetwork, u"\\\\srv\\sh\u00E9re\\f.txt"},
+    {"network share itself", LnkParts().Net("\\\\srv\\share"), Kind::kNetwork, u"\\\\srv\\share"},
+    {"local before network", LnkParts().Local("Z:\\f.txt").Net("\\\\srv\\share"), Kind::kLocal,
+     u"Z:\\f.txt"},
+    {"relative only", LnkParts().Relative(u".\\sub\\f.txt"), Kind::kRelative, u".\\sub\\f.txt"},
+    // A stored NUL ends the text, as it would on Windows.
+    {"relative with a NUL inside", LnkParts().Relative(std::u16string(u"r\0x", 3)), Kind::kRelative,
+     u"r"},
+    {"relative in ANSI after a name", LnkParts().Name(u"comment").Relative(u"..\\f.txt").Ansi(),
+     Kind::kRelative, u"..\\f.txt"},
+    {"ID list skipped", LnkParts().IdList().Local("C:\\x"), Kind::kLocal, u"C:\\x"},
+    {"LinkInfo ignored when forced off", LnkParts().Local("C:\\x").Relative(u"r.txt").NoLinkInfo(),
+     Kind::kRelative, u"r.txt"},
+    {"ID list only", LnkParts().IdList(), Kind::kNone, u""},
+};
 
 TEST(LnkReader, WrittenShortcutsGiveTheirTargets) {
-  for (const Case& row : Cases()) {
+  for (const Case& row : kCases) {
     SCOPED_TRACE(row.what);
     const posix::ShellLinkTarget got = Parse(MakeLnk(row.parts));
     EXPECT_EQ(got.kind, row.kind);
@@ -126,7 +99,7 @@ TEST(LnkReader, WrittenShortcutsGiveTheirTargets) {
 // Every structure is sized: a file cut anywhere before its string data ends
 // is malformed, never read past its end (ASan watches the exact block).
 TEST(LnkReader, EveryTruncationIsNoShortcut) {
-  for (const Case& row : Cases()) {
+  for (const Case& row : kCases) {
     SCOPED_TRACE(row.what);
     const std::string bytes = MakeLnk(row.parts);
     const std::size_t end = bytes.size() - 4;  // the ExtraData terminal is not read
@@ -139,9 +112,7 @@ TEST(LnkReader, EveryTruncationIsNoShortcut) {
 }
 
 TEST(LnkReader, MalformedStructuresAreNoShortcut) {
-  LnkParts parts;
-  parts.localBase = "C:\\x";
-  parts.suffix = "y";
+  LnkParts parts = LnkParts().Local("C:\\x").Suffix("y");
   const std::string good = MakeLnk(parts);
   ASSERT_EQ(Parse(good).kind, Kind::kLocal);
   const std::size_t li = 0x4C;  // LinkInfo follows the header
@@ -177,9 +148,7 @@ TEST(LnkReader, MalformedStructuresAreNoShortcut) {
   bad[0x4D] = '\xFF';
   EXPECT_EQ(Parse(bad).kind, Kind::kNone);
   // A string count running past the file.
-  LnkParts rel;
-  rel.relative = u"abc";
-  bad = MakeLnk(rel);
+  bad = MakeLnk(LnkParts().Relative(u"abc"));
   bad[0x4D] = '\x40';
   EXPECT_EQ(Parse(bad).kind, Kind::kNone);
   EXPECT_EQ(posix::ParseShellLink(nullptr, 100).kind, Kind::kNone);
@@ -188,10 +157,7 @@ TEST(LnkReader, MalformedStructuresAreNoShortcut) {
 // Found by fuzz_shortcut: offsets may point at the same bytes, so a target
 // can be longer than the file; each string is still read within LinkInfo.
 TEST(LnkReader, BaseAndSuffixMayShareTheirBytes) {
-  LnkParts parts;
-  parts.localBase = "C:\\d";
-  parts.suffix = "s";
-  std::string bytes = MakeLnk(parts);
+  std::string bytes = MakeLnk(LnkParts().Local("C:\\d").Suffix("s"));
   const std::size_t li = 0x4C;
   for (int i = 0; i < 4; ++i) bytes[li + 24 + i] = bytes[li + 16 + i];  // suffix := base
   const posix::ShellLinkTarget got = Parse(bytes);
@@ -279,17 +245,10 @@ TEST(LnkFile, ReadsBoundedRegularFilesAndSaysWhyNot) {
     tmp.Write(name, bytes);
     return tmp.Native(name).string();
   };
-  LnkParts parts;
-  parts.localBase = "C:\\t.txt";
-  const std::string ok = MakeLnk(parts);
-  LnkParts longest;
-  longest.localBase = "C:\\" + std::string(256, 'a');  // 259 units: fits 260 with the NUL
-  const std::string fits = MakeLnk(longest);
-  longest.localBase += 'a';
+  const std::string ok = MakeLnk(LnkParts().Local("C:\\t.txt"));
+  const std::string longest = "C:\\" + std::string(256, 'a');  // 259 units: fits 260 with the NUL
   // String data that starts past the bound: a LinkInfo that fills it.
-  LnkParts rel;
-  rel.relative = u"r";
-  std::string late = MakeLnk(rel);
+  std::string late = MakeLnk(LnkParts().Relative(u"r"));
   late.insert(0x4C, std::string(posix::kMaxShortcutBytes, '\0'));
   late[20] = static_cast<char>(late[20] | 0x2);
   for (int i = 0; i < 4; ++i)
@@ -306,8 +265,10 @@ TEST(LnkFile, ReadsBoundedRegularFilesAndSaysWhyNot) {
       {"shortcut", write("ok.lnk", ok), 0, u"C:\\t.txt"},
       {"extra data past the bound",
        write("big.lnk", ok + std::string(posix::kMaxShortcutBytes, 'x')), 0, u"C:\\t.txt"},
-      {"target of 259 units", write("fits.lnk", fits), 0, u"C:\\" + std::u16string(256, u'a')},
-      {"target of 260 units", write("long.lnk", MakeLnk(longest)), pf::kErrorInsufficientBuffer},
+      {"target of 259 units", write("fits.lnk", MakeLnk(LnkParts().Local(longest))), 0,
+       u"C:\\" + std::u16string(256, u'a')},
+      {"target of 260 units", write("long.lnk", MakeLnk(LnkParts().Local(longest + "a"))),
+       pf::kErrorInsufficientBuffer},
       {"string data past the bound", write("late.lnk", late), pf::kErrorInvalidFunction},
       {"empty file", write("empty.lnk", ""), pf::kErrorInvalidFunction},
       {"FIFO, never waited on", fifo, pf::kErrorAccessDenied},
