@@ -1,6 +1,7 @@
 // File queries when the OS fails or answers oddly, through the platform's
 // fault hook and hand-made call tables. The failure sweep covers each call
 // failing in turn; these are the cases it cannot make.
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -38,13 +39,14 @@ TEST(MakeDirectoryFaults, ADirectoryMadeMeanwhileCountsAsMade) {
 }
 
 // A module path cut to the buffer names some other directory: no directory
-// is guessed from it, the answer is the root as when the OS fails.
+// is guessed from it, the answer is the root as when the OS fails. The count
+// decides, not where the text seems to end.
 TEST(ApplicationDirectoryFaults, ACutModulePathGivesTheRoot) {
   static platform::Calls calls = platform::NativeCalls();
   calls.getModuleFileName = [](platform::OsChar* buffer, std::uint32_t capacity) {
-    const char kStart[] = "C:\\dir\\";
-    for (std::uint32_t i = 0; i + 1 < capacity; ++i) buffer[i] = i < 7 ? kStart[i] : 'a';
-    buffer[capacity - 1] = 0;
+    const char kCut[] = "C:\\dir\\x";
+    std::fill(buffer, buffer + capacity, platform::OsChar{'a'});
+    std::copy(kCut, kCut + sizeof kCut, buffer);
     platform::SetLastError(platform::kErrorInsufficientBuffer);
     return capacity;
   };
