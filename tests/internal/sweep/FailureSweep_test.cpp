@@ -254,29 +254,48 @@ TEST_F(FailureSweep, StreamWrite) {
       });
 }
 
+// Opens with `open`, takes the size, reads to the end, closes. Good means all
+// of kData and its size; a failed call from `from` on means not good, with the
+// injected code.
+void SweepRead(const char* name, const std::function<void(const Dir&)>& prepare,
+               void (*open)(ChInputStream&, const Dir&), std::size_t from) {
+  Sweep(name, prepare, [open, from](const Dir& dir) {
+    ChInputStream in;
+    open(in, dir);
+    const std::int64_t size = in.size();
+    const std::string data = ReadToEnd(in);
+    const bool good = in.good();
+    const bool eof = in.eof();
+    const int error = in.error();
+    in.close();
+    return [=](const Faults& run) {
+      EXPECT_EQ(good, error == 0);
+      if (good) {
+        EXPECT_TRUE(SameBytes(data, kData)) << "reported read, data wrong";
+        EXPECT_TRUE(eof);
+        if (!run.Ambiguous()) EXPECT_EQ(size, static_cast<std::int64_t>(kData.size()));
+      }
+      if (run.FailedIn(from, SIZE_MAX, {CallId::kCloseHandle})) EXPECT_FALSE(good);
+      if (!good) EXPECT_EQ(error, run.StreamCode());
+    };
+  });
+}
+
 TEST_F(FailureSweep, StreamRead) {
-  Sweep(
+  SweepRead(
       "open, read to the end, close", [](const Dir& dir) { WriteAll(dir.Native("in"), kData); },
+      [](ChInputStream& in, const Dir& dir) { in.open(dir / "in"); }, 0);
+}
+
+// Call 0 opens the missing AFP_Resource stream, which fails anyway.
+TEST_F(FailureSweep, ResourceForkFromCompanion) {
+  SweepRead(
+      "fork: read the ._ companion",
       [](const Dir& dir) {
-        ChInputStream in;
-        in.open(dir / "in");
-        const std::int64_t size = in.size();
-        const std::string data = ReadToEnd(in);
-        const bool good = in.good();
-        const bool eof = in.eof();
-        const int error = in.error();
-        in.close();
-        return [=](const Faults& run) {
-          EXPECT_EQ(good, error == 0);
-          if (good) {
-            EXPECT_TRUE(SameBytes(data, kData)) << "reported read, data wrong";
-            EXPECT_TRUE(eof);
-            if (!run.Ambiguous()) EXPECT_EQ(size, static_cast<std::int64_t>(kData.size()));
-          }
-          if (run.FailedAny({CallId::kCloseHandle})) EXPECT_FALSE(good);
-          if (!good) EXPECT_EQ(error, run.StreamCode());
-        };
-      });
+        WriteAll(dir.Native("doc"), "data");
+        WriteAll(dir.Native("._doc"), kData);
+      },
+      [](ChInputStream& in, const Dir& dir) { in.openFork(dir / "doc", true); }, 1);
 }
 
 TEST_F(FailureSweep, ResourceForkWriteThenRead) {
@@ -311,34 +330,6 @@ TEST_F(FailureSweep, ResourceForkWriteThenRead) {
           if (run.FailedIn(readFrom, SIZE_MAX, {CallId::kCloseHandle})) EXPECT_FALSE(inGood);
           // Without the stream the companion is tried, and is missing.
           if (!inGood && inError != pf::kErrorFileNotFound) EXPECT_EQ(inError, run.StreamCode());
-        };
-      });
-}
-
-TEST_F(FailureSweep, ResourceForkFromCompanion) {
-  Sweep(
-      "fork: read the ._ companion",
-      [](const Dir& dir) {
-        WriteAll(dir.Native("doc"), "data");
-        WriteAll(dir.Native("._doc"), kData);
-      },
-      [](const Dir& dir) {
-        ChInputStream in;
-        in.openFork(dir / "doc", true);
-        const std::int64_t size = in.size();
-        const std::string data = ReadToEnd(in);
-        const bool good = in.good();
-        const int error = in.error();
-        in.close();
-        return [=](const Faults& run) {
-          EXPECT_EQ(good, error == 0);
-          if (good) {
-            EXPECT_TRUE(SameBytes(data, kData));
-            if (!run.Ambiguous()) EXPECT_EQ(size, static_cast<std::int64_t>(kData.size()));
-          }
-          // Call 0 opens the missing AFP_Resource stream, which fails anyway.
-          if (run.FailedIn(1, SIZE_MAX, {CallId::kCloseHandle})) EXPECT_FALSE(good);
-          if (!good) EXPECT_EQ(error, run.StreamCode());
         };
       });
 }
