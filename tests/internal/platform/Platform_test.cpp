@@ -154,20 +154,13 @@ TEST(PosixEmulation, CallsLeaveErrnoAlone) {
 
 // The NT-to-POSIX rule; Vandrel's FileSpec::Exists follows the same header.
 TEST(PosixPaths, NtNotationBecomesPosix) {
+  // clang-format off
   const std::pair<const char*, const char*> rows[] = {
-      {"C:\\dir\\file", "/dir/file"},
-      {"C:", "/"},
-      {"C:\\", "/"},
-      {"z:x", "/x"},
-      {"Z:/a", "/a"},
-      {"dir\\sub\\", "dir/sub/"},
-      {"1:\\a", "1:/a"},
-      {"@:a", "@:a"},
-      {"[:a", "[:a"},
-      {"\\\\srv\\share", "//srv/share"},
-      {"", ""},
-      {"a:", "/"},
+      {"C:\\dir\\file", "/dir/file"}, {"C:", "/"},     {"C:\\", "/"},         {"z:x", "/x"},
+      {"Z:/a", "/a"},                  {"a:", "/"},     {"dir\\sub\\", "dir/sub/"}, {"1:\\a", "1:/a"},
+      {"@:a", "@:a"},                  {"[:a", "[:a"}, {"\\\\srv\\share", "//srv/share"}, {"", ""},
   };
+  // clang-format on
   for (const auto& row : rows) {
     EXPECT_EQ(platform::posix::NtToPosix(row.first), row.second) << "NT path " << row.first;
   }
