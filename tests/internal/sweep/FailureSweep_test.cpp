@@ -375,36 +375,6 @@ TEST_F(FailureSweep, SeekPositionPercent) {
       });
 }
 
-// A short write is a failure, with the OS's code or 0x80000000, and the
-// file holds exactly what was written before it.
-TEST_F(FailureSweep, ShortWrites) {
-  Dir dir;
-  for (unsigned nth = 1; nth <= 3; ++nth) {
-    for (const std::uint32_t keep : {0u, 100u}) {
-      for (const pf::ErrorCode code : {pf::ErrorCode{pf::kErrorDiskFull}, pf::ErrorCode{0}}) {
-        SCOPED_TRACE(::testing::Message()
-                     << "write " << nth << " keeps " << keep << ", code " << code);
-        const long descriptors = OpenDescriptors();
-        int error = 0;
-        {
-          ChOutputStream out;
-          out.open(dir / "short");
-          pf::ArmShortWrite(nth, keep, code);
-          for (std::uint32_t at = 0; at < kData.size(); at += kChunk) {
-            out.write(kData.data() + at, kChunk);
-          }
-          pf::ClearFaults();
-          error = out.error();
-        }
-        EXPECT_EQ(error, code == 0 ? INT_MIN : static_cast<int>(code));
-        EXPECT_TRUE(
-            SameBytes(ReadAll(dir.Native("short")), kData.substr(0, (nth - 1) * kChunk + keep)));
-        EXPECT_EQ(OpenDescriptors(), descriptors);
-      }
-    }
-  }
-}
-
 // ---------------------------------------------------------------------------
 // Directory search
 
