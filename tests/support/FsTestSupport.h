@@ -10,6 +10,15 @@
 #include "TalqOSUtils/Paths.h"
 #include "gtest/gtest.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+// windows.h first
+#include <objbase.h>
+#include <shlobj.h>
+#else
+#include "support/LnkWriter.h"
+#endif
+
 namespace talqtest {
 
 /// A fresh, uniquely named folder under the system temp folder, removed with
@@ -52,5 +61,39 @@ class TempDir {
   std::filesystem::path mNative;
   std::string mGeneric;
 };
+
+/// Makes the shortcut `link` to `target` (both generic): by the shell-link
+/// object on Windows, in the published format elsewhere. True on success.
+inline bool MakeShortcut(const std::string& link, const std::string& target) {
+  const std::string ntTarget = TalqOSUtils::OSPathLocal(target);
+#if defined(_WIN32)
+  ::CoInitialize(nullptr);
+  IShellLinkW* shell = nullptr;
+  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&shell)))) {
+    return false;
+  }
+  IPersistFile* file = nullptr;
+  bool ok = SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
+  ok = ok && SUCCEEDED(shell->SetPath(std::filesystem::u8path(ntTarget).wstring().c_str()));
+  const auto ntLink = std::filesystem::u8path(TalqOSUtils::OSPathLocal(link));
+  ok = ok && SUCCEEDED(file->Save(ntLink.wstring().c_str(), TRUE));
+  if (file != nullptr) file->Release();
+  shell->Release();
+  return ok;
+#else
+  LnkParts parts;
+  parts.localBase = ntTarget;
+  std::ofstream out(std::filesystem::u8path(link), std::ios::binary);
+  out << MakeLnk(parts);
+  return static_cast<bool>(out);
+#endif
+}
+
+/// What ResolveAliasOrLink gives for a shortcut to `target`: its NT form read
+/// back into generic notation.
+inline std::string Resolved(const std::string& target) {
+  return TalqOSUtils::OSPathGeneric(TalqOSUtils::OSPathLocal(target));
+}
 
 }  // namespace talqtest

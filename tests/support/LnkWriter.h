@@ -19,6 +19,19 @@ struct LnkParts {
   std::u16string relative;    // StringData RELATIVE_PATH; "" = none
   bool ansiStrings = false;   // StringData in ANSI (IsUnicode clear)
   bool forceNoLinkInfo = false;
+
+  // Setters for one-line table rows: LnkParts().Local("C:\\x").Suffix("y").
+  LnkParts& IdList() { return idList = true, *this; }
+  LnkParts& Local(const std::string& v) { return localBase = v, *this; }
+  LnkParts& LocalU(const std::u16string& v) { return localBaseU = v, *this; }
+  LnkParts& Suffix(const std::string& v) { return suffix = v, *this; }
+  LnkParts& SuffixU(const std::u16string& v) { return suffixU = v, *this; }
+  LnkParts& Net(const std::string& v) { return netName = v, *this; }
+  LnkParts& NetU(const std::u16string& v) { return netNameU = v, *this; }
+  LnkParts& Name(const std::u16string& v) { return name = v, *this; }
+  LnkParts& Relative(const std::u16string& v) { return relative = v, *this; }
+  LnkParts& Ansi() { return ansiStrings = true, *this; }
+  LnkParts& NoLinkInfo() { return forceNoLinkInfo = true, *this; }
 };
 
 class LnkBytes {

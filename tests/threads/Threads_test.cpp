@@ -22,15 +22,6 @@
 #include "TalqOSUtils/UnicodeString.h"
 #include "support/FsTestSupport.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-// windows.h first
-#include <objbase.h>
-#include <shlobj.h>
-#else
-#include "support/LnkWriter.h"
-#endif
-
 using namespace TalqOSUtils;  // NOLINT(google-build-using-namespace)
 
 namespace {
@@ -42,56 +33,18 @@ constexpr int kIterations = 50;  // every call crosses Wine
 constexpr int kIterations = 200;
 #endif
 
-// Writes the shortcut `link` to `target` (both generic); true on success.
-bool MakeShortcut(const std::string& link, const std::string& target) {
-#if defined(_WIN32)
-  ::CoInitialize(nullptr);
-  IShellLinkW* shell = nullptr;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&shell)))) {
-    return false;
-  }
-  IPersistFile* file = nullptr;
-  bool ok = SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
-  const std::wstring wideTarget = std::filesystem::u8path(OSPathLocal(target)).wstring();
-  const std::wstring wideLink = std::filesystem::u8path(OSPathLocal(link)).wstring();
-  ok = ok && SUCCEEDED(shell->SetPath(wideTarget.c_str()));
-  ok = ok && SUCCEEDED(file->Save(wideLink.c_str(), TRUE));
-  if (file != nullptr) file->Release();
-  shell->Release();
-  return ok;
-#else
-  talqtest::LnkParts parts;
-  parts.localBase = OSPathLocal(target);
-  std::ofstream out(std::filesystem::u8path(link), std::ios::binary);
-  out << talqtest::MakeLnk(parts);
-  return static_cast<bool>(out);
-#endif
-}
-
 /// The first failure any thread saw, and how many there were.
-class Failures {
- public:
+struct Failures {
+  std::mutex lock;
+  int count = 0;
+  std::string first;
   void Add(int thread, int iteration, const std::string& what) {
-    const std::lock_guard<std::mutex> hold(mLock);
-    if (mCount++ == 0) {
-      mFirst = "thread " + std::to_string(thread) + ", iteration " + std::to_string(iteration) +
-               ": " + what;
+    const std::lock_guard<std::mutex> hold(lock);
+    if (count++ == 0) {
+      first = "thread " + std::to_string(thread) + ", iteration " + std::to_string(iteration) +
+              ": " + what;
     }
   }
-  int Count() const {
-    const std::lock_guard<std::mutex> hold(mLock);
-    return mCount;
-  }
-  std::string First() const {
-    const std::lock_guard<std::mutex> hold(mLock);
-    return mFirst;
-  }
-
- private:
-  mutable std::mutex mLock;
-  int mCount = 0;
-  std::string mFirst;
 };
 
 bool IsTxt(const ChFindFileIterator& entry) {
@@ -130,10 +83,12 @@ struct Worker {
     const std::uint32_t got = in.read(&back[0], static_cast<std::uint32_t>(back.size()));
     back.resize(got);
     Expect(back == bytes, i, "read back other bytes");
-    Expect(in.eof() && in.good(), i, "end of file");
+    Expect(in.eof(), i, "no end of file");
+    Expect(in.good(), i, "read failed with " + std::to_string(in.error()));
     in.seek(500);
+    Expect(in.getpos() == 500, i, "position after seek");
     char c = 0;
-    Expect(in.getpos() == 500 && in.read(&c, 1) == 1 && c == bytes[500], i, "seek");
+    Expect(in.read(&c, 1) == 1 && c == bytes[500], i, "byte after seek");
   }
 
   void Search(int i) const {
@@ -194,13 +149,13 @@ TEST(Threads, EachWithItsOwnStreamsSearchesConversionsAndShortcuts) {
     std::filesystem::create_directories(tmp.Native("t" + std::to_string(t)));
     std::ofstream(tmp.Native("t" + std::to_string(t) + "/plain.txt")) << "p";
     std::ofstream(tmp.Native("t" + std::to_string(t) + "/target.txt")) << "t";
-    ASSERT_TRUE(MakeShortcut(dir + "/link.lnk", dir + "/target.txt"));
-    workers.push_back({t, dir, OSPathGeneric(OSPathLocal(dir + "/target.txt")), &failures});
+    ASSERT_TRUE(talqtest::MakeShortcut(dir + "/link.lnk", dir + "/target.txt"));
+    workers.push_back({t, dir, talqtest::Resolved(dir + "/target.txt"), &failures});
   }
   std::vector<std::thread> threads;
   for (const Worker& worker : workers) threads.emplace_back(worker);
   for (std::thread& thread : threads) thread.join();
-  EXPECT_EQ(failures.Count(), 0) << failures.First();
+  EXPECT_EQ(failures.count, 0) << failures.first;
 }
 
 }  // namespace

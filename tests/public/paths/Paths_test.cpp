@@ -97,14 +97,17 @@ TEST(SizeRules, ExactCapacitySucceedsOneByteShortFailsBadArgumentsWriteNothing) 
       SCOPED_TRACE(std::string(r.src) + " with size " + std::to_string(r.size));
       const char* path = r.family == kAddName ? r.left : nullptr;
       Guarded exact(r.size, path), tight(r.size - 1, path), spare(8, path);
-      EXPECT_TRUE(call(r.src, exact.data(), static_cast<int>(exact.cap)) && exact.TailIntact());
+      EXPECT_TRUE(call(r.src, exact.data(), static_cast<int>(exact.cap))) << "exact capacity";
+      EXPECT_TRUE(exact.TailIntact()) << "wrote past the exact capacity";
       EXPECT_EQ(exact.Text(), r.result);
-      EXPECT_FALSE(call(r.src, tight.data(), static_cast<int>(tight.cap)));
-      EXPECT_EQ(tight.bytes, Guarded(tight.cap, r.left).bytes);
+      EXPECT_FALSE(call(r.src, tight.data(), static_cast<int>(tight.cap))) << "one byte short";
+      EXPECT_EQ(tight.bytes, Guarded(tight.cap, r.left).bytes) << "one byte short";
       const int negative = r.family < kAddName ? INT_MIN : 0;  // composition sizes are unsigned
-      EXPECT_FALSE(call(nullptr, spare.data(), 8) || call(r.src, nullptr, 8) ||
-                   call(r.src, spare.data(), 0) || call(r.src, spare.data(), negative));
-      EXPECT_EQ(spare.bytes, Guarded(8, path).bytes);
+      EXPECT_FALSE(call(nullptr, spare.data(), 8)) << "null source";
+      EXPECT_FALSE(call(r.src, nullptr, 8)) << "null destination";
+      EXPECT_FALSE(call(r.src, spare.data(), 0)) << "size 0";
+      EXPECT_FALSE(call(r.src, spare.data(), negative)) << "negative size";
+      EXPECT_EQ(spare.bytes, Guarded(8, path).bytes) << "bad arguments wrote";
     }
   }
 }
@@ -124,17 +127,21 @@ TEST(Conversions, StringFormsLimitsAndRoundTrips) {
 
   char mac[64], back[64];
   for (const char* generic : {"/Disk/Docs/a.txt", "../../x/y", "a/b/", "a\\/b", "/V/\\\\w"}) {
-    EXPECT_TRUE(OSPathGenericToMacHFS(generic, mac, 64) && OSPathMacHFSToGeneric(mac, back, 64));
+    SCOPED_TRACE(generic);
+    EXPECT_TRUE(OSPathGenericToMacHFS(generic, mac, 64));
+    EXPECT_TRUE(OSPathMacHFSToGeneric(mac, back, 64));
     EXPECT_STREQ(back, generic);
   }
   // An odd run of leading colons has no generic spelling: back keeps the last round trip.
-  EXPECT_FALSE(OSPathMacHFSToGeneric(":::a", back, 64) || OSPathMacHFSToGeneric(":::", back, 64));
+  for (const char* odd : {":::a", ":::"}) EXPECT_FALSE(OSPathMacHFSToGeneric(odd, back, 64)) << odd;
   EXPECT_STREQ(back, "/V/\\\\w");
   for (const char* nt : {"C:\\Windows\\System32", "C:", "..\\x\\", "\\\\srv\\share"}) {
     EXPECT_EQ(OSPathLocal(OSPathGeneric(std::string(nt))), nt);
   }
   for (Call copy : Functions(kCopy)) {  // the bounded copies fill the rest with NUL
-    EXPECT_TRUE(copy("ab", back, 64) && std::count(back, back + 64, '\0') == 62);
+    std::fill(back, back + 64, '#');
+    EXPECT_TRUE(copy("ab", back, 64));
+    EXPECT_EQ(std::count(back, back + 64, '\0'), 62);
   }
 }
 
@@ -143,24 +150,27 @@ TEST(AddNameToPath, StringAndUnboundedFormsAppendTheNameUnchanged) {
       {"/a/", "b", "/a/b"}, {"", "b", "b"}, {"a", "x/y", "a/x/y"}, {"a", "/b", "a//b"}};
   char buffer[512];
   for (const auto& [path, name, joined] : cases) {
+    SCOPED_TRACE(std::string(path) + " + " + name);
     EXPECT_EQ(OSAddNameToPath(std::string(path), std::string(name)), joined);
-    EXPECT_TRUE(OSAddNameToPath(std::strcpy(buffer, path), name) && buffer == std::string(joined));
+    EXPECT_TRUE(OSAddNameToPath(std::strcpy(buffer, path), name));
+    EXPECT_STREQ(buffer, joined);
   }
   // Unbounded: a result of 256 bytes with its NUL is refused, the path untouched.
   const std::string path(200, 'p'), name(55, 'n');
   EXPECT_FALSE(OSAddNameToPath(std::strcpy(buffer, path.c_str()), name.c_str()));
   EXPECT_EQ(buffer, path);
-  EXPECT_TRUE(OSAddNameToPath(buffer, name.c_str() + 1) &&
-              buffer == path + "/" + (name.c_str() + 1));
+  EXPECT_TRUE(OSAddNameToPath(buffer, name.c_str() + 1));
+  EXPECT_EQ(buffer, path + "/" + (name.c_str() + 1));
   // The name may be the path itself.
-  EXPECT_TRUE(OSAddNameToPath(std::strcpy(buffer, "ab"), buffer) &&
-              OSAddNameToPath(buffer, buffer, 16));
+  EXPECT_TRUE(OSAddNameToPath(std::strcpy(buffer, "ab"), buffer));
+  EXPECT_TRUE(OSAddNameToPath(buffer, buffer, 16));
   EXPECT_STREQ(buffer, "ab/ab/ab\\/ab");
-  EXPECT_FALSE(OSAddNameToPath(nullptr, "x") || OSAddNameToPath(buffer, nullptr));
+  EXPECT_FALSE(OSAddNameToPath(nullptr, "x"));
+  EXPECT_FALSE(OSAddNameToPath(buffer, nullptr));
   // A path without a NUL in its buffer leaves no room (a sanitizer build sees any read past it).
   std::vector<char> unterminated(3, 'a');
-  EXPECT_FALSE(OSAddNameToPath(unterminated.data(), "", 3) ||
-               unterminated != std::vector<char>(3, 'a'));
+  EXPECT_FALSE(OSAddNameToPath(unterminated.data(), "", 3));
+  EXPECT_EQ(unterminated, std::vector<char>(3, 'a'));
 }
 
 using Answers = std::array<std::string, 3>;
@@ -172,8 +182,10 @@ Answers Split(std::string (*narrow)(const std::string&), char* (*unbounded)(cons
               bool (*bounded)(const char*, char*, unsigned), const char* path) {
   Guarded whole(std::strlen(path) + 1), roomy(32);
   const char* answer = unbounded(path, whole.data());
-  EXPECT_TRUE(bounded(path, roomy.data(), 32) && (answer == nullptr || answer == whole.data()) &&
-              whole.TailIntact() && roomy.TailIntact());
+  EXPECT_TRUE(answer == nullptr || answer == whole.data()) << "the answer is not out";
+  EXPECT_TRUE(whole.TailIntact()) << "unbounded: wrote past the path's length";
+  EXPECT_TRUE(bounded(path, roomy.data(), 32)) << "bounded: no answer";
+  EXPECT_TRUE(roomy.TailIntact()) << "bounded: wrote past the capacity";
   return {narrow(path), (answer == nullptr ? "null:" : "") + whole.Text(), roomy.Text()};
 }
 
@@ -198,11 +210,14 @@ TEST(Split, TheThreeFormsDifferInSeparatorsEscapesAndDegenerateAnswers) {
     EXPECT_EQ(Split(&OSDirname, &OSDirname, &OSDirname, path), dir);
   }
   char out[8];
-  EXPECT_TRUE(OSBasename(nullptr, out) == nullptr && OSDirname(nullptr, out) == nullptr);
+  EXPECT_EQ(OSBasename(nullptr, out), nullptr);
+  EXPECT_EQ(OSDirname(nullptr, out), nullptr);
   // The bounded OSDirname cuts a long answer to the capacity, and takes paths of any length.
   for (unsigned size = 2; size <= 5; ++size) {
+    SCOPED_TRACE(size);
     Guarded cut(size);
-    EXPECT_TRUE(OSDirname("/abc/d", cut.data(), size) && cut.TailIntact());
+    EXPECT_TRUE(OSDirname("/abc/d", cut.data(), size));
+    EXPECT_TRUE(cut.TailIntact());
     EXPECT_EQ(cut.Text(), std::string("/abc", size - 1));
   }
   Guarded long_answer(400);
