@@ -131,7 +131,8 @@ TEST(LnkReader, MalformedStructuresAreNoShortcut) {
       {"LinkInfo header beyond LinkInfo", li + 4, 0x1000},
       {"LinkInfo header too small", li + 4, 0x18},
       {"LocalBasePath offset outside", li + 16, 0xFFFFFFF0},
-      {"suffix unterminated at LinkInfo's end", li + 24, liEnd - li - 1, liEnd - 1, 'z'},
+      {"suffix unterminated at LinkInfo's end", li + 24, static_cast<std::uint32_t>(liEnd - li - 1),
+       liEnd - 1, 'z'},
       {"network link offset outside", li + 20, 0x7FFFFFFF, li + 8, 0x3},
   };
   for (const auto& row : rows) {
