@@ -31,6 +31,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
 #include "platform/Platform.h"
@@ -38,14 +39,6 @@
 using namespace TalqOSUtils;
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 constexpr char kCanary = '\xA5';
 constexpr std::size_t kCanaryBytes = 32;

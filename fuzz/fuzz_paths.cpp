@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
 
@@ -33,14 +34,6 @@ namespace {
 
 constexpr char kCanary = '\xA5';
 constexpr std::size_t kCanaryBytes = 32;
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 // What a call left behind: its answer (a bool, or a returned pointer as an
 // offset into the destination, -1 for null) and the destination's bytes.

@@ -13,17 +13,10 @@
 #include <memory>
 #include <string>
 
+#include "FuzzCheck.h"
 #include "platform/posix/lnk.h"
 
 namespace posix = TalqOSUtils::platform::posix;
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size > posix::kMaxShortcutBytes) return 0;  // the backend never reads more

@@ -28,20 +28,13 @@
 #include <string>
 #include <vector>
 
+#include "FuzzCheck.h"
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/UnicodeString.h"
 
 using namespace TalqOSUtils;
 
 namespace {
-
-#define FUZZ_CHECK(cond)                                                            \
-  do {                                                                              \
-    if (!(cond)) {                                                                  \
-      std::fprintf(stderr, "%s:%d: check failed: %s\n", __FILE__, __LINE__, #cond); \
-      std::abort();                                                                 \
-    }                                                                               \
-  } while (0)
 
 constexpr std::size_t kGuard = 16;
 constexpr UniChar kMark = 0xFEFF;
