@@ -47,6 +47,7 @@ class TempDir {
   const std::string& Generic() const { return mGeneric; }
   /// Generic path of `relative` (generic, '/'-separated) inside the folder.
   std::string operator/(const std::string& relative) const { return mGeneric + "/" + relative; }
+  std::string Generic(const std::string& relative) const { return *this / relative; }
   /// Native path of `relative` inside the folder.
   std::filesystem::path Native(const std::string& relative = std::string()) const {
     return relative.empty() ? mNative : mNative / std::filesystem::u8path(relative);

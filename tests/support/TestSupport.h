@@ -1,6 +1,8 @@
 // Helpers shared by the test suites: third-party test data and temporary folders.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 namespace talqtest {
@@ -11,6 +13,17 @@ std::string TestDataPath(const std::string& relative);
 
 /// Reads a whole file as bytes; false when it cannot be opened.
 bool ReadFileBytes(const std::string& path, std::string& out);
+
+/// Checks that fn throws an E whose what() is `message`.
+template <typename E, typename Fn>
+void ExpectThrowWhat(Fn&& fn, const char* message) {
+  try {
+    fn();
+    ADD_FAILURE() << "no exception, expected \"" << message << "\"";
+  } catch (const E& e) {
+    EXPECT_STREQ(e.what(), message);
+  }
+}
 
 }  // namespace talqtest
 

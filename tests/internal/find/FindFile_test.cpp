@@ -29,7 +29,7 @@ namespace {
 class FindFaults : public ::testing::Test {
  protected:
   void TearDown() override { pf::ClearFaults(); }
-  std::string Root() const { return dir.GenericDir(); }
+  std::string Root() const { return dir.Generic(); }
   OsString Nt(const std::string& tail) const {
     return TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(Root()) + tail);
   }

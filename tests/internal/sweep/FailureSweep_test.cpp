@@ -17,7 +17,6 @@
 #include <climits>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
 #include <iterator>
@@ -33,7 +32,7 @@
 #include "TalqOSUtils/Streams.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
-#include "support/FsTestSupport.h"
+#include "support/StreamTestSupport.h"
 
 namespace {
 
@@ -96,14 +95,8 @@ long OpenDescriptors() {
   return std::distance(stdfs::directory_iterator("/proc/self/fd"), stdfs::directory_iterator());
 }
 
-std::string ReadAll(const stdfs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const stdfs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using streamtest::ReadAll;
+using streamtest::WriteAll;
 
 // Equal bytes; else the sizes and the first offset that differs.
 ::testing::AssertionResult SameBytes(const std::string& got, const std::string& want) {

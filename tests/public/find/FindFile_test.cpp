@@ -12,6 +12,7 @@
 #include "TalqOSUtils/Paths.h"
 #include "gtest/gtest.h"
 #include "support/StreamTestSupport.h"
+#include "support/TestSupport.h"
 
 namespace {
 
@@ -21,7 +22,7 @@ using Names = std::multiset<std::string>;
 
 class FindFile : public ::testing::Test {
  protected:
-  std::string Root() const { return dir.GenericDir(); }
+  std::string Root() const { return dir.Generic(); }
   void File(const std::string& name, std::int64_t size = 0) {
     std::ofstream out(dir.Native(name), std::ios::binary);
     if (size > 0) {  // sparse beyond a few bytes
@@ -45,12 +46,7 @@ Names Enumerate(ChFindFile& search) {
 }
 
 void ExpectThrows(const std::function<void()>& fn, const char* message) {
-  try {
-    fn();
-    ADD_FAILURE() << "no exception, expected \"" << message << "\"";
-  } catch (const TalqOSUtils::ChFindFileException& e) {
-    EXPECT_STREQ(e.what(), message);
-  }
+  talqtest::ExpectThrowWhat<TalqOSUtils::ChFindFileException>(fn, message);
 }
 
 bool NotDirectory(const ChFindFileIterator& it) { return !it.IsDirectory(); }

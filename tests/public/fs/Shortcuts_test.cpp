@@ -13,6 +13,7 @@
 #include "TalqOSUtils/Paths.h"
 #include "gtest/gtest.h"
 #include "support/FsTestSupport.h"
+#include "support/TestSupport.h"
 
 using namespace TalqOSUtils;
 using talqtest::MakeShortcut;
@@ -30,12 +31,7 @@ std::filesystem::path NativePath(const std::string& generic) {
 }
 
 void ExpectConversionError(const std::function<void()>& call) {
-  try {
-    call();
-    ADD_FAILURE() << "no exception";
-  } catch (const ChException& e) {
-    EXPECT_STREQ(e.what(), "Unable to convert file path");
-  }
+  talqtest::ExpectThrowWhat<ChException>(call, "Unable to convert file path");
 }
 
 TEST(ResolveAliasOrLink, ShortcutsPlainEntriesAndNamesBesideAShortcut) {
