@@ -60,6 +60,8 @@ const Case kCases[] = {
      u"C:\\d\\caf\u00E9\u2603.txt"},
     {"local base and suffix", LnkParts().Local("C:\\base").Suffix("dir\\f.txt"), Kind::kLocal,
      u"C:\\base\\dir\\f.txt"},
+    {"base ending in a separator", LnkParts().Local("C:\\").Suffix("f.txt"), Kind::kLocal,
+     u"C:\\f.txt"},
     {"ANSI as UTF-8", LnkParts().Local("D:\\\xC3\xB6\xC3\xA4.txt"), Kind::kLocal,
      u"D:\\\u00F6\u00E4.txt"},
     {"ANSI as Windows-1252", LnkParts().Local("D:\\\xF6\x80.txt"), Kind::kLocal,
