@@ -337,7 +337,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
   }
 
-  // File specifications: any text is a path of some shape.
+  // FileSpec: any text is a path of some shape.
   Vandrel::FileSpec spec(units.c_str());
   const Vandrel::FileSpec parent = spec.Parent();
   CHECK(parent.Length() <= spec.Length());

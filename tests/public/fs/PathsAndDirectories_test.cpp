@@ -123,7 +123,7 @@ TEST(GenericPathToDravoFileSpec, AssignsTheNtFormAndAnswersExists) {
   GenericPathToDravoFileSpec("/C:/caf\xC3\xA9\\/x", spec);  // UTF-8 becomes UTF-16
   const Vandrel::Uni16 expected[] = {'C', ':', '\\', 'c', 'a', 'f', 0xE9, '/', 'x', 0};
   EXPECT_TRUE(Vandrel::FileSpec::String(spec.Path()) == expected);
-  // 1023 bytes fit; 1024 would be cut, so the spec gets the empty path.
+  // 1023 bytes fit; 1024 would be cut, so the FileSpec is given the empty path.
   const std::string fits = "/C:/" + std::string(1019, 'a');
   GenericPathToDravoFileSpec(fits, spec);
   EXPECT_EQ(spec.Length(), 1022u);
