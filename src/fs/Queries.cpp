@@ -28,17 +28,23 @@ namespace {
 
 bool IsEmpty(const char* path) { return path == nullptr || path[0] == '\0'; }
 
+std::uint32_t AttributesOf(const UnicodeString& wide) {
+  return platform::Os().getFileAttributes(wide.c_str());
+}
+
+bool IsDirectory(std::uint32_t attributes) {
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kFileAttributeDirectory) != 0;
+}
+
 }  // namespace
 
 bool OSFileExists(const char* path, bool* isDirectory) {
   UnicodeString wide;
   if (IsEmpty(path) || !fs::PrepareOsPath(path, wide)) return false;
-  const std::uint32_t attributes = platform::Os().getFileAttributes(wide.c_str());
-  const bool exists = attributes != platform::kInvalidFileAttributes;
-  if (isDirectory != nullptr) {
-    *isDirectory = exists && (attributes & platform::kFileAttributeDirectory) != 0;
-  }
-  return exists;
+  const std::uint32_t attributes = AttributesOf(wide);
+  if (isDirectory != nullptr) *isDirectory = IsDirectory(attributes);
+  return attributes != platform::kInvalidFileAttributes;
 }
 
 bool OSFileExists(const char* path) {
@@ -64,23 +70,21 @@ bool OSDeleteFile(const char* path) {
 
 bool OSMakeDirectory(const char* path) {
   if (IsEmpty(path) || std::strcmp(path, "/") == 0) return false;
-  if (::strnlen(path, fs::kMaxOsPath + 1) > fs::kMaxOsPath) return false;
+  // The path is prepared once for the test, the creation and the retest.
+  UnicodeString wide;
+  if (!fs::PrepareOsPath(path, wide)) return false;
   char parent[fs::kMaxOsPath + 1];
   if (!OSDirname(path, parent, sizeof parent)) return false;
 
-  bool isDirectory = false;
-  const bool exists = OSFileExists(path, &isDirectory);
+  const std::uint32_t attributes = AttributesOf(wide);
   // The recursion ends at the root and, for relative paths, at "." (whose
   // parent is "." again): those are only ever reported.
   const bool stop = std::strcmp(parent, "/") == 0 || std::strcmp(parent, path) == 0;
-  if (stop || exists) return exists && isDirectory;
+  if (stop || attributes != platform::kInvalidFileAttributes) return IsDirectory(attributes);
   if (!OSMakeDirectory(parent)) return false;
-
-  UnicodeString wide;
-  if (!fs::PrepareOsPath(path, wide)) return false;
   if (platform::Os().createDirectory(wide.c_str())) return true;
   // Someone may have made it since the test: the promise is a directory.
-  return OSDirectoryExists(path);
+  return IsDirectory(AttributesOf(wide));
 }
 
 }  // namespace TalqOSUtils
