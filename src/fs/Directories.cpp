@@ -5,7 +5,7 @@
 
 #include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
-#include "Vandrel/Vandrel.h"
+#include "fs/OsPath.h"
 #include "platform/Platform.h"
 
 namespace TalqOSUtils {
@@ -33,10 +33,7 @@ std::string ExecutablePath() {
   const std::uint32_t n = platform::Os().getModuleFileName(buffer.data(), kModuleBuffer);
   if (n == 0 || n >= kModuleBuffer) return std::string();
   buffer[n] = 0;
-  const std::size_t units = Vandrel::Uni16CharGetLength(buffer.data());
-  std::vector<char> utf8(3 * units + 1, '\0');
-  Vandrel::Uni16CharToUTF8(buffer.data(), utf8.data(), utf8.size());
-  return std::string(utf8.data());
+  return fs::OsPathToUtf8(buffer.data());
 }
 
 }  // namespace

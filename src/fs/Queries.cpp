@@ -2,9 +2,11 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
+#include "Vandrel/Vandrel.h"
 #include "fs/OsPath.h"
 #include "platform/Platform.h"
 
@@ -20,6 +22,13 @@ bool PrepareOsPath(const char* generic, UnicodeString& wide) {
   if (!OSPathGenericToNT(generic, nt, static_cast<int>(kArea))) return false;
   wide = UnicodeString(std::string(nt));
   return true;
+}
+
+std::string OsPathToUtf8(const UniChar* units) {
+  const std::size_t n = Vandrel::Uni16CharGetLength(units);
+  std::vector<char> utf8(3 * n + 1, '\0');
+  Vandrel::Uni16CharToUTF8(units, utf8.data(), utf8.size());
+  return std::string(utf8.data());
 }
 
 }  // namespace fs

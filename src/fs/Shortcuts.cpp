@@ -2,11 +2,10 @@
 #include "fs/Shortcuts.h"
 
 #include <string>
-#include <vector>
 
 #include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
-#include "Vandrel/Vandrel.h"
+#include "fs/OsPath.h"
 #include "platform/Platform.h"
 
 namespace TalqOSUtils {
@@ -26,10 +25,7 @@ std::string ReadShellLinkTarget(const std::string& ntPath) {
   platform::OsChar target[kLinkBuffer] = {};
   if (!platform::Os().readShortcut(ntPath.c_str(), target, kLinkBuffer)) return std::string();
   target[kLinkBuffer - 1] = 0;  // whatever the backend left, the text ends here
-  const std::size_t units = Vandrel::Uni16CharGetLength(target);
-  std::vector<char> utf8(3 * units + 1, '\0');
-  Vandrel::Uni16CharToUTF8(target, utf8.data(), utf8.size());
-  return std::string(utf8.data());
+  return fs::OsPathToUtf8(target);
 }
 
 bool ResolveLinkFile(const std::string& path, std::string& target) {
