@@ -184,9 +184,6 @@ class FailureSweep : public ::testing::Test {
   void TearDown() override { pf::ClearFaults(); }
 };
 
-// ---------------------------------------------------------------------------
-// Streams
-
 const std::string kData = Payload(3 * 4096, 1);
 constexpr std::uint32_t kChunk = 4096;
 constexpr std::uint32_t kReadChunk = 700;
@@ -338,9 +335,6 @@ TEST_F(FailureSweep, SeekPositionPercent) {
       });
 }
 
-// ---------------------------------------------------------------------------
-// Directory search
-
 using Listed = std::tuple<std::string, std::int64_t, bool>;  // name, size, directory
 
 bool NotDat(const ChFindFileIterator& entry) {
@@ -413,9 +407,6 @@ TEST_F(FailureSweep, DirectorySearch) {
         };
       });
 }
-
-// ---------------------------------------------------------------------------
-// File system
 
 TEST_F(FailureSweep, ExistenceDeletionAndDirectories) {
   Sweep(
