@@ -16,18 +16,6 @@ using platform::CallId;
 
 namespace {
 
-TEST(FileQueriesFaults, OverLongPathsMakeNoCall) {
-  const std::string path = "/" + std::string(255, 'p');
-  platform::CountCalls();
-  bool flag = false;
-  EXPECT_FALSE(OSFileExists(path.c_str(), &flag));
-  EXPECT_FALSE(OSDirectoryExists(path.c_str()));
-  EXPECT_FALSE(OSDeleteFile(path.c_str()));
-  EXPECT_FALSE(OSMakeDirectory(path.c_str()));
-  EXPECT_EQ(platform::TotalCallsSeen(), 0u);
-  platform::ClearFaults();
-}
-
 // The test says "missing" but the creation then finds the directory there, as
 // when another process made it in between: the answer is still true.
 TEST(MakeDirectoryFaults, ADirectoryMadeMeanwhileCountsAsMade) {

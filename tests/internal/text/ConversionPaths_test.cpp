@@ -78,19 +78,10 @@ std::string RefReadOut(Encoding e, const UniString& u) {
 // Bytes: UTF-8 of mixed scripts, a third of the texts with ill-formed and
 // percent pieces, now and then a NUL or a leading mark.
 std::string RandomBytes(std::mt19937& r, std::size_t n) {
-  static const char* const kPieces[] = {"a",
-                                        "Z9",
-                                        "\xC3\xA9",
-                                        "\xE4\xB8\xAD",
-                                        "\xF0\x9F\x98\x80",
-                                        "\xED\xA0\x80",
-                                        "\xFF",
-                                        "\xE2\x82",
-                                        "%41",
-                                        "%e9",
-                                        "%G1",
-                                        "~-._",
-                                        "%"};
+  // clang-format off
+  static const char* const kPieces[] = {"a", "Z9", "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",
+      "\xED\xA0\x80", "\xFF", "\xE2\x82", "%41", "%e9", "%G1", "~-._", "%"};
+  // clang-format on
   auto pick = [&r](unsigned k) { return std::uniform_int_distribution<unsigned>(0, k - 1)(r); };
   std::string s = pick(4) == 0 ? "\xEF\xBB\xBF" : "";
   const unsigned kinds = pick(3) == 0 ? 13 : 5;
