@@ -79,13 +79,6 @@ TEST_F(FindFaults, OsSearchClosesOnceWithTheLastSharerOrARestart) {
   EXPECT_EQ(pf::CallsSeen(CallId::kFindClose), 2u);
 }
 
-TEST_F(FindFaults, FailingAttributeQueryIsABadDirectory) {
-  pf::ScopedFault fault(CallId::kGetFileAttributes, 1, pf::kErrorAccessDenied);
-  ChFindFile search;
-  EXPECT_THROW(search.Init(Root().c_str()), TalqOSUtils::ChFindFileException);
-  EXPECT_FALSE(search.IsValid());
-}
-
 TEST_F(FindFaults, PatternIsTheNtRootWithABackslashAndAStar) {
   ChFindFile search(Root().c_str());
   static OsString seen;

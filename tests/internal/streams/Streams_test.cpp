@@ -224,14 +224,6 @@ TEST_F(FileCalls, OpenFailuresSpeakWin32) {
     EXPECT_EQ(pf::LastError(), row.code);
   }
   EXPECT_EQ(ReadAll(dir.Native("exists")), "x");
-  // Truncating and creating-always both empty an existing file.
-  for (const std::uint32_t disposition : {pf::kTruncateExisting, pf::kCreateAlways}) {
-    MakeFile("exists", "x");
-    const pf::FileHandle h = Open("exists", pf::kGenericWrite, disposition);
-    ASSERT_NE(h, pf::kInvalidHandle) << disposition;
-    pf::Os().closeHandle(h);
-    EXPECT_EQ(ReadAll(dir.Native("exists")), "") << disposition;
-  }
 }
 
 TEST_F(FileCalls, PointerAndSizeInTwoHalves) {

@@ -188,25 +188,6 @@ TEST_F(FindFile, RootLengthBoundaries) {
   EXPECT_GE(searched, 3);
 }
 
-TEST_F(FindFile, CopiesShareOneEnumerationUntilTheLastEnds) {
-  for (const char* n : {"f1", "f2", "f3"}) File(n);
-  for (const bool endOriginal : {false, true}) {
-    SCOPED_TRACE(endOriginal);
-    auto* original = new ChFindFile(Root().c_str());
-    original->SetFilter(&NotDirectory);
-    Names names{original->FindFirst().BaseName(nullptr)};
-    ChFindFile copy(*original);
-    names.insert(copy.FindNext().BaseName(nullptr));  // the same enumeration moves on
-    ChFindFile* survivor = endOriginal ? &copy : original;
-    if (endOriginal) delete original;
-    if (!endOriginal) copy.EndSearch();
-    for (auto it = survivor->FindNext(); it.IsValid(); it = survivor->FindNext())
-      names.insert(it.BaseName(nullptr));
-    EXPECT_EQ(names, (Names{"f1", "f2", "f3"}));
-    if (!endOriginal) delete original;
-  }
-}
-
 TEST_F(FindFile, SizesBeyond32BitsAndNamesAsWritten) {
   const std::tuple<const char*, std::int64_t, bool> rows[] = {
       {"max32", 4294967295LL, false}, {"just4g", 4294967296LL, true}, {"big", 5000000000LL, true}};

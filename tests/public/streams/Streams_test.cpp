@@ -23,7 +23,6 @@ using streamtest::ReadAll;
 using streamtest::WriteAll;
 
 constexpr int kFileNotFound = 2;
-constexpr int kPathNotFound = 3;
 constexpr int kNegativeSeek = 131;
 
 // Records at which transfer (the test's count) the check function ran.
@@ -216,40 +215,6 @@ TEST_F(Streams, SeekJudgesEveryPosition) {
   }
 }
 
-TEST_F(Streams, FailedOpensKeepTheOsCode) {
-  const std::pair<const char*, int> rows[] = {{"missing", kFileNotFound},
-                                              {"no-such-dir/missing", kPathNotFound}};
-  for (const auto& [name, error] : rows) {
-    SCOPED_TRACE(name);
-    ChInputStream in;
-    in.open(dir.Generic(name));
-    EXPECT_FALSE(in.isopen());
-    EXPECT_EQ(in.error(), error);
-    EXPECT_STREQ(in.name(), dir.Generic(name).c_str());
-  }
-  ChOutputStream out;
-  out.open(dir.Generic("no-such-dir/new"));
-  EXPECT_FALSE(out.isopen());
-  EXPECT_EQ(out.error(), kPathNotFound);
-}
-
-TEST_F(Streams, OutputCreatesOrEmptiesNeverAppends) {
-  const std::string path = MakeFile("hundred", std::string(100, 'x'));
-  ChOutputStream out;
-  out.open(path);
-  ASSERT_TRUE(out.isopen());
-  out.write(std::string("a\0b", 3));
-  out.write("cd");
-  EXPECT_EQ(out.getpos(), 5);
-  out.close();
-  EXPECT_EQ(ReadAll(dir.Native("hundred")), std::string("a\0bcd", 5));
-  out.open(dir.Generic("new"));
-  out.seek(10);
-  out.write("z", 1);
-  out.close();
-  EXPECT_EQ(ReadAll(dir.Native("new")), std::string(10, '\0') + "z");
-}
-
 TEST_F(Streams, PrintfFitsUpTo1023Characters) {
   ChOutputStream out;
   out.open(dir.Generic("p"));
@@ -352,18 +317,6 @@ TEST_F(Streams, CopiesShareOneFileAndPosition) {
   assigned.seek(-1);
   EXPECT_EQ(other.read(&c, 1), 0u);
   EXPECT_EQ(other.error(), kNegativeSeek);
-
-  {
-    ChOutputStream a;
-    a.open(dir.Generic("o"));
-    ChOutputStream b(a), d;
-    d = b;
-    a.write("1");
-    b.write("2");
-    b.close();
-    d.write("3");
-  }
-  EXPECT_EQ(ReadAll(dir.Native("o")), "123");
 }
 
 #if defined(_WIN32)
