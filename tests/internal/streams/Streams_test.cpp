@@ -224,6 +224,11 @@ TEST_F(FileCalls, OpenFailuresSpeakWin32) {
     EXPECT_EQ(pf::LastError(), row.code);
   }
   EXPECT_EQ(ReadAll(dir.Native("exists")), "x");
+  // Creating always empties an existing file, as truncating does.
+  const pf::FileHandle h = Open("exists", pf::kGenericWrite, pf::kCreateAlways);
+  ASSERT_NE(h, pf::kInvalidHandle);
+  pf::Os().closeHandle(h);
+  EXPECT_EQ(ReadAll(dir.Native("exists")), "");
 }
 
 TEST_F(FileCalls, PointerAndSizeInTwoHalves) {
