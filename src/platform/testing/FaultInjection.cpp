@@ -29,6 +29,7 @@ struct Fault {
 
 std::array<Fault, static_cast<std::size_t>(CallId::kCount)> gFaults;
 Fault gAny;
+std::vector<CallId> gTrace;
 struct ShortWrite {
   bool armed = false;
   unsigned nth = 0;
@@ -42,6 +43,7 @@ bool Trip(CallId call) {
   Fault& own = gFaults[static_cast<std::size_t>(call)];
   const bool ownFails = own.Count();
   const bool anyFails = gAny.Count();
+  gTrace.push_back(call);
   if (ownFails) {
     SetLastError(own.code);
   } else if (anyFails) {
@@ -120,6 +122,7 @@ void ArmFault(CallId call, unsigned nth, ErrorCode code, FaultMode mode) {
 
 void ArmAnyFault(unsigned nth, ErrorCode code, FaultMode mode) {
   gAny = Fault{true, nth, 0, code, mode};
+  gTrace.clear();
   InstallCalls(&WrappedCalls());
 }
 
@@ -137,12 +140,22 @@ void ClearFaults() {
   gFaults = {};
   gAny = Fault{};
   gShortWrite = ShortWrite{};
+  gTrace.clear();
   InstallCalls(nullptr);
 }
 
 unsigned CallsSeen(CallId call) { return gFaults[static_cast<std::size_t>(call)].seen; }
 
 unsigned TotalCallsSeen() { return gAny.seen; }
+const std::vector<CallId>& CallTrace() { return gTrace; }
+const char* CallName(CallId call) {
+  static const char* const kNames[] = {
+#define TALQ_OS_CALL(member, id, result, params, failure) #id,
+#include "platform/Calls.def"
+#undef TALQ_OS_CALL
+  };
+  return kNames[static_cast<std::size_t>(call)];
+}
 
 }  // namespace platform
 }  // namespace TalqOSUtils

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -38,6 +39,10 @@ void ClearFaults();
 unsigned CallsSeen(CallId call);
 /// Calls of any kind seen since the wrapper was installed or ArmAnyFault.
 unsigned TotalCallsSeen();
+/// Those calls in order: which call the nth was (trace[n - 1]).
+const std::vector<CallId>& CallTrace();
+/// The call's name as Calls.def spells its id ("CreateFile").
+const char* CallName(CallId call);
 
 class ScopedFault {
  public:

@@ -34,52 +34,8 @@ namespace pf = TalqOSUtils::platform;
 namespace stdfs = std::filesystem;
 using pf::CallId;
 
-// A tracing table in front of the fault hook's: which call the fault hit.
-std::vector<CallId> gTrace;
-const pf::Calls* gInner = nullptr;
-
-template <CallId Id>
-struct MemberOf;
-#define TALQ_OS_CALL(member, id, result, params, failure) \
-  template <>                                             \
-  struct MemberOf<CallId::k##id> {                        \
-    static constexpr auto kMember = &pf::Calls::member;   \
-  };
-#include "platform/Calls.def"
-#undef TALQ_OS_CALL
-
-template <CallId Id, typename Signature>
-struct Tracer;
-template <CallId Id, typename R, typename... Args>
-struct Tracer<Id, R (*)(Args...)> {
-  static R Call(Args... args) {
-    gTrace.push_back(Id);
-    return (gInner->*MemberOf<Id>::kMember)(args...);
-  }
-};
-
-const char* const kCallNames[] = {
-#define TALQ_OS_CALL(member, id, result, params, failure) #id,
-#include "platform/Calls.def"
-#undef TALQ_OS_CALL
-};
-
-void StartTrace() {
-  static const pf::Calls table = [] {
-    pf::Calls t;
-#define TALQ_OS_CALL(member, id, result, params, failure) \
-  t.member = &Tracer<CallId::k##id, decltype(t.member)>::Call;
-#include "platform/Calls.def"
-#undef TALQ_OS_CALL
-    return t;
-  }();
-  gInner = &pf::Os();
-  gTrace.clear();
-  pf::InstallCalls(&table);
-}
-
-/// Where a scenario's next operation starts in the trace.
-std::size_t Mark() { return gTrace.size(); }
+/// Where a scenario's next operation starts in the call trace.
+std::size_t Mark() { return pf::TotalCallsSeen(); }
 
 long OpenDescriptors() {
   return std::distance(stdfs::directory_iterator("/proc/self/fd"), stdfs::directory_iterator());
@@ -141,10 +97,8 @@ void Sweep(const char* name, const std::function<void(const Dir&)>& prepare,
   Dir dir;
   prepare(dir);
   pf::CountCalls();
-  StartTrace();
   Check check = run(dir);
   const std::size_t total = pf::TotalCallsSeen();
-  ASSERT_EQ(total, gTrace.size());
   pf::ClearFaults();
   {
     SCOPED_TRACE("without failures");
@@ -160,18 +114,18 @@ void Sweep(const char* name, const std::function<void(const Dir&)>& prepare,
         prepare(dir);
         const long descriptors = OpenDescriptors();
         pf::ArmAnyFault(nth, code, mode);
-        StartTrace();
         check = run(dir);
+        const std::vector<CallId> trace = pf::CallTrace();
         pf::ClearFaults();
         Faults faults{code, {}};
-        for (std::size_t i = nth - 1; i < gTrace.size() && (!once || i == nth - 1); ++i) {
-          faults.failed.emplace_back(i, gTrace[i]);
+        for (std::size_t i = nth - 1; i < trace.size() && (!once || i == nth - 1); ++i) {
+          faults.failed.emplace_back(i, trace[i]);
         }
         ASSERT_FALSE(faults.failed.empty()) << "call " << nth << " never made";
         SCOPED_TRACE(::testing::Message()
                      << "call " << nth << " of " << total << " ("
-                     << kCallNames[static_cast<int>(faults.failed[0].second)] << ") fails with "
-                     << code << (once ? ", that call only" : ", and all after"));
+                     << pf::CallName(faults.failed[0].second) << ") fails with " << code
+                     << (once ? ", that call only" : ", and all after"));
         EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
         check(faults);
       }
