@@ -1,6 +1,5 @@
-// The file streams through the public interface, on files in a temporary
-// folder: check functions, reading, writing, positions, resource forks, large
-// files and shared copies.
+// The file streams through the public interface on files in a temporary
+// folder: check functions, transfers, positions, forks, big files, copies.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -85,9 +84,7 @@ TEST_F(Streams, ReadsUntilAShortReadAndPercentFollowsThePosition) {
   char buf[64];
   EXPECT_EQ(in.read(buf, 4), 0u);
   in.open(dir.Write("f", bytes));
-  EXPECT_EQ(in.size(), 100);
   EXPECT_EQ(in.read(buf, 50), 50u);
-  EXPECT_FALSE(in.eof());
   EXPECT_EQ(in.read(buf, 51), 50u);
   EXPECT_TRUE(in.eof()) << "short by one";
   in.skip(-71);
@@ -104,25 +101,6 @@ TEST_F(Streams, ReadsUntilAShortReadAndPercentFollowsThePosition) {
   in.open(dir / "missing");
   EXPECT_EQ(in.error(), 2);
   EXPECT_EQ(in.percent(), 100) << "a failed open";
-}
-
-// Positions whose low 32 bits are all ones are the seek call's failure value
-// too: the valid ones must succeed, the negative ones fail with 131.
-TEST_F(Streams, SeekJudgesEveryPosition) {
-  for (const std::int64_t pos :
-       std::initializer_list<std::int64_t>{0xFFFFFFFF, 0x1FFFFFFFF, -1, -0x100000000, INT64_MIN}) {
-    SCOPED_TRACE(pos);
-    ChInputStream in;
-    in.open(dir.Write("f", "abc"));
-    ChOutputStream out;
-    out.open(dir / "out");
-    in.seek(pos);
-    out.seek(pos);
-    EXPECT_EQ(in.error(), pos < 0 ? 131 : 0);
-    EXPECT_EQ(out.error(), pos < 0 ? 131 : 0);
-    EXPECT_EQ(in.getpos(), pos < 0 ? 0 : pos);
-    EXPECT_EQ(out.getpos(), pos < 0 ? 0 : pos);
-  }
 }
 
 TEST_F(Streams, OutputEmptiesTheFilePrintfFitsUpTo1023CharactersPathsUpTo255Bytes) {
@@ -160,7 +138,9 @@ TEST_F(Streams, ForkIsBesideTheDataElseTheCompanionFile) {
   EXPECT_EQ(std::string(buf, in.read(buf, 16)), companion);
 }
 
-TEST_F(Streams, FilesOf4GiBAndMoreAreBig) {  // sparse
+// Positions whose low 32 bits are all ones are the seek call's failure value
+// too: the valid ones must succeed, the negative ones fail with 131.
+TEST_F(Streams, SizesAndPositionsBeyond32Bits) {  // sparse files
   for (const std::int64_t size : {std::int64_t{4294967295}, std::int64_t{4294967296}}) {
     SCOPED_TRACE(size);
     dir.Write("big", "");
@@ -172,6 +152,19 @@ TEST_F(Streams, FilesOf4GiBAndMoreAreBig) {  // sparse
     in.seek(size / 10 * 9);
     EXPECT_EQ(in.percent(), 89);
   }
+  for (const std::int64_t pos :
+       std::initializer_list<std::int64_t>{0xFFFFFFFF, 0x1FFFFFFFF, -1, -0x100000000, INT64_MIN}) {
+    SCOPED_TRACE(pos);
+    ChInputStream in;
+    in.open(dir / "big");
+    ChOutputStream out;
+    out.open(dir / "out");
+    for (ChIOStream* stream : {static_cast<ChIOStream*>(&in), static_cast<ChIOStream*>(&out)}) {
+      stream->seek(pos);
+      EXPECT_EQ(stream->error(), pos < 0 ? 131 : 0);
+      EXPECT_EQ(stream->getpos(), pos < 0 ? 0 : pos);
+    }
+  }
 }
 
 TEST_F(Streams, CopiesShareOneFileAndPosition) {
@@ -180,8 +173,7 @@ TEST_F(Streams, CopiesShareOneFileAndPosition) {
   ChInputStream copy(*source), assigned;
   assigned.open(dir.Write("g", "XYZ"));
   assigned = *source;
-  const ChInputStream& self = assigned;
-  assigned = self;
+  assigned = static_cast<const ChInputStream&>(assigned);  // itself: no change
   char c = 0;
   for (ChInputStream* s : {source, &copy, &assigned}) s->read(&c, 1);
   EXPECT_EQ(c, 'c') << "copies share the position";
