@@ -2,7 +2,6 @@
 // for each test under the system's temporary folder.
 #include "TalqOSUtils/FindFile.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <set>
@@ -87,15 +86,14 @@ TEST_F(FindFile, ListsEveryEntryOnceThroughTheFilter) {
   ChFindFileIterator copy(kept);
   copy = copy;
   kept = ChFindFileIterator();
-  char buf[257] = {};
-  std::fill(buf, buf + 256, '#');
-  const std::string name = copy.BaseName(buf);
-  EXPECT_EQ(std::string(buf), name);
+  std::string buf(256, '#');
+  const std::string name = copy.BaseName(&buf[0]);
+  EXPECT_STREQ(buf.c_str(), name.c_str());
   EXPECT_EQ(files.count(name + " " + std::to_string(copy.Size())), 1u) << name;
   const ChFindFileIterator invalid;
   EXPECT_FALSE(invalid.IsDirectory());
   EXPECT_FALSE(invalid.IsBigFile());
-  ExpectThrows([&] { invalid.BaseName(buf); }, "Invalid find file iterator");
+  ExpectThrows([&] { invalid.BaseName(&buf[0]); }, "Invalid find file iterator");
   ExpectThrows([&] { invalid.Size(); }, "Invalid find file iterator");
   ExpectThrows([&] { invalid.TimeStamp(); }, "Invalid find file iterator");
 }

@@ -33,10 +33,6 @@ int ProbeFn(void* data) {
 
 class Streams : public ::testing::Test {
  protected:
-  void TearDown() override {
-    SetDefaultInputCheckFn(nullptr, nullptr);
-    SetDefaultOutputCheckFn(nullptr, nullptr);
-  }
   streamtest::TempDir dir;
 };
 
@@ -73,6 +69,8 @@ TEST_F(Streams, CheckFunctionsComeFromTheDefaultsRunPastAMebibyteAndCancel) {
   probe.result = 0;
   EXPECT_EQ(in.read(buf.data(), 1), 1u) << "a zero result clears the error";
   EXPECT_EQ(buf[0], '6') << "a seek ran in error";
+  SetDefaultInputCheckFn(nullptr, nullptr);
+  SetDefaultOutputCheckFn(nullptr, nullptr);
 }
 
 // Percent is position / size * 100.0 truncated: 29 of 100 gives 28.
