@@ -47,6 +47,9 @@ TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   UnicodeString nulled(kMark + "x");
   nulled = static_cast<const char*>(nullptr);
   EXPECT_EQ(State(false, UniString()), Of(nulled));
+  nulled.setStringWithEncoding(kUTF8Encoding, kMark + "\xC3\xA9");  // replaces; the flag stays
+  nulled.setStringWithEncoding(kDefaultEncoding, "b");              // appends
+  EXPECT_EQ(State(false, Units({0xE9, 'b'})), Of(nulled));
 
   // Copies keep content and flag; assignment from a marked source removes a
   // mark again, also from itself.
@@ -98,7 +101,9 @@ TEST(UnicodeStringGet, ArraysHoldAtMostSizeElementsWithTheNul) {
   }
 }
 
-TEST(Encoding, DispatchRejectsUnsupportedAndUnknownValuesWithoutChanges) {
+// Every operation taking an encoding refuses a bad one before changing
+// anything; the system encoding is stored unchecked and used by the maps.
+TEST(Encoding, DispatchRefusesBadValuesAndMapsUseTheSystemEncoding) {
   for (std::int32_t value : {1, 7, -1}) {
     SCOPED_TRACE(value);
     const auto e = static_cast<Encoding>(value);
@@ -115,21 +120,12 @@ TEST(Encoding, DispatchRejectsUnsupportedAndUnknownValuesWithoutChanges) {
     EXPECT_THAT([] { UnicodeString::MapUTF8ToSystemEncoding("x"); }, throws);
     EXPECT_EQ(State(true, Units({'k'})), Of(s));
   }
-  UnicodeString::SetSystemEncoding(kDefaultEncoding);
-}
-
-// The content is replaced only from UTF-8, and the flag stays.
-TEST(Encoding, SettersKeepTheFlagAndMapsUseTheSystemEncoding) {
-  UnicodeString s(std::string("a"));
-  s.setStringWithEncoding(kUTF8Encoding, kMark + "\xC3\xA9");
-  s.setStringWithEncoding(kDefaultEncoding, "b");
-  EXPECT_EQ(State(false, Units({0xE9, 'b'})), Of(s));
-  EXPECT_EQ("\xC3\x84", UnicodeString::MapMacRomanToUTF8("\x80"));
-  EXPECT_EQ("\x80", UnicodeString::MapUTF8ToMacRoman("\xC3\x84"));
-  EXPECT_EQ(kDefaultEncoding, UnicodeString::SetSystemEncoding(kMacRomanEncoding));
+  EXPECT_EQ(static_cast<Encoding>(-1), UnicodeString::SetSystemEncoding(kMacRomanEncoding));
   EXPECT_EQ("\xC3\xA9", UnicodeString::MapSystemEncodingToUTF8("\x8E"));
   EXPECT_EQ("\x8E", UnicodeString::MapUTF8ToSystemEncoding("\xC3\xA9"));
   EXPECT_EQ(kMacRomanEncoding, UnicodeString::SetSystemEncoding(kDefaultEncoding));
+  EXPECT_EQ("\xC3\x84", UnicodeString::MapMacRomanToUTF8("\x80"));
+  EXPECT_EQ("\x80", UnicodeString::MapUTF8ToMacRoman("\xC3\x84"));
 }
 
 }  // namespace
