@@ -1,5 +1,4 @@
-// Heap allocations of the conversions, counted through a replaced operator
-// new: past the inline size a conversion allocates its result and nothing else.
+// Heap allocations, counted and failed through a replaced operator new.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -7,36 +6,35 @@
 #include <functional>
 #include <new>
 #include <stdexcept>
-#include <utility>
 
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/UnicodeString.h"
 #include "text/ScratchBuffer.h"
 
-static bool gRecording = false;
-static std::size_t gCount = 0;
+static std::size_t gCount = 0;  // allocations so far
 static bool gFailNext = false;  // the next allocation throws std::bad_alloc
 
 void* operator new(std::size_t size) {
-  gCount += gRecording;
+  ++gCount;
   void* p = gFailNext ? nullptr : std::malloc(size == 0 ? 1 : size);
   gFailNext = false;
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
-// The array and sized forms of both call these two.
+void* operator new[](std::size_t size) { return operator new(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
 using namespace TalqOSUtils;  // NOLINT(google-build-using-namespace)
 
 std::size_t Allocations(const std::function<void()>& fn) {
-  gCount = 0;
-  gRecording = true;
+  const std::size_t before = gCount;
   fn();
-  gRecording = false;
-  return gCount;
+  return gCount - before;
 }
 
 class AllocationTest : public ::testing::Test {
@@ -53,8 +51,7 @@ TEST_F(AllocationTest, CountsPast32BitsThrowRatherThanWrap) {
   EXPECT_THROW(text::NeededCount(0x55555555u, 3), std::length_error);  // 3n+1 = 2^32
 }
 
-// Into a result with room enough nothing is allocated, below or above the
-// inline size; the UTF-16 step of the maps stays in warm storage.
+// Into a roomy result nothing is allocated; the maps' UTF-16 step stays warm.
 TEST_F(AllocationTest, ConversionsIntoRoomyResultsAllocateNothing) {
   const UnicodeString euros(UniString(2000, UniChar(0x20AC)));
   std::string bytes;

@@ -34,8 +34,8 @@ T Times(const T& s, int n) {
   return n > 0 ? s + Times(s, n - 1) : T();
 }
 
-// Runs a conversion into a roomy buffer and gives what it wrote, expecting the
-// result `want` (by default success: the length written).
+// What a conversion writes into a roomy buffer; it must return `want`, by
+// default the length written.
 template <class D, class Fn, class S>
 std::basic_string<D> Convert(Fn fn, const S& src, std::optional<int> want = {}) {
   std::vector<D> buf(9 * src.size() + 8);
@@ -65,9 +65,8 @@ std::string Iconv(const char* to, const char* from, std::string in) {
 }
 #endif
 
-// Capacities 0, 1, one short and exactly enough, each with a guard element
-// after it: one short gives -1 and `cut`, the longest prefix of whole
-// characters. A null source is the empty text; a null destination fails.
+// Capacities 0, 1, one short (-1 and `cut`) and exact, each with a guard after
+// it. A null source is the empty text; a null destination fails.
 template <class Fn, class S, class D>
 void CheckCapacities(Fn fn, const std::basic_string<S>& src, const std::basic_string<D>& full,
                      const std::basic_string<D>& cut) {
@@ -102,18 +101,15 @@ TEST(Capacity, EveryConversion) {
   CheckCapacities(Uni16CharToISOLatin1CString, surrogates, q32, q32.substr(0, 31));
   CheckCapacities(MacRoman, x40 + "\xA5", ux40 + Units({0x2022}), ux40);
   CheckCapacities(Uni16CharToMacRomanCString, ux40 + Units({0x2022}), x40 + "\xA5", x40);
-  // ASCII reads alike in every ANSI code page; elsewhere the code pages share
-  // their loops.
+  // ASCII reads alike in every ANSI code page; elsewhere the loops are shared.
   CheckCapacities(PlatformCStringToUni16Char, "abc"s, Units({'a', 'b', 'c'}), Units({'a', 'b'}));
   CheckCapacities(Uni16CharToPlatformCString, Units({'a', 'b', 'c'}), "abc"s, "ab"s);
   CheckCapacities(Uni16CharToURLEncoding, Units({'a'}) + pair, "a%F0%9F%98%80"s, "a"s);
   CheckCapacities(URLEncodingToUni16Char, "a%F0%9F%98%80"s, Units({'a'}) + pair, Units({'a'}));
 }
 
-// flenniken/utf8tests: its inputs, and CPython's "replace" decoding of each
-// (re-encoded): an independent oracle. CPython turns an encoded lone surrogate
-// into three U+FFFD where we keep the surrogate, so ours are turned likewise
-// before comparing. Both sides end at the first NUL, as the API takes C strings.
+// flenniken/utf8tests and CPython's "replace" decoding of each, up to the
+// first NUL. Our lone surrogates become the three U+FFFD CPython gives.
 TEST(Utf8Decode, MatchesCPythonOnThirdPartyCases) {
   TALQ_REQUIRE_TESTDATA(inPath, "utf8/flenniken-utf8tests/utf8tests.bin");
   TALQ_REQUIRE_TESTDATA(refPath, "utf8/flenniken-utf8tests/utf8.replace.ref.txt");
@@ -136,8 +132,8 @@ TEST(Utf8Decode, MatchesCPythonOnThirdPartyCases) {
   EXPECT_GT(checked, 200);
 }
 
-// The UTF-8 form of every code point, and of lone surrogates at every block
-// offset, decodes back; the length functions give the sizes written.
+// Every code point and lone surrogates at block offsets decode back, and the
+// length functions give the sizes written.
 TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogatesWithTheirLengths) {
   const auto check = [](const U16& text) {
     const std::string utf8 = Encode(text);
@@ -154,8 +150,6 @@ TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogatesWithTheirLengths) {
   EXPECT_EQ(Encode(all), Iconv("UTF-8", "UTF-16LE", bytes));
 #endif
   EXPECT_EQ(3u, Uni16CharUTF8Length(Units({0xD83D, 0xDE00}).c_str(), 1));  // the pair cut
-  // Lone surrogates alone, reversed (the UTF-16 that Windows allows in file
-  // names), beside pairs and text, at block offsets.
   for (unsigned s = 0xD800; s <= 0xDFFF; ++s) {
     const U16 pad(s % 20, s % 2 ? 'a' : 0xE9);
     check(Units({s}));
@@ -163,12 +157,9 @@ TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogatesWithTheirLengths) {
   }
 }
 
-// UTF-8: one U+FFFD per maximal ill-formed subpart (Unicode 15, section
-// 3.9), except that a complete encoded lone surrogate decodes to itself; a
-// high one right before a low one is no pair (U+10000 would get a second
-// spelling), and ED admits only 80..9F next: six subparts. Percent-encoding:
-// either case of hex digit; a '%' without two fails, dst keeping the units
-// before it.
+// One U+FFFD per maximal ill-formed subpart, but a lone encoded surrogate
+// is itself; an encoded high one before a low one is six subparts. A '%'
+// without two hex digits fails, dst keeping the units before it.
 TEST(Decode, Cases) {
   const auto utf8 = UTF8ToUni16Char, url = URLEncodingToUni16Char;
   const std::tuple<decltype(utf8), std::string, int, U16> cases[] = {
@@ -190,8 +181,8 @@ TEST(Decode, Cases) {
     EXPECT_EQ(Convert<Uni16>(fn, src, result), units) << testing::PrintToString(src);
 }
 
-// The unreserved characters stay, here with their neighbours in ASCII and
-// the marks that RFC 2396 still left unescaped.
+// The unreserved characters stay; their ASCII neighbours and RFC 2396's marks
+// do not.
 TEST(Url, EncodesInUpperCaseHexAndDecodesBack) {
   const std::string ascii = "\x01 !%'()*+-./09:@AZ[_`az{~\x7F";
   const U16 text = U16(ascii.begin(), ascii.end()) + Units({0xE9, 0xD83D, 0xDE00, 0xDC00, 0xD800});
@@ -202,11 +193,9 @@ TEST(Url, EncodesInUpperCaseHexAndDecodesBack) {
   EXPECT_EQ(Convert<Uni16>(URLEncodingToUni16Char, encoded), text);
 }
 
-// Every byte 1..FF decodes to the code point of the table (a byte the table
-// omits is the control of the same value), and back; every other unit has no
-// byte: -1 when `strict`, else '?'. glibc agrees except at the bytes listed.
-// A unit without a byte, inside and at the edges of 16-unit blocks, stops a
-// strict encoder there and is '?' for the others.
+// Bytes 1..FF decode by the table (a gap: the control of the same value) and
+// back; other units fail when `strict`, else give '?', also at block edges.
+// glibc agrees except at the bytes listed.
 template <class Decoder, class Encoder>
 void CheckCodePage(const char* file, Decoder decode, Encoder encode, bool strict,
                    [[maybe_unused]] const char* charset,
@@ -255,15 +244,13 @@ void CheckCodePage(const char* file, Decoder decode, Encoder encode, bool strict
 }
 
 TEST(CodePage, MatchesPublishedTablesAndIconv) {
-  // Apple's table has 0xC6 INCREMENT (glibc: GREEK CAPITAL DELTA) and 0xF0
-  // the Apple logo U+F8FF (glibc: a private-use code of its own).
+  // glibc: 0xC6 GREEK CAPITAL DELTA (Apple: INCREMENT), 0xF0 no Apple logo.
   CheckCodePage("tables/ROMAN.TXT", MacRoman, Uni16CharToMacRomanCString, true, "MACINTOSH",
                 {0xC6, 0xF0});
   CheckCodePage("tables/8859-1.TXT", ISOLatin1CStringToUni16Char, Uni16CharToISOLatin1CString,
                 false, "ISO-8859-1", {});
 #if !defined(_WIN32)
-  // glibc rejects the five bytes CP1252.TXT leaves undefined; Windows reads
-  // them as the C1 control of the same value.
+  // glibc rejects the five bytes CP1252.TXT leaves undefined.
   CheckCodePage("tables/CP1252.TXT", PlatformCStringToUni16Char, Uni16CharToPlatformCString, false,
                 "CP1252", {0x81, 0x8D, 0x8F, 0x90, 0x9D});
 #endif
@@ -273,8 +260,7 @@ TEST(CodePage, MatchesPublishedTablesAndIconv) {
 }
 
 #if defined(_WIN32)
-// The process's ANSI code page is whatever Windows (or Wine) says: compare
-// with the Win32 converters rather than with a fixed table.
+// The process's ANSI code page varies: Win32's converters are the oracle.
 TEST(CodePage, PlatformMatchesWin32Converters) {
   for (unsigned b = 1; b < 256; ++b) {
     const char src[2] = {static_cast<char>(b), 0};

@@ -88,8 +88,7 @@ TEST(FileSpecEdits, Table) {
   }
 }
 
-// A name of three UTF-8 bytes a unit (the most a path's conversion needs), a
-// directory, a missing entry, the empty path.
+// A name of three UTF-8 bytes a unit, the most a conversion needs.
 TEST(FileSpecExists, FilesDirectoriesAndMissingEntries) {
   namespace fs = std::filesystem;
   const fs::path dir = fs::temp_directory_path(), absent = dir / "vandrel_filespec_absent";

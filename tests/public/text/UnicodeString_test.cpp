@@ -1,5 +1,4 @@
-// UnicodeString: byte-order marks and the mark flag, read-out into arrays, and
-// the encodings' dispatch; tests/internal/text checks the conversions.
+// UnicodeString's marks, arrays and encoding dispatch; see internal/text too.
 
 #include <gmock/gmock.h>
 
@@ -23,8 +22,8 @@ UniString Units(std::initializer_list<unsigned> u) { return UniString(u.begin(),
 using State = std::pair<bool, UniString>;
 State Of(const UnicodeString& s) { return {s.hasBOM(), s}; }
 
-// ProcessBOM(text) gives `processed`; construction and each assignment from
-// text record whether it was marked and store `content`.
+// ProcessBOM(text) gives `processed`; construction and assignments from text
+// give `marked` and `content`.
 template <typename Text>
 void ExpectMark(const Text& text, const std::decay_t<Text>& processed, bool marked,
                 const UniString& content) {
@@ -51,8 +50,7 @@ TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   nulled.setStringWithEncoding(kDefaultEncoding, "b");              // appends
   EXPECT_EQ(State(false, Units({0xE9, 'b'})), Of(nulled));
 
-  // Copies keep content and flag; assignment from a marked source removes a
-  // mark again, also from itself.
+  // Copies keep the content; assigning a marked one drops a mark, also in place.
   const UnicodeString source(Units({0xFEFF, 0xFEFF, 'A'}));  // content FEFF A, marked
   UnicodeString assigned;
   assigned = UnicodeString(source);
@@ -62,8 +60,7 @@ TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   self = std::as_const(self);                                   // swaps in place
   EXPECT_EQ(State(true, Units({'A', 'B'})), Of(self));
 
-  // The UTF-8 read-out drops up to two leading marks, swapping after a
-  // swapped one.
+  // The UTF-8 read-out drops up to two marks, swapping after a swapped one.
   // clang-format off
   const std::pair<UniString, std::string> readOuts[] = {
       {Units({'A', 0xFEFF}), "A" + kMark}, {Units({0xFEFF, 0xFEFF, 0xFEFF, 'A'}), kMark + "A"},
@@ -77,8 +74,7 @@ TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   }
 }
 
-// What (s.*get)(dst, size) leaves in an array of `size` elements followed by
-// two guards.
+// What (s.*get)(dst, size) leaves in `size` elements and two guards.
 template <typename T>
 std::basic_string<T> Array(const UnicodeString& s, void (UnicodeString::*get)(T*, int) const,
                            int size) {
@@ -101,8 +97,7 @@ TEST(UnicodeStringGet, ArraysHoldAtMostSizeElementsWithTheNul) {
   }
 }
 
-// Every operation taking an encoding refuses a bad one before changing
-// anything; the system encoding is stored unchecked and used by the maps.
+// A bad encoding throws before anything changes; the system one is stored as is.
 TEST(Encoding, DispatchRefusesBadValuesAndMapsUseTheSystemEncoding) {
   for (std::int32_t value : {1, 7, -1}) {
     SCOPED_TRACE(value);
