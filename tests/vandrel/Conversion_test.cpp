@@ -157,12 +157,21 @@ TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogatesWithTheirLengths) {
   }
 }
 
-// One U+FFFD per maximal ill-formed subpart, but a lone encoded surrogate
-// is itself; an encoded high one before a low one is six subparts. A '%'
-// without two hex digits fails, dst keeping the units before it.
-TEST(Decode, Cases) {
+// Percent-encoding keeps only the unreserved characters (here with their
+// ASCII neighbours and RFC 2396's marks). Decoding: one U+FFFD per maximal
+// ill-formed subpart, but a lone encoded surrogate is itself; an encoded high
+// one before a low one is six subparts. A '%' without two hex digits fails,
+// dst keeping the units before it.
+TEST(Url, EncodesInUpperCaseHexAndDecodesLikeUtf8) {
+  const std::string ascii = "\x01 !%'()*+-./09:@AZ[_`az{~\x7F";
+  const U16 text = U16(ascii.begin(), ascii.end()) + Units({0xE9, 0xD83D, 0xDE00, 0xDC00, 0xD800});
+  const std::string encoded =
+      "%01%20%21%25%27%28%29%2A%2B-.%2F09%3A%40AZ%5B_%60az%7B~%7F"
+      "%C3%A9%F0%9F%98%80%ED%B0%80%ED%A0%80";
+  EXPECT_EQ(Convert<char>(Uni16CharToURLEncoding, text), encoded);
   const auto utf8 = UTF8ToUni16Char, url = URLEncodingToUni16Char;
   const std::tuple<decltype(utf8), std::string, int, U16> cases[] = {
+      {url, encoded, static_cast<int>(text.size()), text},
       {utf8, "\xC0\xAF\xE0\x80\x80\xF4\x90\x80\x80", 9, U16(9, R)},  // overlong, above U+10FFFF
       {utf8, "\x61\xF1\x80\x80\xE1\x80\xC2\x62\x80\x63\x80\xBF\x64", 10,  // Unicode Table 3-8
        Units({'a', R, R, R, 'b', R, 'c', R, R, 'd'})},
@@ -179,18 +188,6 @@ TEST(Decode, Cases) {
   };
   for (const auto& [fn, src, result, units] : cases)
     EXPECT_EQ(Convert<Uni16>(fn, src, result), units) << testing::PrintToString(src);
-}
-
-// The unreserved characters stay; their ASCII neighbours and RFC 2396's marks
-// do not.
-TEST(Url, EncodesInUpperCaseHexAndDecodesBack) {
-  const std::string ascii = "\x01 !%'()*+-./09:@AZ[_`az{~\x7F";
-  const U16 text = U16(ascii.begin(), ascii.end()) + Units({0xE9, 0xD83D, 0xDE00, 0xDC00, 0xD800});
-  const std::string encoded = Convert<char>(Uni16CharToURLEncoding, text);
-  EXPECT_EQ(encoded,
-            "%01%20%21%25%27%28%29%2A%2B-.%2F09%3A%40AZ%5B_%60az%7B~%7F"
-            "%C3%A9%F0%9F%98%80%ED%B0%80%ED%A0%80");
-  EXPECT_EQ(Convert<Uni16>(URLEncodingToUni16Char, encoded), text);
 }
 
 // Bytes 1..FF decode by the table (a gap: the control of the same value) and

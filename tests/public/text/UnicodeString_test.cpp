@@ -40,7 +40,6 @@ void ExpectMark(const Text& text, const std::decay_t<Text>& processed, bool mark
 TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   ExpectMark(kMark, kMark, false, Units({0xFEFF}));  // exactly the three bytes
   ExpectMark(kMark + kMark, kMark, true, Units({0xFEFF}));
-  ExpectMark(std::string("\xEF\xBB\xBE\x61"), "\xEF\xBB\xBE\x61", false, Units({0xFEFE, 'a'}));
   ExpectMark(Units({0xFFFE, 0x4100, 0x4200}), Units({'A', 'B'}), true, Units({'A', 'B'}));
   ExpectMark(Units({0xFEFF, 0xFEFF, 'A'}), Units({0xFEFF, 'A'}), true, Units({0xFEFF, 'A'}));
   UnicodeString nulled(kMark + "x");
