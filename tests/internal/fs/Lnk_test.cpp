@@ -43,6 +43,7 @@ TEST(LnkReader, WrittenShortcutsGiveTheirTargetsAndNoneWhenCutOrBroken) {
       {"network ANSI", P().Net("\\\\s\\t").Suffix("d\\f"), {net, u"\\\\s\\t\\d\\f"}},
       {"network Unicode", P().Net("\\\\s\\?").NetU(u"\\\\s\\\u00E9"), {net, u"\\\\s\\\u00E9"}},
       {"local before network", full, {local, u"C:\\x\\y"}},
+      {"LinkInfo before RELATIVE_PATH", P().Local("C:\\x").Relative(u"r"), {local, u"C:\\x"}},
       {"a stored NUL ends it", P().Relative(std::u16string(u"r\0x", 3)), {relative, u"r"}},
       {"relative in ANSI", P().Relative(u"..\\f").Ansi(), {relative, u"..\\f"}},
       {"LinkInfo off", P().IdList().Local("x").Relative(u"r").NoLinkInfo(), {relative, u"r"}},
