@@ -12,8 +12,7 @@
 
 #if defined(_WIN32)
 #include <windows.h>
-// windows.h first
-#include <objbase.h>
+
 #include <shlobj.h>
 #else
 #include "support/LnkWriter.h"
@@ -21,18 +20,16 @@
 
 namespace talqtest {
 
-/// A fresh, uniquely named folder under the system temp folder, removed with
-/// everything in it on destruction.
+/// A fresh, uniquely named folder under the system temp folder, removed on destruction.
 class TempDir {
  public:
   TempDir() {
     static std::atomic<int> counter{0};
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name =
-        std::string("talq-fs-") + (info ? info->name() : "x") + "-" +
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007) +
-        "-" + std::to_string(counter++);
-    mNative = std::filesystem::temp_directory_path() / name;
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007;
+    mNative = std::filesystem::temp_directory_path() /
+              (std::string("talq-fs-") + (info ? info->name() : "x") + "-" + std::to_string(stamp) +
+               "-" + std::to_string(counter++));
     std::filesystem::create_directories(mNative);
     mGeneric = TalqOSUtils::OSPathGeneric(mNative.u8string());
   }
@@ -63,36 +60,30 @@ class TempDir {
   std::string mGeneric;
 };
 
-/// Makes the shortcut `link` to `target` (both generic): by the shell-link
-/// object on Windows, in the published format elsewhere. True on success.
+/// Makes the shortcut `link` to `target` (generic): by the shell link on Windows, else MakeLnk.
 inline bool MakeShortcut(const std::string& link, const std::string& target) {
-  const std::string ntTarget = TalqOSUtils::OSPathLocal(target);
 #if defined(_WIN32)
+  const auto wide = [](auto& p) { return std::filesystem::u8path(TalqOSUtils::OSPathLocal(p)); };
   ::CoInitialize(nullptr);
   IShellLinkW* shell = nullptr;
-  if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&shell)))) {
-    return false;
-  }
   IPersistFile* file = nullptr;
-  bool ok = SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
-  ok = ok && SUCCEEDED(shell->SetPath(std::filesystem::u8path(ntTarget).wstring().c_str()));
-  const auto ntLink = std::filesystem::u8path(TalqOSUtils::OSPathLocal(link));
-  ok = ok && SUCCEEDED(file->Save(ntLink.wstring().c_str(), TRUE));
+  const bool ok =
+      SUCCEEDED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&shell))) &&
+      SUCCEEDED(shell->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))) &&
+      SUCCEEDED(shell->SetPath(wide(target).c_str())) &&
+      SUCCEEDED(file->Save(wide(link).c_str(), TRUE));
   if (file != nullptr) file->Release();
-  shell->Release();
+  if (shell != nullptr) shell->Release();
   return ok;
 #else
-  LnkParts parts;
-  parts.localBase = ntTarget;
   std::ofstream out(std::filesystem::u8path(link), std::ios::binary);
-  out << MakeLnk(parts);
+  out << MakeLnk(LnkParts().Local(TalqOSUtils::OSPathLocal(target)));
   return static_cast<bool>(out);
 #endif
 }
 
-/// What ResolveAliasOrLink gives for a shortcut to `target`: its NT form read
-/// back into generic notation.
+/// What ResolveAliasOrLink gives for a shortcut to `target`: its NT form, read back.
 inline std::string Resolved(const std::string& target) {
   return TalqOSUtils::OSPathGeneric(TalqOSUtils::OSPathLocal(target));
 }

@@ -15,10 +15,11 @@ struct LnkParts {
   std::u16string suffixU;     // CommonPathSuffixUnicode
   std::string netName;        // CommonNetworkRelativeLink NetName (ANSI)
   std::u16string netNameU;    // NetNameUnicode
-  std::u16string name;        // StringData NAME_STRING; "" = none
-  std::u16string relative;    // StringData RELATIVE_PATH; "" = none
+  std::u16string relative;    // StringData RELATIVE_PATH after a NAME_STRING; "" = none
   bool ansiStrings = false;   // StringData in ANSI (IsUnicode clear)
   bool forceNoLinkInfo = false;
+  std::size_t patchAt = 0;  // when patch is not 0, the 4 bytes there are set to it
+  std::uint32_t patch = 0;
 
   // Setters for one-line table rows: LnkParts().Local("C:\\x").Suffix("y").
   LnkParts& IdList() { return idList = true, *this; }
@@ -28,145 +29,79 @@ struct LnkParts {
   LnkParts& SuffixU(const std::u16string& v) { return suffixU = v, *this; }
   LnkParts& Net(const std::string& v) { return netName = v, *this; }
   LnkParts& NetU(const std::u16string& v) { return netNameU = v, *this; }
-  LnkParts& Name(const std::u16string& v) { return name = v, *this; }
   LnkParts& Relative(const std::u16string& v) { return relative = v, *this; }
   LnkParts& Ansi() { return ansiStrings = true, *this; }
   LnkParts& NoLinkInfo() { return forceNoLinkInfo = true, *this; }
+  LnkParts& Patch(std::size_t at, std::uint32_t v) { return patchAt = at, patch = v, *this; }
 };
 
-class LnkBytes {
- public:
-  std::string bytes;
-  void U8(unsigned v) { bytes += static_cast<char>(v & 0xFF); }
-  void U16(unsigned v) {
-    U8(v);
-    U8(v >> 8);
-  }
-  void U32(std::uint32_t v) {
-    U16(v & 0xFFFF);
-    U16(v >> 16);
-  }
-  void Patch32(std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
-  }
-  void AnsiZ(const std::string& s) {
-    bytes += s;
-    U8(0);
-  }
-  void UnicodeZ(const std::u16string& s) {
-    for (char16_t c : s) U16(c);
-    U16(0);
-  }
-  std::uint32_t Size() const { return static_cast<std::uint32_t>(bytes.size()); }
-};
+/// Appends v little-endian in `bytes` bytes; SetLe overwrites 4 bytes at `at`.
+inline void PutLe(std::string& out, std::uint32_t v, int bytes = 4) {
+  for (int i = 0; i < bytes; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+inline void SetLe(std::string& out, std::size_t at, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+}
+inline void PutZ(std::string& out, const std::string& s) { out.append(s.c_str(), s.size() + 1); }
+inline void PutZ(std::string& out, const std::u16string& s) {
+  for (char16_t c : s) PutLe(out, c, 2);
+  PutLe(out, 0, 2);
+}
 
 inline std::string MakeLnk(const LnkParts& p) {
   const bool local = !p.localBase.empty() || !p.localBaseU.empty();
   const bool net = !p.netName.empty() || !p.netNameU.empty();
-  const bool linkInfo = local || net;
   const bool unicodeInfo = !p.localBaseU.empty() || !p.suffixU.empty();
-  std::uint32_t flags = 0;
-  if (p.idList) flags |= 0x1;
-  if (linkInfo) flags |= 0x2;
-  if (!p.name.empty()) flags |= 0x4;
-  if (!p.relative.empty()) flags |= 0x8;
-  if (!p.ansiStrings) flags |= 0x80;
-  if (p.forceNoLinkInfo) flags |= 0x100;
+  std::string out;
+  PutLe(out, 0x4C);
+  for (std::uint32_t v : {0x00021401u, 0u, 0xC0u, 0x46000000u}) PutLe(out, v);  // the CLSID
+  PutLe(out, (p.idList ? 0x1 : 0) | (local || net ? 0x2 : 0) | (p.relative.empty() ? 0 : 0xC) |
+                 (p.ansiStrings ? 0 : 0x80) | (p.forceNoLinkInfo ? 0x100 : 0));
+  out.append(0x4C - out.size(), '\0');  // attributes, times, size, icon, show, hot key
+  if (p.idList) PutLe(out, 6, 2), PutLe(out, 4, 2), PutLe(out, 0xABCD, 2), PutLe(out, 0, 2);
 
-  LnkBytes out;
-  out.U32(0x4C);
-  const unsigned char clsid[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
-                                   0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
-  for (unsigned char c : clsid) out.U8(c);
-  out.U32(flags);
-  out.U32(0x20);                           // FILE_ATTRIBUTE_ARCHIVE
-  for (int i = 0; i < 6; ++i) out.U32(0);  // three FILETIMEs
-  out.U32(0);                              // FileSize
-  out.U32(0);                              // IconIndex
-  out.U32(1);                              // SW_SHOWNORMAL
-  out.U16(0);                              // HotKey
-  out.U16(0);
-  out.U32(0);
-  out.U32(0);
-
-  if (p.idList) {
-    out.U16(6);  // one item of four bytes, then the terminal zero
-    out.U16(4);
-    out.U16(0xABCD);
-    out.U16(0);
-  }
-
-  if (linkInfo) {
-    LnkBytes li;
+  if (local || net) {
+    std::string li;
     const std::uint32_t header = unicodeInfo ? 0x24 : 0x1C;
-    li.U32(0);  // LinkInfoSize, patched
-    li.U32(header);
-    li.U32((local ? 0x1u : 0u) | (net ? 0x2u : 0u));
-    for (std::uint32_t i = 12; i < header; i += 4) li.U32(0);  // offsets, patched
+    PutLe(li, 0);  // LinkInfoSize
+    PutLe(li, header);
+    PutLe(li, (local ? 0x1u : 0u) | (net ? 0x2u : 0u));
+    li.append(header - 12, '\0');  // offsets, set below
     if (local) {
-      li.Patch32(12, li.Size());  // VolumeID: size, DRIVE_FIXED, serial, label offset, ""
-      li.U32(0x11);
-      li.U32(3);
-      li.U32(0x1234ABCD);
-      li.U32(0x10);
-      li.U8(0);
-      li.Patch32(16, li.Size());
-      li.AnsiZ(p.localBase);
+      SetLe(li, 12, li.size());  // VolumeID: size, DRIVE_FIXED, serial, label offset, ""
+      for (std::uint32_t v : {0x11u, 3u, 0x1234ABCDu, 0x10u}) PutLe(li, v);
+      PutZ(li, "");
+      SetLe(li, 16, li.size());
+      PutZ(li, p.localBase);
     }
     if (net) {
       const bool netUnicode = !p.netNameU.empty();
-      const std::uint32_t start = li.Size();
-      li.Patch32(20, start);
-      LnkBytes cn;
-      cn.U32(0);
-      cn.U32(0);
-      cn.U32(netUnicode ? 0x1C : 0x14);
-      cn.U32(0);
-      cn.U32(0x00020000);  // WNNC_NET_LANMAN
-      if (netUnicode) {
-        cn.U32(0);
-        cn.U32(0);
-      }
-      cn.AnsiZ(p.netName);
-      if (netUnicode) {
-        cn.Patch32(20, cn.Size());
-        cn.UnicodeZ(p.netNameU);
-      }
-      cn.Patch32(0, cn.Size());
-      li.bytes += cn.bytes;
+      std::string cn;  // size, flags, NetNameOffset, DeviceNameOffset, WNNC_NET_LANMAN
+      for (std::uint32_t v : {0u, 0u, netUnicode ? 0x1Cu : 0x14u, 0u, 0x00020000u}) PutLe(cn, v);
+      if (netUnicode) cn.append(8, '\0');
+      PutZ(cn, p.netName);
+      if (netUnicode) SetLe(cn, 20, cn.size()), PutZ(cn, p.netNameU);
+      SetLe(cn, 0, cn.size());
+      SetLe(li, 20, li.size());
+      li += cn;
     }
-    li.Patch32(24, li.Size());
-    li.AnsiZ(p.suffix);
-    if (unicodeInfo) {
-      if (!p.localBaseU.empty()) {
-        li.Patch32(28, li.Size());
-        li.UnicodeZ(p.localBaseU);
-      }
-      li.Patch32(32, li.Size());
-      li.UnicodeZ(p.suffixU);
-    }
-    li.Patch32(0, li.Size());
-    out.bytes += li.bytes;
+    SetLe(li, 24, li.size());
+    PutZ(li, p.suffix);
+    if (!p.localBaseU.empty()) SetLe(li, 28, li.size()), PutZ(li, p.localBaseU);
+    if (unicodeInfo) SetLe(li, 32, li.size()), PutZ(li, p.suffixU);
+    SetLe(li, 0, li.size());
+    out += li;
   }
 
-  for (const std::u16string* s : {&p.name, &p.relative}) {
-    if (s->empty()) continue;
-    out.U16(static_cast<unsigned>(s->size()));
-    for (char16_t c : *s) {
-      if (p.ansiStrings) {
-        out.U8(c);
-      } else {
-        out.U16(c);
-      }
+  if (!p.relative.empty()) {
+    for (const std::u16string& s : {std::u16string(u"name"), p.relative}) {
+      PutLe(out, static_cast<std::uint32_t>(s.size()), 2);
+      for (char16_t c : s) PutLe(out, c, p.ansiStrings ? 1 : 2);
     }
   }
-  out.U32(0);  // TerminalBlock of ExtraData
-  return out.bytes;
-}
-
-/// ASCII text as UTF-16, for the parts above.
-inline std::u16string U16(const std::string& ascii) {
-  return std::u16string(ascii.begin(), ascii.end());
+  PutLe(out, 0);  // the ExtraData's TerminalBlock
+  if (p.patch != 0) SetLe(out, p.patchAt, p.patch);
+  return out;
 }
 
 }  // namespace talqtest

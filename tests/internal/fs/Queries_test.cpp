@@ -1,6 +1,4 @@
-// File queries when the OS fails or answers oddly, through the platform's
-// fault hook and hand-made call tables. The failure sweep covers each call
-// failing in turn; these are the cases it cannot make.
+// File queries when the OS answers oddly: the cases the failure sweep cannot make.
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -11,13 +9,11 @@
 #include "support/FsTestSupport.h"
 
 using namespace TalqOSUtils;
-namespace platform = TalqOSUtils::platform;
 using platform::CallId;
 
 namespace {
 
-// The test says "missing" but the creation then finds the directory there, as
-// when another process made it in between: the answer is still true.
+// The test says "missing", the creation finds the directory made meanwhile: true.
 TEST(MakeDirectoryFaults, ADirectoryMadeMeanwhileCountsAsMade) {
   talqtest::TempDir tmp;
   std::filesystem::create_directory(tmp.Native("made"));
@@ -26,14 +22,12 @@ TEST(MakeDirectoryFaults, ADirectoryMadeMeanwhileCountsAsMade) {
   EXPECT_EQ(platform::CallsSeen(CallId::kCreateDirectory), 1u);
 }
 
-// A module path cut to the buffer names some other directory: no directory
-// is guessed from it, the answer is the root as when the OS fails. The count
-// decides, not where the text seems to end.
+// A module path cut to the buffer names another directory: the answer is the
+// root, as when the OS fails. The count decides, not where the text ends.
 TEST(ApplicationDirectoryFaults, ACutModulePathGivesTheRoot) {
   static platform::Calls calls = platform::NativeCalls();
   calls.getModuleFileName = [](platform::OsChar* buffer, std::uint32_t capacity) {
     const char kCut[] = "C:\\dir\\x";
-    std::fill(buffer, buffer + capacity, platform::OsChar{'a'});
     std::copy(kCut, kCut + sizeof kCut, buffer);
     platform::SetLastError(platform::kErrorInsufficientBuffer);
     return capacity;

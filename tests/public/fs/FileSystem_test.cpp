@@ -1,0 +1,225 @@
+// FileSystem.h on real folders and shortcuts (made by the shell link on Windows,
+// in the published format elsewhere), and the paths handed to platform code.
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <tuple>
+#include <utility>
+
+#include "TalqOSUtils/Errors.h"
+#include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/Paths.h"
+#include "Vandrel/FileSpec.h"
+#include "gtest/gtest.h"
+#include "support/FsTestSupport.h"
+#include "support/TestSupport.h"
+
+using namespace TalqOSUtils;
+namespace stdfs = std::filesystem;
+using talqtest::MakeShortcut;
+using talqtest::Resolved;
+
+namespace {
+
+const char* const kNoConversion = "Unable to convert file path";
+
+TEST(FileQueries, AnswersForFileDirectoryMissingNullAndEmpty) {
+  talqtest::TempDir tmp;
+  const std::string file = tmp.Write("file.txt");
+  stdfs::create_directory(tmp.Native("dir"));
+  // path, exists, is a directory
+  const std::tuple<std::string, bool, bool> rows[] = {{file, true, false},
+                                                      {tmp / "dir/", true, true},
+                                                      {tmp / "missing", false, false},
+                                                      {"/", true, true}};
+  for (const auto& [path, exists, isDirectory] : rows) {
+    SCOPED_TRACE(path);
+    bool flag = !isDirectory;
+    EXPECT_EQ(OSFileExists(path.c_str(), &flag), exists);
+    EXPECT_EQ(flag, isDirectory);
+    EXPECT_EQ(OSFileExists(path.c_str()), exists && !isDirectory);
+    EXPECT_EQ(OSDirectoryExists(path.c_str()), exists && isDirectory);
+  }
+  // Deletion answers and leaves errno at zero whatever happens.
+  for (const auto& [path, deleted] : {std::make_pair(file, true), std::make_pair(file, false),
+                                      std::make_pair(tmp / "dir", false)}) {
+    errno = EINVAL;
+    EXPECT_EQ(OSDeleteFile(path.c_str()), deleted) << path;
+    EXPECT_EQ(errno, 0) << path;
+  }
+  EXPECT_TRUE(stdfs::is_directory(tmp.Native("dir")));
+  bool flag = true;
+  EXPECT_FALSE(OSFileExists(nullptr, &flag));
+  EXPECT_FALSE(OSFileExists("", &flag));
+  EXPECT_TRUE(flag) << "a refused path must not write the flag";
+  EXPECT_FALSE(OSDeleteFile(nullptr));
+  EXPECT_FALSE(OSMakeDirectory(""));
+}
+
+// 255 bytes as written are handed to the OS; 256 are refused even though
+// their NT form (escapes removed) is much shorter.
+TEST(FileQueries, TheLimitIs255BytesAsWritten) {
+  talqtest::TempDir tmp;
+  const std::string name(150, 'n');
+  tmp.Write(name);
+  // dir/name made `total` bytes long by escaping ("\n" for n) the first bytes of the name.
+  const auto spelled = [&](const std::string& dir, std::size_t total) {
+    std::string out = dir + "/" + name;
+    for (std::size_t at = dir.size() + 1; out.size() < total; at += 2) out.insert(at, 1, '\\');
+    return out;
+  };
+  for (const std::size_t length : {256u, 255u}) {  // the refused first: 255 deletes
+    SCOPED_TRACE(length);
+    const bool fits = length == 255;
+    const std::string path = spelled(tmp.Generic(), length);
+    bool flag = true;
+    EXPECT_EQ(OSFileExists(path.c_str(), &flag), fits);
+    EXPECT_EQ(flag, !fits) << "a refused path must not write the flag";
+    EXPECT_EQ(OSMakeDirectory(spelled(tmp / "d", length).c_str()), fits);
+    EXPECT_EQ(stdfs::exists(tmp.Native("d")), fits);
+    EXPECT_EQ(OSDeleteFile(path.c_str()), fits);
+    EXPECT_EQ(stdfs::exists(tmp.Native(name)), !fits);
+  }
+}
+
+TEST(MakeDirectory, MakesChainsStopsAtFilesAndAtTheRoot) {
+  talqtest::TempDir tmp;
+  tmp.Write("file");
+  // path, made, a directory after
+  const std::tuple<std::string, bool, bool> rows[] = {
+      {tmp / "a/b/c/", true, true},
+      {tmp / "file", false, false},
+      {tmp / "file/sub/deeper", false, false},
+      {"/", false, true},
+      {"/talq-fs-never-created-7d1c", false, false},  // below the root: reported, never made
+      {"/C:", true, true},                            // the current drive
+      {".", true, true}};
+  for (const auto& [path, made, directoryAfter] : rows) {
+    SCOPED_TRACE(path);
+    EXPECT_EQ(OSMakeDirectory(path.c_str()), made);
+    EXPECT_EQ(OSDirectoryExists(path.c_str()), directoryAfter);
+  }
+}
+
+TEST(MakePathAbsolute, BothForms) {
+  const std::string app = OSApplicationDirectory();
+  // path, base (null: the one-argument form), expected
+  const std::tuple<const char*, const char*, std::string> rows[] = {
+      {"./x//y/", "/a", "/a/x/y/"},
+      {"/abs/../p", "/a", "/abs/../p"},
+      {"", "/a/./b/../c/", "/a/c"},
+      {"..", "/a", ""},
+      {"../../x", "/a", "/x"},  // nothing left to climb: stays at the root
+      {"x", "rel/base", "/rel/base/x"},
+      {"a\\/b/../c", "/r", "/r/a\\/c"},  // escapes are not interpreted here
+      {"f", "", app + "f"},
+      {"", nullptr, ""},
+      {"/a/./b//c/", nullptr, "/a/b/c/"},
+      {"/a/..", nullptr, ""},
+      {"C:", nullptr, "/C:"},
+      {"data/", nullptr, app + "data/"}};
+  for (const auto& [path, base, expected] : rows) {
+    SCOPED_TRACE(std::string(path) + " below " + (base ? base : "(none)"));
+    EXPECT_EQ(base ? OSMakePathAbsolute(path, base) : OSMakePathAbsolute(path), expected);
+  }
+}
+
+TEST(GenericPathToLocalPath, RewritesInPlaceWhenItFits) {
+  const std::tuple<const char*, std::size_t, const char*> rows[] = {
+      {"/C:/a/b", 8, "C:\\a\\b"}, {"/C:/a/b", 7, "/C:/a/b"}, {"a\\/b", 5, "a/b"}};
+  for (const auto& [path, size, expected] : rows) {
+    SCOPED_TRACE(std::string(path) + " in " + std::to_string(size));
+    char buffer[16];
+    std::memset(buffer, '#', sizeof buffer);
+    std::strcpy(buffer, path);
+    GenericPathToLocalPath(buffer, size);
+    EXPECT_STREQ(buffer, expected);
+    EXPECT_EQ(buffer[std::strlen(path) + 1], '#') << "wrote past the path";
+  }
+  GenericPathToLocalPath(nullptr, 10);  // nothing to do
+}
+
+TEST(GenericPathToDravoFileSpec, AssignsTheNtFormAndAnswersExists) {
+  talqtest::TempDir tmp;
+  Vandrel::FileSpec spec;
+  EXPECT_TRUE(GenericPathToDravoFileSpec(tmp.Write("there.txt"), spec));
+  // 1023 bytes fit; 1024 would be cut, so the FileSpec is given the empty path.
+  const std::string fits = "/C:/" + std::string(1019, 'a');
+  EXPECT_FALSE(GenericPathToDravoFileSpec(fits, spec));
+  EXPECT_EQ(spec.Length(), 1022u);  // C:\ and the rest
+  EXPECT_FALSE(GenericPathToDravoFileSpec(fits + "a", spec));
+  EXPECT_TRUE(spec.IsEmpty());
+}
+
+TEST(ResolveAliasOrLink, PlainEntriesNamesBesideAShortcutOneLevelAndTheLimit) {
+  talqtest::TempDir tmp;
+  ASSERT_TRUE(MakeShortcut(tmp / "report.txt.lnk", tmp.Write("target.txt")));
+  ASSERT_TRUE(MakeShortcut(tmp / "outer.lnk", tmp / "report.txt.lnk"));
+  ASSERT_TRUE(MakeShortcut(tmp / "Y.lnk", tmp / "target.txt"));
+  tmp.Write("Y");  // Y exists: it is no shortcut, so it comes back itself
+  tmp.Write("bad.lnk", "not a shortcut at all");
+  const std::pair<std::string, std::string> rows[] = {
+      {tmp / "outer.lnk", Resolved(tmp / "report.txt.lnk")},  // one level only
+      {tmp / "Y", tmp / "Y"},
+      {tmp / "bad", tmp / "bad"},
+      {tmp / "bad.lnk", tmp / "bad.lnk"}};
+  for (const auto& [path, expected] : rows) EXPECT_EQ(ResolveAliasOrLink(path), expected) << path;
+  // The absolute form may have 256 bytes, after normalisation.
+  const std::string at256 = "/" + std::string(255, 'q');
+  EXPECT_EQ(ResolveAliasOrLink(at256), at256);
+  EXPECT_EQ(ResolveAliasOrLink("/a/.." + at256 + "/./."), "/a/.." + at256 + "/./.");
+  talqtest::ExpectThrowWhat<ChException>([&] { ResolveAliasOrLink(at256 + "q"); }, kNoConversion);
+}
+
+// The application directory as the platform reports it; resources put there
+// and in a shared directory.
+class ApplicationDirectory : public ::testing::Test {
+ protected:
+  static stdfs::path ExecutableFolder() {
+#if defined(_WIN32)
+    wchar_t b[4096];
+    return stdfs::path(std::wstring(b, ::GetModuleFileNameW(nullptr, b, 4096))).parent_path();
+#else
+    return stdfs::read_symlink("/proc/self/exe").parent_path();
+#endif
+  }
+  void TearDown() override {
+    OSSetSharedResourceDirectory("");
+    std::error_code ignored;
+    for (const char* s : {".txt", ".dat.lnk"}) stdfs::remove(ExecutableFolder() / Name(s), ignored);
+  }
+  static std::string Name(const std::string& suffix) { return "talq-res-4e2b" + suffix; }
+  talqtest::TempDir mShared;
+};
+
+TEST_F(ApplicationDirectory, IsTheExecutablesFolderUnderThreeNames) {
+  const std::string expected = OSPathGeneric(ExecutableFolder().u8string()) + "/";
+  EXPECT_EQ(OSApplicationDirectory(), expected);
+  EXPECT_EQ(OSApplicationBinaryDirectory(), expected);
+  EXPECT_EQ(OSApplicationResourcesDirectory(), expected);
+}
+
+TEST_F(ApplicationDirectory, ResourcesAreLookedUpThereThenInTheSharedOne) {
+  const std::string app = OSApplicationDirectory(), shared = mShared.Write(Name(".txt"));
+  EXPECT_EQ(OSSharedResourcesDirectory(), app);
+  EXPECT_EQ(OSFindResourcePath(Name(".txt")), "") << "no setting: the second try is the first";
+  EXPECT_EQ(OSFindResourcePath(""), app);
+  for (const std::string& setting : {mShared.Generic(), mShared.Generic() + "/"}) {
+    OSSetSharedResourceDirectory(setting);
+    EXPECT_EQ(OSSharedResourcesDirectory(), setting);
+    EXPECT_EQ(OSFindResourcePath(Name(".txt")), shared) << setting;
+  }
+  EXPECT_EQ(OSFindResourcePath("/" + Name(".txt")), mShared.Generic() + "//" + Name(".txt"));
+  std::ofstream(ExecutableFolder() / Name(".txt")) << "app";
+  EXPECT_EQ(OSFindResourcePath(Name(".txt")), app + Name(".txt"));
+  ASSERT_TRUE(MakeShortcut(app + Name(".dat.lnk"), shared));
+  EXPECT_EQ(OSFindResourcePath(Name(".dat")), Resolved(shared));
+  OSSetSharedResourceDirectory(mShared / "no-such-folder");
+  EXPECT_EQ(OSFindResourcePath(Name("-nowhere")), "");
+  talqtest::ExpectThrowWhat<ChException>([] { OSFindResourcePath(std::string(300, 'n')); },
+                                         kNoConversion);
+}
+
+}  // namespace
