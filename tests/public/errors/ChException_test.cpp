@@ -26,6 +26,8 @@ TEST(ChException, TextsAreExactPrivateCopies) {
   const char* before = copy.what();
   copy = static_cast<ChException&>(copy);
   EXPECT_EQ(copy.what(), before);
+  copy = ChException();
+  EXPECT_STREQ(copy.what(), "") << "assigned an exception without a message";
 }
 
 TEST(ChException, CaughtAsChExceptionOnlyAcrossTheLibraryBoundary) {

@@ -184,6 +184,7 @@ TEST_F(Streams, CopiesShareOneFileAndPosition) {
   assigned.seek(-1);
   EXPECT_EQ(other.read(&c, 1), 0u);
   EXPECT_EQ(other.error(), 131);
+  EXPECT_EQ(ChInputStream(assigned).error(), 131) << "a copy made in error";
 }
 
 #if defined(_WIN32)
