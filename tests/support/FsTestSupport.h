@@ -2,13 +2,11 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "TalqOSUtils/Paths.h"
-#include "gtest/gtest.h"
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -25,12 +23,9 @@ class TempDir {
  public:
   TempDir() {
     static std::atomic<int> counter{0};
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007;
-    mNative = std::filesystem::temp_directory_path() /
-              (std::string("talq-fs-") + (info ? info->name() : "x") + "-" + std::to_string(stamp) +
-               "-" + std::to_string(counter++));
-    std::filesystem::create_directories(mNative);
+    const std::filesystem::path temp = std::filesystem::temp_directory_path();
+    do mNative = temp / ("talq-fs-" + std::to_string(counter++));
+    while (!std::filesystem::create_directory(mNative));  // taken: another test's, or stale
     mGeneric = TalqOSUtils::OSPathGeneric(mNative.u8string());
   }
   ~TempDir() {
@@ -44,10 +39,9 @@ class TempDir {
   const std::string& Generic() const { return mGeneric; }
   /// Generic path of `relative` (generic, '/'-separated) inside the folder.
   std::string operator/(const std::string& relative) const { return mGeneric + "/" + relative; }
-  std::string Generic(const std::string& relative) const { return *this / relative; }
   /// Native path of `relative` inside the folder.
-  std::filesystem::path Native(const std::string& relative = std::string()) const {
-    return relative.empty() ? mNative : mNative / std::filesystem::u8path(relative);
+  std::filesystem::path Native(const std::string& relative) const {
+    return mNative / std::filesystem::u8path(relative);
   }
   /// Writes a file of that content; returns its generic path.
   std::string Write(const std::string& relative, const std::string& content = "x") const {

@@ -21,7 +21,6 @@ struct LnkParts {
   std::size_t patchAt = 0;  // when patch is not 0, the 4 bytes there are set to it
   std::uint32_t patch = 0;
 
-  // Setters for one-line table rows: LnkParts().Local("C:\\x").Suffix("y").
   LnkParts& IdList() { return idList = true, *this; }
   LnkParts& Local(const std::string& v) { return localBase = v, *this; }
   LnkParts& LocalU(const std::u16string& v) { return localBaseU = v, *this; }
@@ -44,8 +43,7 @@ inline void SetLe(std::string& out, std::size_t at, std::uint32_t v) {
 }
 inline void PutZ(std::string& out, const std::string& s) { out.append(s.c_str(), s.size() + 1); }
 inline void PutZ(std::string& out, const std::u16string& s) {
-  for (char16_t c : s) PutLe(out, c, 2);
-  PutLe(out, 0, 2);
+  for (char16_t c : s + u'\0') PutLe(out, c, 2);
 }
 
 inline std::string MakeLnk(const LnkParts& p) {
@@ -63,16 +61,13 @@ inline std::string MakeLnk(const LnkParts& p) {
   if (local || net) {
     std::string li;
     const std::uint32_t header = unicodeInfo ? 0x24 : 0x1C;
-    PutLe(li, 0);  // LinkInfoSize
-    PutLe(li, header);
-    PutLe(li, (local ? 0x1u : 0u) | (net ? 0x2u : 0u));
+    // LinkInfoSize (set below), LinkInfoHeaderSize, LinkInfoFlags
+    for (std::uint32_t v : {0u, header, (local ? 0x1u : 0u) | (net ? 0x2u : 0u)}) PutLe(li, v);
     li.append(header - 12, '\0');  // offsets, set below
     if (local) {
       SetLe(li, 12, li.size());  // VolumeID: size, DRIVE_FIXED, serial, label offset, ""
-      for (std::uint32_t v : {0x11u, 3u, 0x1234ABCDu, 0x10u}) PutLe(li, v);
-      PutZ(li, "");
-      SetLe(li, 16, li.size());
-      PutZ(li, p.localBase);
+      for (std::uint32_t v : {0x14u, 3u, 0x1234ABCDu, 0x10u, 0u}) PutLe(li, v);
+      SetLe(li, 16, li.size()), PutZ(li, p.localBase);
     }
     if (net) {
       const bool netUnicode = !p.netNameU.empty();
@@ -81,16 +76,12 @@ inline std::string MakeLnk(const LnkParts& p) {
       if (netUnicode) cn.append(8, '\0');
       PutZ(cn, p.netName);
       if (netUnicode) SetLe(cn, 20, cn.size()), PutZ(cn, p.netNameU);
-      SetLe(cn, 0, cn.size());
-      SetLe(li, 20, li.size());
-      li += cn;
+      SetLe(cn, 0, cn.size()), SetLe(li, 20, li.size()), li += cn;
     }
-    SetLe(li, 24, li.size());
-    PutZ(li, p.suffix);
+    SetLe(li, 24, li.size()), PutZ(li, p.suffix);
     if (!p.localBaseU.empty()) SetLe(li, 28, li.size()), PutZ(li, p.localBaseU);
     if (unicodeInfo) SetLe(li, 32, li.size()), PutZ(li, p.suffixU);
-    SetLe(li, 0, li.size());
-    out += li;
+    SetLe(li, 0, li.size()), out += li;
   }
 
   if (!p.relative.empty()) {
