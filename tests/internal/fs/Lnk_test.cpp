@@ -21,32 +21,27 @@ namespace {
 
 using Target = std::pair<Kind, std::u16string>;
 
-// Parsed from an exact copy, so that ASan sees a read past the end.
 Target Parse(const std::string& bytes) {
-  const std::vector<std::uint8_t> exact(bytes.begin(), bytes.end());
+  const std::vector<std::uint8_t> exact(bytes.begin(), bytes.end());  // ASan sees a read past it
   const posix::ShellLinkTarget got = posix::ParseShellLink(exact.data(), exact.size());
   return {got.kind, got.path};
 }
 
-// Every structure is sized: a file cut anywhere before its string data ends
-// has no target. The patched rows each break one other refusal rule.
+// Cut anywhere before its strings end, a file has no target; patched rows break one rule each.
 TEST(LnkReader, WrittenShortcutsGiveTheirTargetsAndNoneWhenCutOrBroken) {
   const Target none{Kind::kNone, u""};
   const Kind local = Kind::kLocal, net = Kind::kNetwork, relative = Kind::kRelative;
   const P full = P().Local("C:\\x").Net("\\\\s\\t").Suffix("y");
   const std::size_t li = 0x4C, liEnd = MakeLnk(full).size() - 4;  // LinkInfo follows the header
-  const std::uint8_t base = MakeLnk(full)[li + 16];               // LocalBasePathOffset
   const std::tuple<const char*, P, Target> rows[] = {
       {"Unicode wins", P().Local("?").LocalU(u"\u00E9").SuffixU(u"f"), {local, u"\u00E9\\f"}},
       {"base ending in '\\', UTF-8", P().Local("C:\\").Suffix("\xC3\xB6"), {local, u"C:\\\u00F6"}},
       {"ED A0 80 is no UTF-8", P().Local("D:\\\xED\xA0\x80"), {local, u"D:\\\u00ED\u00A0\u20AC"}},
       {"network ANSI", P().Net("\\\\s\\t").Suffix("d\\f"), {net, u"\\\\s\\t\\d\\f"}},
       {"network Unicode", P().Net("\\\\s\\?").NetU(u"\\\\s\\\u00E9"), {net, u"\\\\s\\\u00E9"}},
-      {"local before network", full, {local, u"C:\\x\\y"}},
-      {"LinkInfo before RELATIVE_PATH", P().Local("C:\\x").Relative(u"r"), {local, u"C:\\x"}},
+      {"local before network and RELATIVE_PATH", P(full).Relative(u"r"), {local, u"C:\\x\\y"}},
       {"a stored NUL ends it", P().Relative(std::u16string(u"r\0x", 3)), {relative, u"r"}},
-      {"relative in ANSI", P().Relative(u"..\\f").Ansi(), {relative, u"..\\f"}},
-      {"LinkInfo off", P().IdList().Local("x").Relative(u"r").NoLinkInfo(), {relative, u"r"}},
+      {"LinkInfo off, ANSI", P().Local("x").Relative(u"r").NoLinkInfo().Ansi(), {relative, u"r"}},
       {"header size", P(full).Patch(0, 0x4D), none},
       {"CLSID", P(full).Patch(4, 0x00021402), none},
       {"LinkInfo size below its header", P(full).Patch(li, 0x10), none},
@@ -55,27 +50,22 @@ TEST(LnkReader, WrittenShortcutsGiveTheirTargetsAndNoneWhenCutOrBroken) {
       {"LocalBasePath offset outside", P(full).Patch(li + 16, 0xFFFFFFF0), none},
       {"network link offset outside", P(full).Patch(li + 20, 0x7FFFFFFF), none},
       {"strings unterminated at LinkInfo's end", P(full).Patch(liEnd - 4, 0x7A7A7A7A), none},
-      // Found by fuzz_shortcut: strings may share bytes, making a target longer than the file.
-      {"suffix at the base's bytes", P(full).Patch(li + 24, base), {local, u"C:\\x\\C:\\x"}},
   };
   for (const auto& [what, parts, target] : rows) {
     SCOPED_TRACE(what);
     const std::string bytes = MakeLnk(parts);
     EXPECT_EQ(Parse(bytes), target);
-    for (std::size_t cut = 0; cut + 4 < bytes.size(); ++cut) {  // ExtraData's end is not read
+    for (std::size_t cut = 0; cut + 4 < bytes.size(); ++cut)  // ExtraData's end is not read
       ASSERT_EQ(Parse(bytes.substr(0, cut)), none) << "cut at " << cut;
-    }
   }
   EXPECT_EQ(posix::ParseShellLink(nullptr, 100).kind, Kind::kNone);
 }
 
-TEST(LnkReader, RelativeTargetsLandInTheShortcutsFolder) {
-  const auto place = [](const char* link, const char16_t* relative) {
-    return posix::ShortcutTargetPath(link, {Kind::kRelative, relative});
-  };
-  EXPECT_EQ(place("C:\\a\\l.lnk", u"..\\..\\..\\c.txt"), u"C:\\c.txt");  // the root is never left
-  EXPECT_EQ(place("\\\\srv\\share\\l.lnk", u"..\\x"), u"\\\\srv\\share\\x");
-  EXPECT_EQ(place("\\tmp\\d\\l.lnk", u"sub/./f"), u"\\tmp\\d\\sub\\f");
+TEST(LnkReader, RelativeTargetsLandInTheShortcutsFolderAndNeverLeaveItsRoot) {
+  const Kind rel = Kind::kRelative;
+  EXPECT_EQ(posix::ShortcutTargetPath("C:\\a\\l.lnk", {rel, u"..\\..\\..\\s/./f"}), u"C:\\s\\f");
+  EXPECT_EQ(posix::ShortcutTargetPath("\\\\srv\\share\\l.lnk", {rel, u"..\\x"}),
+            u"\\\\srv\\share\\x");
   EXPECT_EQ(posix::ShortcutTargetPath("C:\\a.lnk", {}), u"");
 }
 
@@ -83,7 +73,6 @@ TEST(LnkReader, RelativeTargetsLandInTheShortcutsFolder) {
 TEST(LnkReader, RealShortcutsFromWindows) {
   TALQ_REQUIRE_TESTDATA(readme, "lnk/README.md");
   const std::pair<const char*, Target> rows[] = {
-      {"pylnk3/local_file.lnk", {Kind::kLocal, u"C:\\Windows\\explorer.exe"}},
       {"pylnk3/local_emoji.lnk",
        {Kind::kLocal, u"C:\\Users\\Public\\Downloads\\test\u2764\uFE0Fand\U0001F370.txt"}},
       {"pylnk3/net_folder1_file1.lnk",
@@ -100,8 +89,7 @@ TEST(LnkReader, RealShortcutsFromWindows) {
   }
 }
 
-// The backend call: bounded reads, only regular files, the Win32 code of each
-// refusal, errno untouched.
+// The backend call: bounded reads of regular files, a Win32 code per refusal, errno untouched.
 TEST(LnkFile, ReadsBoundedRegularFilesAndSaysWhyNot) {
   namespace pf = TalqOSUtils::platform;
   talqtest::TempDir tmp;
