@@ -61,6 +61,16 @@ TEST_F(Streams, CheckFunctionsComeFromTheDefaultsRunPastAMebibyteAndCancel) {
   probe.result = 0;
   EXPECT_EQ(in.read(buf.data(), 1), 1u) << "a zero result clears the error";
   EXPECT_EQ(buf[0], '6') << "a seek ran in error";
+  // Writing runs it alike (from the default pair), and a cancel stops the write.
+  ChOutputStream out;
+  out.open(dir / "o");
+  probe.calledAt.clear();
+  probe.result = 9;
+  for (probe.transfers = 1; probe.transfers <= 3; ++probe.transfers) out.write(buf.data(), 600000);
+  EXPECT_EQ(probe.calledAt, (std::vector<int>{3}));
+  EXPECT_EQ(out.error(), 9);
+  out.close();
+  EXPECT_EQ(streamtest::fs::file_size(dir.Native("o")), 1200000u) << "the cancelled call wrote";
   SetDefaultInputCheckFn(nullptr, nullptr);
   SetDefaultOutputCheckFn(nullptr, nullptr);
 }
