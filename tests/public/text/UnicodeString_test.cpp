@@ -2,7 +2,6 @@
 
 #include <gmock/gmock.h>
 
-#include <cstdint>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -22,8 +21,8 @@ UniString Units(std::initializer_list<unsigned> u) { return UniString(u.begin(),
 using State = std::pair<bool, UniString>;
 State Of(const UnicodeString& s) { return {s.hasBOM(), s}; }
 
-// ProcessBOM(text) gives `processed`; construction and assignments from text
-// give `marked` and `content`.
+// ProcessBOM(text) gives `processed`; construction and assignments from text,
+// and copies of them (the list holds copies), give `marked` and `content`.
 template <typename Text>
 void ExpectMark(const Text& text, const std::decay_t<Text>& processed, bool marked,
                 const UniString& content) {
@@ -45,15 +44,12 @@ TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   UnicodeString nulled(kMark + "x");
   nulled = static_cast<const char*>(nullptr);
   EXPECT_EQ(State(false, UniString()), Of(nulled));
-  nulled.setStringWithEncoding(kUTF8Encoding, kMark + "\xC3\xA9");  // replaces; the flag stays
-  nulled.setStringWithEncoding(kDefaultEncoding, "b");              // appends
-  EXPECT_EQ(State(false, Units({0xE9, 'b'})), Of(nulled));
+  nulled.setStringWithEncoding(kUTF8Encoding, kMark + "\xC3\xA9");  // the flag stays
+  EXPECT_EQ(State(false, Units({0xE9})), Of(nulled));
 
-  // Copies keep the content; assigning a marked one drops a mark, also in place.
-  const UnicodeString source(Units({0xFEFF, 0xFEFF, 'A'}));  // content FEFF A, marked
+  // Assigning a marked one drops a mark, also in place.
   UnicodeString assigned;
-  assigned = UnicodeString(source);
-  EXPECT_EQ(State(true, Units({0xFEFF, 'A'})), Of(UnicodeString(source)));
+  assigned = UnicodeString(Units({0xFEFF, 0xFEFF, 'A'}));  // content FEFF A, marked
   EXPECT_EQ(State(true, Units({'A'})), Of(assigned));
   UnicodeString self(Units({0xFEFF, 0xFFFE, 0x4100, 0x4200}));  // content FFFE 4100 4200
   self = std::as_const(self);                                   // swaps in place
@@ -63,8 +59,7 @@ TEST(ByteOrderMark, OnlyTheFirstMarkIsRemovedAndANarrowOneNeedsAByteAfterIt) {
   // clang-format off
   const std::pair<UniString, std::string> readOuts[] = {
       {Units({'A', 0xFEFF}), "A" + kMark}, {Units({0xFEFF, 0xFEFF, 0xFEFF, 'A'}), kMark + "A"},
-      {Units({0xFFFE, 0xFFFE, 0x4100}), "A"}, {Units({0xFFFE, 0xFEFF, 'A'}), "A"},
-      {Units({0xFEFF, 0xFFFE, 0x4100}), "A"}, {Units({0xFEFF, 0, 'A'}), ""}};
+      {Units({0xFFFE, 0xFEFF, 'A'}), "A"}, {Units({0xFEFF, 0, 'A'}), ""}};
   // clang-format on
   for (const auto& [units, utf8] : readOuts) {
     std::string out = "old";
@@ -86,19 +81,16 @@ TEST(UnicodeStringGet, ArraysHoldAtMostSizeElementsWithTheNul) {
   const UnicodeString s(Units({0xFEFF, 'a', 0xE9}));  // stored as a, é: UTF-8 61 C3 A9
   EXPECT_EQ(std::string("a\xC3\0##", 5), Array<char>(s, &UnicodeString::get, 3));  // splits é
   EXPECT_EQ("##", Array<char>(s, &UnicodeString::get, -1));
-  using UnitGetter = void (UnicodeString::*)(UniChar*, int) const;
-  for (UnitGetter get :
-       {&UnicodeString::getUni16Char, static_cast<UnitGetter>(&UnicodeString::get)}) {
-    EXPECT_EQ(Units({'a', 0xE9, 0, '#', '#'}), Array(s, get, 3));
-    EXPECT_EQ(Units({'a', 0, '#', '#'}), Array(s, get, 2));
-    EXPECT_EQ(Units({'#', '#'}), Array(s, get, 0));
-    (s.*get)(nullptr, 4);
-  }
+  EXPECT_EQ(Units({'a', 0xE9, 0, '#', '#'}), Array<UniChar>(s, &UnicodeString::get, 3));
+  EXPECT_EQ(Units({'a', 0, '#', '#'}), Array<UniChar>(s, &UnicodeString::get, 2));
+  EXPECT_EQ(Units({'#', '#'}), Array<UniChar>(s, &UnicodeString::get, 0));
+  EXPECT_EQ(Units({'a', 0, '#', '#'}), Array(s, &UnicodeString::getUni16Char, 2));
+  s.get(static_cast<UniChar*>(nullptr), 4);
 }
 
 // A bad encoding throws before anything changes; the system one is stored as is.
 TEST(Encoding, DispatchRefusesBadValuesAndMapsUseTheSystemEncoding) {
-  for (std::int32_t value : {1, 7, -1}) {
+  for (int value : {1, 7, -1}) {
     SCOPED_TRACE(value);
     const auto e = static_cast<Encoding>(value);
     const auto throws = testing::Throws<ChException>(testing::Property(
