@@ -35,7 +35,9 @@ TEST(LnkReader, WrittenShortcutsGiveTheirTargetsAndNoneWhenCutOrBroken) {
   const std::size_t li = 0x4C, liEnd = MakeLnk(full).size() - 4;  // LinkInfo follows the header
   const std::tuple<const char*, P, Target> rows[] = {
       {"Unicode wins", P().Local("?").LocalU(u"\u00E9").SuffixU(u"f"), {local, u"\u00E9\\f"}},
-      {"base ending in '\\', UTF-8", P().Local("C:\\").Suffix("\xC3\xB6"), {local, u"C:\\\u00F6"}},
+      {"base ending in '\\', UTF-8",
+       P().Local("C:\\").Suffix("\xC3\xB6\xF0\x9F\x98\x80"),
+       {local, u"C:\\\u00F6\U0001F600"}},
       {"ED A0 80 is no UTF-8", P().Local("D:\\\xED\xA0\x80"), {local, u"D:\\\u00ED\u00A0\u20AC"}},
       {"network ANSI", P().Net("\\\\s\\t").Suffix("d\\f"), {net, u"\\\\s\\t\\d\\f"}},
       {"network Unicode", P().Net("\\\\s\\?").NetU(u"\\\\s\\\u00E9"), {net, u"\\\\s\\\u00E9"}},

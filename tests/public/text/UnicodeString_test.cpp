@@ -114,4 +114,30 @@ TEST(Encoding, DispatchRefusesBadValuesAndMapsUseTheSystemEncoding) {
   EXPECT_EQ("\x80", UnicodeString::MapUTF8ToMacRoman("\xC3\x84"));
 }
 
+// The named forms are the dispatch's cases: same results as through it.
+TEST(Encoding, NamedSettersAndReadOutsMatchTheDispatch) {
+  UnicodeString s(Units({'a'}));
+  s.setISOLatin1Encoding("\xE9");
+  s.setURLEncoding("%41+");
+  s.setURLEncoding("%G1");  // refused: nothing appended
+  s.setPlatformEncoding("z");
+  UnicodeString moved(std::move(s));
+  EXPECT_EQ(State(false, Units({'a', 0xE9, 'A', '+', 'z'})), Of(moved));
+  std::string latin, url, platform;
+  moved.getISOLatin1Encoding(latin);
+  moved.getURLEncoding(url);
+  moved.getPlatformEncoding(platform);
+  EXPECT_EQ(
+      "a\xE9"
+      "A+z",
+      latin);
+  EXPECT_EQ("a%C3%A9A%2Bz", url);
+  EXPECT_EQ(moved.getStringWithEncoding(kPlatformEncoding), platform);
+  UniString units;
+  moved.get(units);
+  EXPECT_EQ(Units({'a', 0xE9, 'A', '+', 'z'}), units);
+  EXPECT_EQ(kDefaultEncoding, UnicodeString::GetSystemEncoding());
+  EXPECT_EQ(Units({0x4100, 0xFEFF}), UnicodeString::ReverseBytes(Units({'A', 0xFFFE})));
+}
+
 }  // namespace
