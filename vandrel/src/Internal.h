@@ -16,15 +16,16 @@
 #define VANDREL_X86 0
 #endif
 
-// Exempts one function from AddressSanitizer's checks. Only for reads that
+// Exempts one function from AddressSanitizer's and ThreadSanitizer's memory
+// checks (both flag bytes of a neighbouring, freed block). Only for reads that
 // stay inside an aligned 16-byte block known to hold a valid byte, which
 // cannot cross into another page; valgrind still checks such functions.
 #if defined(__clang__) || defined(__GNUC__)
-#define VANDREL_NO_ASAN __attribute__((no_sanitize_address))
+#define VANDREL_NO_SANITIZE __attribute__((no_sanitize_address, no_sanitize_thread))
 #elif defined(_MSC_VER)
-#define VANDREL_NO_ASAN __declspec(no_sanitize_address)
+#define VANDREL_NO_SANITIZE __declspec(no_sanitize_address)
 #else
-#define VANDREL_NO_ASAN
+#define VANDREL_NO_SANITIZE
 #endif
 
 namespace Vandrel {

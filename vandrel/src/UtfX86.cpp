@@ -425,9 +425,9 @@ VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& sRef, const Uni16* send, char
 
 // Sixteen bytes at a time from an aligned address: such a load never crosses
 // into another page, so reading past the terminator inside it is harmless
-// (the same reasoning as every C library's strlen). AddressSanitizer would
-// still call it an overflow, so this one function is exempt from it.
-VANDREL_NO_ASAN std::size_t Uni16LengthSse2(const Uni16* s) {
+// (the same reasoning as every C library's strlen). The sanitizers would
+// still call it an overflow, so this one function is exempt from them.
+VANDREL_NO_SANITIZE std::size_t Uni16LengthSse2(const Uni16* s) {
   const Uni16* p = s;
   while (reinterpret_cast<std::uintptr_t>(p) & 15) {
     if (*p == 0) return static_cast<std::size_t>(p - s);
