@@ -21,9 +21,13 @@ void* operator new(std::size_t size) {
   if (p == nullptr) throw std::bad_alloc();
   return p;
 }
-// The array form too: a libstdc++ DLL's own would bypass this one. Every delete ends in free().
+// The array form too: a libstdc++ DLL's own would bypass this one. Every delete
+// form ends in free(); a sanitizer's own sized or array delete would not.
 void* operator new[](std::size_t size) { return operator new(size); }
 void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
