@@ -4,8 +4,10 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -13,10 +15,15 @@
 #include "TalqOSUtils/TalqOSUtils.h"
 
 #if defined(_WIN32)
+#include <windows.h>
+// windows.h first.
 #include <io.h>
+#include <process.h>
 #define TALQ_ISATTY _isatty
 #define TALQ_FILENO _fileno
 #else
+#include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #define TALQ_ISATTY isatty
 #define TALQ_FILENO fileno
@@ -27,6 +34,42 @@ namespace talq {
 namespace {
 
 constexpr std::uint32_t kBlock = 1u << 20;
+const char kForkSuffix[] = ":AFP_Resource";
+
+bool IsTerminal(std::FILE* stream) { return TALQ_ISATTY(TALQ_FILENO(stream)) != 0; }
+
+// The width of the terminal on standard error; 80 when it cannot be told.
+int TerminalColumns() {
+#if defined(_WIN32)
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (::GetConsoleScreenBufferInfo(::GetStdHandle(STD_ERROR_HANDLE), &info)) {
+    return info.srWindow.Right - info.srWindow.Left + 1;
+  }
+#else
+  struct winsize size {};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+#endif
+  if (const char* columns = std::getenv("COLUMNS")) {
+    const int n = std::atoi(columns);
+    if (n > 0) return n;
+  }
+  return 80;
+}
+
+// A generic path as the system's own name, for the calls the library does
+// not make (rename, same-file test, permissions).
+std::filesystem::path NativeOf(const std::string& generic) {
+#if defined(_WIN32)
+  return std::filesystem::path(
+      std::wstring(TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(generic))));
+#else
+  return std::filesystem::path(ToDisplay(generic));
+#endif
+}
+
+bool IsDirectory(const std::string& generic) {
+  return TalqOSUtils::OSDirectoryExists(generic.c_str());
+}
 
 // --- ls ---------------------------------------------------------------------
 
@@ -65,52 +108,275 @@ std::string IsoTime(std::uint64_t ticks) {
   return text;
 }
 
-// --- copy progress ------------------------------------------------------------
+// A name as `ls -b` shows it: C escapes for control characters and the
+// backslash, octal for other bytes that are no printable UTF-8.
+std::string Escaped(const std::string& name) {
+  const std::string bytes = ToDisplay(name);
+  std::string out;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    const auto c = static_cast<unsigned char>(bytes[i]);
+    if (c >= 0x80) {
+      // A whole, valid UTF-8 sequence stays; anything else goes as octal.
+      const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+      const std::string piece = n != 0 && i + n <= bytes.size() ? bytes.substr(i, n) : "";
+      if (!piece.empty() && TalqOSUtils::OSNameBytesToUTF8(piece) == piece) {
+        out += piece;
+        i += n - 1;
+        continue;
+      }
+    }
+    static const char kNamed[] = {'\a', 'a', '\b', 'b', '\t', 't', '\n', 'n',
+                                  '\v', 'v', '\f', 'f', '\r', 'r', '\\', '\\'};
+    const char* named = nullptr;
+    for (std::size_t k = 0; k < sizeof kNamed; k += 2) {
+      if (kNamed[k] == static_cast<char>(c)) named = &kNamed[k + 1];
+    }
+    if (named != nullptr) {
+      out += '\\';
+      out += *named;
+    } else if (c < 0x20 || c >= 0x7F) {
+      char octal[5];
+      std::snprintf(octal, sizeof octal, "\\%03o", c);
+      out += octal;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out;
+}
 
-volatile std::sig_atomic_t gInterrupted = 0;
-extern "C" void OnInterrupt(int /*signal*/) { gInterrupted = 1; }
+// --- signals ----------------------------------------------------------------
+
+volatile std::sig_atomic_t gSignal = 0;
+extern "C" void OnSignal(int signal) { gSignal = signal; }
+
+// Catches the signals that ask a copy to stop, for as long as it lives.
+class StopSignals {
+ public:
+  StopSignals() {
+    gSignal = 0;
+    for (std::size_t i = 0; i < kCount; ++i) mPrevious[i] = std::signal(kSignals[i], &OnSignal);
+  }
+  ~StopSignals() {
+    for (std::size_t i = 0; i < kCount; ++i) std::signal(kSignals[i], mPrevious[i]);
+  }
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+  static const char* Name(int signal) {
+    switch (signal) {
+      case SIGINT:
+        return "SIGINT";
+      case SIGTERM:
+        return "SIGTERM";
+#if defined(SIGHUP)
+      case SIGHUP:
+        return "SIGHUP";
+#endif
+      default:
+        return "a signal";
+    }
+  }
+
+ private:
+#if defined(SIGHUP)
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP};
+#else
+  static constexpr int kSignals[] = {SIGINT, SIGTERM};
+#endif
+  static constexpr std::size_t kCount = sizeof kSignals / sizeof kSignals[0];
+  void (*mPrevious[kCount])(int);
+};
+
+// --- copy progress ------------------------------------------------------------
 
 struct Progress {
   TalqOSUtils::ChInputStream* in = nullptr;
   bool drawing = false;
+  int columns = 80;
   std::int64_t cancelAfter = -1;  // test hook: cancel once this many bytes are read
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
+  // One line that fits the terminal: the bar shrinks first, then the speed
+  // and the sizes go; the last column stays free so the line never wraps.
   void Draw(bool last) const {
     if (!drawing) return;
     const std::int64_t done = last ? in->size() : in->getpos();
-    const int percent = last ? 100 : in->percent();
+    const int percent = std::min(100, std::max(0, last ? 100 : in->percent()));
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double mib = 1024.0 * 1024.0;
-    const int filled = (percent > 100 ? 100 : percent < 0 ? 0 : percent) * 30 / 100;
     const double doneMiB = static_cast<double>(done) / mib;
-    std::fprintf(stderr, "\r[%s%s] %3d%%  %.1f / %.1f MiB  %.1f MiB/s",
-                 std::string(filled, '#').c_str(), std::string(30 - filled, '-').c_str(), percent,
-                 doneMiB, static_cast<double>(in->size()) / mib,
-                 elapsed > 0 ? doneMiB / elapsed : 0.0);
+    char sizes[64];
+    std::snprintf(sizes, sizeof sizes, "  %.1f / %.1f MiB", doneMiB,
+                  static_cast<double>(in->size()) / mib);
+    char speed[32];
+    std::snprintf(speed, sizeof speed, "  %.1f MiB/s", elapsed > 0 ? doneMiB / elapsed : 0.0);
+    char pct[8];
+    std::snprintf(pct, sizeof pct, " %3d%%", percent);
+    const int room = columns - 1;
+    std::string tail = std::string(pct) + sizes + speed;
+    if (static_cast<int>(tail.size()) + 12 > room) tail = std::string(pct) + sizes;
+    if (static_cast<int>(tail.size()) + 12 > room) tail = pct;
+    const int width = std::min(30, room - static_cast<int>(tail.size()) - 2);
+    std::string line;
+    if (width >= 5) {
+      const int filled = percent * width / 100;
+      line = "[" + std::string(filled, '#') + std::string(width - filled, '-') + "]";
+    }
+    line += tail;
+    if (static_cast<int>(line.size()) > room) line.resize(room > 0 ? room : 0);
+    std::fprintf(stderr, "\r%s", line.c_str());
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
 
   void Clear() const {
     if (!drawing) return;
-    std::fprintf(stderr, "\r%70s\r", "");
+    std::fprintf(stderr, "\r%*s\r", columns - 1, "");
     std::fflush(stderr);
   }
 };
 
-// The input stream's check function: draws the bar and cancels on Ctrl-C.
+// The input stream's check function: draws the bar; a stop signal cancels
+// the copy with 128 + its number.
 int CheckCopy(void* data) {
   const Progress& progress = *static_cast<const Progress*>(data);
   progress.Draw(false);
   if (progress.cancelAfter >= 0 && progress.in->getpos() >= progress.cancelAfter) {
-    gInterrupted = 1;
+    gSignal = SIGINT;
   }
-  return gInterrupted != 0 ? kCancelled : 0;
+  return gSignal != 0 ? 128 + gSignal : 0;
 }
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+// --- copy: a temporary beside the destination, moved into place -----------------
+
+// Replaces `to` by `from` in one step.
+bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
+#if defined(_WIN32)
+  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+  return ::rename(from.c_str(), to.c_str()) == 0;
+#endif
+}
+
+std::string LastMoveError() {
+#if defined(_WIN32)
+  return DescribeOsError(::GetLastError());
+#else
+  return std::error_code(errno, std::generic_category()).message();
+#endif
+}
+
+int ProcessId() {
+#if defined(_WIN32)
+  return _getpid();
+#else
+  return static_cast<int>(::getpid());
+#endif
+}
+
+// A name beside `target` that nothing uses: ".NAME.talq-PID-N.tmp".
+std::string TemporaryBeside(const std::string& target) {
+  const std::string dir = TalqOSUtils::OSDirname(target);
+  const std::string base = TalqOSUtils::OSBasename(target);
+  for (int n = 0;; ++n) {
+    std::string name =
+        "." + base + ".talq-" + std::to_string(ProcessId()) + "-" + std::to_string(n) + ".tmp";
+    if (name.size() > 200) name = ".talq-" + std::to_string(ProcessId()) + "-" + std::to_string(n);
+    const std::string candidate = TalqOSUtils::OSAddNameToPath(dir, name);
+    if (!TalqOSUtils::OSFileExists(candidate.c_str(), nullptr) &&
+        !TalqOSUtils::OSFileExists((candidate + kForkSuffix).c_str(), nullptr)) {
+      return candidate;
+    }
+  }
+}
+
+// Copies one stream into another through the library; the error of the
+// first stream that failed, or 0.
+struct CopyResult {
+  std::int32_t readError = 0;
+  std::int32_t writeError = 0;
+};
+CopyResult Pump(TalqOSUtils::ChInputStream& in, TalqOSUtils::ChOutputStream& out) {
+  std::unique_ptr<char[]> block(new char[kBlock]);
+  CopyResult result;
+  for (;;) {
+    const std::uint32_t n = in.read(block.get(), kBlock);
+    if (!in.good() || gSignal != 0) {
+      result.readError = in.good() ? 128 + gSignal : in.error();
+      return result;
+    }
+    if (n == 0) return result;
+    out.write(block.get(), n);
+    if (!out.good()) {
+      result.writeError = out.error();
+      return result;
+    }
+  }
+}
+
+// The temporary a copy writes, and its fork: gone when the copy is over
+// (moved into place, or removed).
+class Temporary {
+ public:
+  explicit Temporary(std::string generic) : mGeneric(std::move(generic)) {}
+  ~Temporary() {
+    std::error_code ignored;
+    std::filesystem::remove(NativeOf(mGeneric + kForkSuffix), ignored);
+    std::filesystem::remove(NativeOf(mGeneric), ignored);
+  }
+  Temporary(const Temporary&) = delete;
+  Temporary& operator=(const Temporary&) = delete;
+  const std::string& Generic() const { return mGeneric; }
+
+ private:
+  std::string mGeneric;
+};
+
+// Moves the finished temporary into place. A resource fork lives in its
+// file: where the system keeps it as a file of its own (the POSIX backend,
+// Wine) it is moved by that name; where it cannot be moved on its own
+// (NTFS), it is copied from the complete temporary.
+void PutInPlace(const Temporary& temp, const std::string& target, bool fork,
+                const std::string& shownTarget) {
+  const auto fail = [&](const std::string& why) {
+    throw Failure{"cannot replace " + shownTarget + ": " + why + "; it was left as it was"};
+  };
+  if (!fork) {
+    // An existing destination keeps its permissions.
+    std::error_code error;
+    const auto status = std::filesystem::status(NativeOf(target), error);
+    if (!error && std::filesystem::exists(status)) {
+      std::filesystem::permissions(NativeOf(temp.Generic()), status.permissions(), error);
+    }
+    if (!MoveReplacing(NativeOf(temp.Generic()), NativeOf(target))) {
+      fail(LastMoveError());
+    }
+    return;
+  }
+  if (!TalqOSUtils::OSFileExists(target.c_str(), nullptr) &&
+      !MoveReplacing(NativeOf(temp.Generic()), NativeOf(target))) {
+    fail("the file for its resource fork cannot be created");
+  }
+  const std::string tempFork = temp.Generic() + kForkSuffix;
+  if (TalqOSUtils::OSFileExists(tempFork.c_str(), nullptr) &&
+      MoveReplacing(NativeOf(tempFork), NativeOf(target + kForkSuffix))) {
+    return;
+  }
+  if (!TalqOSUtils::OSFileExists(tempFork.c_str(), nullptr)) return;  // moved with its file
+  TalqOSUtils::ChInputStream in;
+  in.setcheckfn(nullptr, nullptr);
+  in.openFork(temp.Generic(), true);
+  TalqOSUtils::ChOutputStream out;
+  out.setcheckfn(nullptr, nullptr);
+  out.openFork(target, true);
+  if (!in.isopen() || !out.isopen()) fail(DescribeOsError(in.isopen() ? out.error() : in.error()));
+  const CopyResult copied = Pump(in, out);
+  if (copied.readError != 0 || copied.writeError != 0) {
+    fail(DescribeOsError(copied.readError != 0 ? copied.readError : copied.writeError));
+  }
+}
 
 }  // namespace
 
@@ -120,109 +386,162 @@ int LsCommand(Args args) {
   if (files && dirs) throw UsageError{"--files and --dirs exclude each other"};
   ExpectCount(args, 1, 1);
   const std::string root = ToGeneric(args[0]);
+  if (!IsDirectory(root)) {
+    throw Failure{"cannot list " + Quoted(args[0]) + ": " +
+                  (TalqOSUtils::OSFileExists(root.c_str(), nullptr)
+                       ? "not a directory"
+                       : "no such directory (or it cannot be reached)")};
+  }
   std::unique_ptr<TalqOSUtils::ChFindFile> search;
   try {
     search.reset(new TalqOSUtils::ChFindFile(root.c_str()));
   } catch (const TalqOSUtils::ChFindFileException& e) {
-    throw Failure{"cannot list " + Quoted(args[0]) + ": " + e.what() +
-                  " (no such directory, or not a directory)"};
+    throw Failure{"cannot list " + Quoted(args[0]) + ": " + e.what()};
   }
   search->SetFilter(files ? &FilesOnly : dirs ? &DirsOnly : &AnyButDots);
+  const bool terminal = IsTerminal(stdout);
   // Sorted by name: the OS's order is its own.
   std::vector<std::pair<std::string, std::string>> lines;
   for (auto it = search->FindFirst(); it.IsValid(); it = search->FindNext()) {
-    char line[512];
-    std::snprintf(line, sizeof line, "%c %12lld %s %s\n", it.IsDirectory() ? 'd' : '-',
-                  static_cast<long long>(it.Size()), IsoTime(it.TimeStamp()).c_str(),
-                  it.BaseName(nullptr));
-    lines.emplace_back(it.BaseName(nullptr), line);
+    const std::string name = it.BaseName(nullptr);
+    char line[96];
+    std::snprintf(line, sizeof line, "%c %12lld %s ", it.IsDirectory() ? 'd' : '-',
+                  static_cast<long long>(it.Size()), IsoTime(it.TimeStamp()).c_str());
+    lines.emplace_back(name, line + (terminal ? Escaped(name) : ToDisplay(name)) + "\n");
   }
   std::sort(lines.begin(), lines.end());
   for (const auto& line : lines) WriteOut(line.second);
+  if (search->LastError() != 0) {
+    throw Failure{(lines.empty() ? "cannot list " : "cannot list all of ") + Quoted(args[0]) +
+                  ": " + DescribeOsError(search->LastError())};
+  }
   return kOk;
 }
 
+namespace {
+
+// Why a file cannot be opened for reading, in a user's words.
+std::string WhyNotOpened(const std::string& generic, const TalqOSUtils::ChInputStream& in,
+                         bool fork) {
+  if (IsDirectory(generic)) return "it is a directory";
+  if (fork && in.error() == 2) return "it has no resource fork (" + DescribeOsError(2) + ")";
+  return DescribeOsError(in.error());
+}
+
+}  // namespace
+
 int CatCommand(Args args) {
   const bool fork = TakeFlag(args, "--fork");
-  ExpectCount(args, 1, 1);
-  TalqOSUtils::ChInputStream in;
-  in.openFork(ToGeneric(args[0]), fork);
-  if (!in.isopen()) {
-    throw Failure{"cannot open " + std::string(fork ? "the resource fork of " : "") +
-                  Quoted(args[0]) + ": " + DescribeOsError(in.error())};
-  }
+  ExpectCount(args, 1, static_cast<std::size_t>(-1));
   std::unique_ptr<char[]> block(new char[kBlock]);
-  for (;;) {
-    const std::uint32_t n = in.read(block.get(), kBlock);
-    if (!in.good())
-      throw Failure{"cannot read " + Quoted(args[0]) + ": " + DescribeOsError(in.error())};
-    if (n == 0) break;
-    WriteOut(block.get(), n);
+  int status = kOk;
+  // As cat(1): a file that fails is reported, and the others still print.
+  for (const std::string& arg : args) {
+    try {
+      const std::string path = ToGeneric(arg);
+      TalqOSUtils::ChInputStream in;
+      in.openFork(path, fork);
+      if (!in.isopen()) {
+        throw Failure{"cannot open " + std::string(fork ? "the resource fork of " : "") +
+                      Quoted(arg) + ": " + WhyNotOpened(path, in, fork)};
+      }
+      for (;;) {
+        const std::uint32_t n = in.read(block.get(), kBlock);
+        if (!in.good())
+          throw Failure{"cannot read " + Quoted(arg) + ": " + DescribeOsError(in.error())};
+        if (n == 0) break;
+        WriteOut(block.get(), n);
+      }
+    } catch (const Failure& e) {
+      std::fflush(stdout);
+      std::fprintf(stderr, "talq cat: %s\n", e.what.c_str());
+      status = kFailed;
+    }
   }
-  return kOk;
+  return status;
 }
 
 int CopyCommand(Args args) {
   const bool fork = TakeFlag(args, "--fork");
   ExpectCount(args, 2, 2);
   const std::string source = ToGeneric(args[0]);
-  const std::string target = ToGeneric(args[1]);
+  std::string target = ToGeneric(args[1]);
+  const char last = args[1].empty() ? '\0' : args[1].back();
+#if defined(_WIN32)
+  const bool namesDirectory = last == '/' || last == '\\';
+#else
+  const bool namesDirectory = last == '/';
+#endif
+  // SRC DIR (or DIR/) copies into the directory, as cp does.
+  std::string shownTarget = Quoted(args[1]);
+  if (IsDirectory(target)) {
+    const std::string name = TalqOSUtils::OSBasename(source);
+    target = ToGeneric(TalqOSUtils::OSAddNameToPath(target, name));
+    shownTarget = Quoted(TalqOSUtils::OSAddNameToPath(args[1], name));
+  } else if (namesDirectory) {
+    throw Failure{"cannot copy to " + Quoted(args[1]) + ": no such directory"};
+  }
 
+  if (IsDirectory(source)) throw Failure{"cannot copy " + Quoted(args[0]) + ": it is a directory"};
+  std::error_code error;
+  if (std::filesystem::equivalent(NativeOf(source), NativeOf(target), error) && !error) {
+    throw Failure{Quoted(args[0]) + " and " + shownTarget + " are the same file"};
+  }
+
+  const StopSignals stopSignals;
   TalqOSUtils::ChInputStream in;
   in.openFork(source, fork);
   if (!in.isopen()) {
-    throw Failure{"cannot open " + Quoted(args[0]) + ": " + DescribeOsError(in.error())};
+    throw Failure{"cannot open " + std::string(fork ? "the resource fork of " : "") +
+                  Quoted(args[0]) + ": " + WhyNotOpened(source, in, fork)};
   }
   Progress progress;
   progress.in = &in;
-  progress.drawing = TALQ_ISATTY(TALQ_FILENO(stderr)) != 0;
+  progress.drawing = IsTerminal(stderr);
+  progress.columns = TerminalColumns();
   if (const char* hook = std::getenv("TALQ_CANCEL_AFTER_BYTES")) {
     progress.cancelAfter = std::strtoll(hook, nullptr, 10);
   }
   in.setcheckfn(&CheckCopy, &progress);
 
+  // The copy goes to a temporary beside the destination and replaces it only
+  // when complete: a failed or cancelled copy leaves the destination as it was.
+  const Temporary temp(TemporaryBeside(target));
   TalqOSUtils::ChOutputStream out;
-  out.openFork(target, fork);
-  if (!out.isopen()) {
-    throw Failure{"cannot create " + Quoted(args[1]) + ": " + DescribeOsError(out.error())};
-  }
-  // The partial copy goes when the copy does not finish.
-  const std::string written = fork ? target + ":AFP_Resource" : target;
-  auto discard = [&](const std::string& why) {
+  out.setcheckfn(nullptr, nullptr);
+  if (fork) {
+    // A fork belongs to a file; some systems do not make one for it.
+    out.open(temp.Generic());
     out.close();
-    TalqOSUtils::OSDeleteFile(written.c_str());
-    progress.Clear();
-    return why;
-  };
-
-  gInterrupted = 0;
-  void (*previous)(int) = std::signal(SIGINT, &OnInterrupt);
-  std::unique_ptr<char[]> block(new char[kBlock]);
-  int status = kOk;
-  for (;;) {
-    const std::uint32_t n = in.read(block.get(), kBlock);
-    if (in.error() == kCancelled) {
-      std::fprintf(
-          stderr, "%s",
-          discard("talq copy: cancelled; nothing was left at " + Quoted(args[1]) + "\n").c_str());
-      status = kCancelled;
-      break;
-    }
-    if (!in.good()) {
-      std::signal(SIGINT, previous);
-      throw Failure{discard("cannot read " + Quoted(args[0]) + ": " + DescribeOsError(in.error()))};
-    }
-    if (n == 0) break;
-    out.write(block.get(), n);
-    if (!out.good()) {
-      std::signal(SIGINT, previous);
-      throw Failure{
-          discard("cannot write " + Quoted(args[1]) + ": " + DescribeOsError(out.error()))};
-    }
   }
-  std::signal(SIGINT, previous);
-  if (status == kOk) progress.Draw(true);
-  return status;
+  out.openFork(temp.Generic(), fork);
+  if (!out.isopen()) {
+    throw Failure{"cannot create " + shownTarget + ": " +
+                  (IsDirectory(TalqOSUtils::OSDirname(target)) ? DescribeOsError(out.error())
+                                                               : "no such directory")};
+  }
+  const CopyResult copied = Pump(in, out);
+  out.close();
+  const int stopped = gSignal;
+  if (stopped != 0) {
+    progress.Clear();
+    std::fprintf(stderr, "talq copy: cancelled by %s; %s was left as it was\n",
+                 StopSignals::Name(stopped), shownTarget.c_str());
+    return 128 + stopped;
+  }
+  if (copied.readError != 0) {
+    progress.Clear();
+    throw Failure{"cannot read " + Quoted(args[0]) + ": " + DescribeOsError(copied.readError) +
+                  "; " + shownTarget + " was left as it was"};
+  }
+  if (copied.writeError != 0) {
+    progress.Clear();
+    throw Failure{"cannot write " + shownTarget + ": " + DescribeOsError(copied.writeError) +
+                  "; it was left as it was"};
+  }
+  PutInPlace(temp, target, fork, shownTarget);
+  progress.Draw(true);
+  return kOk;
 }
 
 }  // namespace talq

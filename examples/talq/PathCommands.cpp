@@ -1,5 +1,6 @@
 // talq path, resolve, resource, appdir: pure path functions and lookups.
 #include <string>
+#include <vector>
 
 #include "Talq.h"
 #include "TalqOSUtils/TalqOSUtils.h"
@@ -15,13 +16,13 @@ using Conversion = bool (*)(const char*, char*, int);
 std::string Convert(Conversion convert, const std::string& path) {
   std::string out(4096, '\0');
   if (!convert(path.c_str(), &out[0], static_cast<int>(out.size()))) {
-    throw Failure{"cannot convert '" + path + "' (too long, or not valid in that notation)"};
+    throw Failure{"cannot convert " + Quoted(path) + " (too long, or not valid in that notation)"};
   }
   out.resize(out.find('\0'));
   return out;
 }
 
-void PrintLine(const std::string& line) { WriteOut(line + "\n"); }
+void PrintLine(const std::string& line) { WriteOut(ToDisplay(line) + "\n"); }
 
 }  // namespace
 
@@ -35,10 +36,12 @@ int PathCommand(Args args) {
   };
   const Named conversions[] = {
       {"to-nt", &TalqOSUtils::OSPathGenericToNT},
-      {"to-generic", &TalqOSUtils::OSPathNTToGeneric},
+      {"from-nt", &TalqOSUtils::OSPathNTToGeneric},
+      {"to-generic", &TalqOSUtils::OSPathNTToGeneric},  // the earlier name of from-nt
       {"to-hfs", &TalqOSUtils::OSPathGenericToMacHFS},
       {"from-hfs", &TalqOSUtils::OSPathMacHFSToGeneric},
       {"to-unix", &TalqOSUtils::OSPathGenericToUnix},
+      {"from-unix", &TalqOSUtils::OSPathUnixToGeneric},
   };
   for (const Named& n : conversions) {
     if (sub != n.name) continue;
@@ -54,9 +57,19 @@ int PathCommand(Args args) {
     PrintLine(sub == "basename" ? TalqOSUtils::OSBasename(args[0])
                                 : TalqOSUtils::OSDirname(args[0]));
   } else if (sub == "absolute") {
-    if (args.empty() || args.size() > 2) throw UsageError{"absolute takes PATH [BASE]"};
-    PrintLine(args.size() == 2 ? TalqOSUtils::OSMakePathAbsolute(args[0], args[1])
-                               : TalqOSUtils::OSMakePathAbsolute(args[0]));
+    const bool app = TakeFlag(args, "--app");
+    if (args.empty() || args.size() > 2 || (app && args.size() == 2)) {
+      throw UsageError{"absolute takes PATH [BASE], or --app PATH"};
+    }
+    // Like a shell, against the current directory; the library's own
+    // default, talq's directory, with --app.
+    if (app) {
+      PrintLine(TalqOSUtils::OSMakePathAbsolute(args[0]));
+    } else {
+      const std::string base = args.size() == 2 ? args[1] : CurrentDirectory();
+      if (base.empty()) throw Failure{"cannot read the current directory"};
+      PrintLine(TalqOSUtils::OSMakePathAbsolute(args[0], base));
+    }
   } else {
     throw UsageError{"unknown subcommand '" + sub + "'"};
   }
@@ -64,9 +77,23 @@ int PathCommand(Args args) {
 }
 
 int ResolveCommand(Args args) {
+  const bool keep = TakeFlag(args, "--keep");
   ExpectCount(args, 1, 1);
-  PrintLine(TalqOSUtils::ResolveAliasOrLink(ToGeneric(args[0])));
-  return kOk;
+  const std::string path = ToGeneric(args[0]);
+  const std::string target = TalqOSUtils::ResolveAliasOrLink(path);
+  if (target != path) {
+    PrintLine(target);
+    return kOk;
+  }
+  // The library answers the path itself for anything it cannot resolve.
+  if (keep) {
+    PrintLine(path);
+    return kOk;
+  }
+  throw Failure{Quoted(args[0]) + " is not a shortcut" +
+                (TalqOSUtils::OSFileExists(path.c_str(), nullptr)
+                     ? " (or names no file-system target)"
+                     : ": it does not exist, and neither does a shortcut of that name with .lnk")};
 }
 
 int ResourceCommand(Args args) {
@@ -75,9 +102,17 @@ int ResourceCommand(Args args) {
   if (!shared.empty()) TalqOSUtils::OSSetSharedResourceDirectory(ToGeneric(shared));
   const std::string found = TalqOSUtils::OSFindResourcePath(args[0]);
   if (found.empty()) {
-    throw Failure{"resource '" + args[0] + "' not found in " +
-                  TalqOSUtils::OSApplicationDirectory() + " or " +
-                  TalqOSUtils::OSSharedResourcesDirectory()};
+    std::vector<std::string> places;
+    for (const std::string& dir :
+         {TalqOSUtils::OSApplicationDirectory(), TalqOSUtils::OSSharedResourcesDirectory()}) {
+      const std::string trimmed =
+          dir.size() > 1 && dir.back() == '/' ? dir.substr(0, dir.size() - 1) : dir;
+      if (!trimmed.empty() && (places.empty() || places[0] != trimmed)) places.push_back(trimmed);
+    }
+    std::string where;
+    for (const std::string& dir : places) where += (where.empty() ? "" : " or ") + Quoted(dir);
+    throw Failure{"resource " + Quoted(args[0]) + " not found" +
+                  (where.empty() ? std::string() : " in " + where)};
   }
   PrintLine(found);
   return kOk;

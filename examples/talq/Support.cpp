@@ -41,29 +41,73 @@ std::string DescribeOsError(std::int64_t code) {
   return "system error " + std::to_string(code);
 }
 
+std::string ArgFromBytes(const std::string& bytes) {
+#if defined(_WIN32)
+  return bytes;
+#else
+  return TalqOSUtils::OSNameBytesToUTF8(bytes);
+#endif
+}
+
+std::string ToDisplay(const std::string& utf8) {
+#if defined(_WIN32)
+  return utf8;
+#else
+  return TalqOSUtils::OSUTF8ToNameBytes(utf8);
+#endif
+}
+
+std::string Quoted(const std::string& arg) { return "'" + ToDisplay(arg) + "'"; }
+
 namespace {
+
+// The library's paths hold at most 255 bytes (a fixed limit of its interface).
+constexpr std::size_t kPathLimit = 255;
 
 std::string NativeToGeneric(const std::string& nativePath) {
 #if defined(_WIN32)
   return TalqOSUtils::OSPathGeneric(nativePath);
 #else
+  // In generic notation a backslash escapes the next byte, and the NT form
+  // the system is given turns any backslash into a separator: a Linux name
+  // holding one cannot be reached through the library.
+  if (nativePath.find('\\') != std::string::npos) {
+    throw Failure{"cannot use " + Quoted(nativePath) +
+                  ": names holding a backslash are out of TalqOSUtils' reach on Linux"};
+  }
   return nativePath;
 #endif
 }
 
 }  // namespace
 
-std::string ToGeneric(const std::string& nativePath) {
-  const std::string generic = NativeToGeneric(nativePath);
-  if (generic.empty() || generic[0] == '/') return generic;
-  // The library takes relative paths against the application's directory;
-  // a shell user means the current one.
+std::string CurrentDirectory() {
   std::error_code error;
   const std::filesystem::path cwd = std::filesystem::current_path(error);
-  if (error) return generic;
-  const auto cwdUtf8 = cwd.u8string();
-  return TalqOSUtils::OSMakePathAbsolute(
-      generic, NativeToGeneric(std::string(cwdUtf8.begin(), cwdUtf8.end())));
+  if (error) return std::string();
+#if defined(_WIN32)
+  const auto utf8 = cwd.u8string();
+  return TalqOSUtils::OSPathGeneric(std::string(utf8.begin(), utf8.end()));
+#else
+  return ArgFromBytes(cwd.native());
+#endif
+}
+
+std::string ToGeneric(const std::string& nativePath) {
+  std::string generic = NativeToGeneric(nativePath);
+  // The library takes relative paths against the application's directory;
+  // a shell user means the current one.
+  if (!generic.empty() && generic[0] != '/') {
+    const std::string cwd = CurrentDirectory();
+    if (!cwd.empty()) generic = TalqOSUtils::OSMakePathAbsolute(generic, cwd);
+  }
+  if (generic.size() > kPathLimit) {
+    throw Failure{"cannot use " + Quoted(nativePath) + ": its full path has " +
+                  std::to_string(generic.size()) +
+                  " bytes, and TalqOSUtils names files by paths of at most " +
+                  std::to_string(kPathLimit) + " bytes"};
+  }
+  return generic;
 }
 
 void WriteOut(const char* bytes, std::size_t n) {

@@ -7,7 +7,8 @@
 
 namespace talq {
 
-/// Exit codes: 0 done, 1 failed, 2 usage error, 130 cancelled (as by SIGINT).
+/// Exit codes: 0 done, 1 failed, 2 usage error, 128 + N cancelled by signal N
+/// (130 for Ctrl-C, SIGINT).
 enum Exit { kOk = 0, kFailed = 1, kUsage = 2, kCancelled = 130 };
 
 using Args = std::vector<std::string>;
@@ -24,13 +25,28 @@ struct Failure {
   std::string what;
 };
 
-/// A Win32 error code (what streams report) in words: 2 => "file not found".
+/// A Win32 error code (what streams and searches report) in words:
+/// 2 => "file not found (error 2)".
 std::string DescribeOsError(std::int64_t code);
 
-/// A path typed by the user (native notation) in generic notation, made
-/// absolute against the current directory. On Linux the notations agree; on
-/// Windows "C:\dir" becomes "/C:/dir".
+/// An argument as the library takes it: on Linux the raw bytes of a name,
+/// with each byte that is not valid UTF-8 carried as a lone surrogate; on
+/// Windows the command line is UTF-16 already and arrives as UTF-8.
+std::string ArgFromBytes(const std::string& bytes);
+/// The reverse, for output: a name from the library as the bytes the user's
+/// system spells it with (on Windows, UTF-8 unchanged).
+std::string ToDisplay(const std::string& utf8);
+/// An argument quoted for a message: 'name'.
+std::string Quoted(const std::string& arg);
+
+/// A file typed by the user (native notation, as ArgFromBytes gives it) in
+/// generic notation, made absolute against the current directory. On Linux
+/// the notations agree; on Windows "C:\dir" becomes "/C:/dir". Throws
+/// Failure for what the library cannot name: a Linux name holding a
+/// backslash, or a generic path over the library's 255-byte limit.
 std::string ToGeneric(const std::string& nativePath);
+/// The current directory in generic notation ("" when it cannot be read).
+std::string CurrentDirectory();
 
 /// Writes bytes to standard output, unchanged.
 void WriteOut(const std::string& bytes);

@@ -27,18 +27,29 @@ struct Command {
 
 const Command kCommands[] = {
     {"path", &PathCommand,
-     "talq path to-nt|to-generic|to-hfs|from-hfs|to-unix PATH...\n"
-     "       talq path join DIR NAME\n"
-     "       talq path basename|dirname PATH\n"
-     "       talq path absolute PATH [BASE]",
+     "talq path COMMAND PATH...   (each names its input => output notation)\n"
+     "  to-nt GENERIC...        generic => NT        /C:/a/b => C:\\a\\b\n"
+     "  from-nt NT...           NT => generic        C:\\a\\b => /C:/a/b (alias to-generic)\n"
+     "  to-hfs GENERIC...       generic => Mac HFS   /Disk/a/b => Disk:a:b\n"
+     "  from-hfs HFS...         Mac HFS => generic   Disk:a:b => /Disk/a/b\n"
+     "  to-unix GENERIC...      generic => Unix      (the same text)\n"
+     "  from-unix UNIX...       Unix => generic      (the same text)\n"
+     "  join DIR NAME           generic => generic   /a b => /a/b\n"
+     "  basename PATH           generic => generic   /a/b => b\n"
+     "  dirname PATH            generic => generic   /a/b => /a\n"
+     "  absolute PATH [BASE]    generic => generic, against BASE, else the current directory\n"
+     "  absolute --app PATH     generic => generic, against talq's own directory",
      "convert, compose and absolutise generic paths"},
     {"ls", &LsCommand, "talq ls [--files|--dirs] DIR",
-     "list a directory: kind, size, last write (UTC), name"},
-    {"cat", &CatCommand, "talq cat [--fork] FILE", "a file (or its resource fork) to stdout"},
-    {"copy", &CopyCommand, "talq copy [--fork] SRC DST",
-     "copy a file (or its resource fork), with progress; Ctrl-C cancels"},
-    {"resolve", &ResolveCommand, "talq resolve PATH",
-     "the target of a Windows shortcut (.lnk), or PATH itself"},
+     "list a directory: kind, size, last write (UTC), name; exit 1 if it cannot be read whole"},
+    {"cat", &CatCommand, "talq cat [--fork] FILE...",
+     "files (or their resource forks) to stdout, one after another"},
+    {"copy", &CopyCommand, "talq copy [--fork] SRC DST|DIR",
+     "copy a file (or its resource fork) with progress; DST is replaced only once\n"
+     "the copy is whole; Ctrl-C, SIGTERM and SIGHUP cancel and leave it as it was"},
+    {"resolve", &ResolveCommand, "talq resolve [--keep] PATH",
+     "the target of a Windows shortcut (.lnk); exit 1 for anything else\n"
+     "(--keep: print PATH itself instead, as the library answers)"},
     {"resource", &ResourceCommand, "talq resource NAME [--shared DIR]",
      "find a resource beside talq, else in the shared directory"},
     {"appdir", &AppdirCommand, "talq appdir", "the directory of the talq executable"},
@@ -54,7 +65,7 @@ void PrintHelp() {
   std::printf(
       "\nFiles are named in the platform's notation; `talq path` takes each\n"
       "notation as its subcommand says. Exit codes: 0 done, 1 failed,\n"
-      "2 usage error, 130 cancelled.\n");
+      "2 usage error, 128+N cancelled by signal N (130: Ctrl-C).\n");
 }
 
 Args CommandLine(int argc, char** argv) {
@@ -74,7 +85,7 @@ Args CommandLine(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
 #else
-  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  for (int i = 1; i < argc; ++i) args.push_back(ArgFromBytes(argv[i]));
 #endif
   return args;
 }
