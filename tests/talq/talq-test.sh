@@ -5,6 +5,7 @@
 set -u
 talq=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 runner=${2:-}
+[ -z "$runner" ] || runner=$(cd "$(dirname "$runner")" && pwd)/$(basename "$runner")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
