@@ -5,40 +5,15 @@
 #include <system_error>
 
 #include "Talq.h"
+#include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
 
 namespace talq {
 
 std::string DescribeOsError(std::int64_t code) {
-  struct Known {
-    std::int64_t code;
-    const char* words;
-  };
-  static const Known kKnown[] = {
-      {2, "file not found"},
-      {3, "path not found"},
-      {4, "too many open files"},
-      {5, "access denied"},
-      {6, "invalid handle"},
-      {8, "not enough memory"},
-      {19, "the medium is write-protected"},
-      {32, "the file is in use by another process (sharing violation)"},
-      {33, "part of the file is locked"},
-      {80, "the file exists"},
-      {87, "invalid parameter"},
-      {112, "the disk is full"},
-      {123, "invalid file name"},
-      {131, "seek before the start of the file"},
-      {183, "the file already exists"},
-      {206, "file name too long"},
-      {267, "not a directory"},
-      {1117, "input/output error"},
-      {-2147483648LL, "the system reported a failure without a reason"},
-  };
-  for (const Known& k : kKnown) {
-    if (k.code == code) return std::string(k.words) + " (error " + std::to_string(code) + ")";
-  }
-  return "system error " + std::to_string(code);
+  const std::string text = TalqOSUtils::OSErrorText(static_cast<std::uint32_t>(code));
+  if (text.rfind("error ", 0) == 0) return text;
+  return text + " (error " + std::to_string(code) + ")";
 }
 
 std::string ArgFromBytes(const std::string& bytes) {

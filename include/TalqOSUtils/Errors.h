@@ -1,6 +1,7 @@
 // The exception class of TalqOSUtils and the message logging switch.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "TalqOSUtils/Export.h"
@@ -55,6 +56,15 @@ class TALQ_API ChFindFileException : public ChException {
   ChFindFileException& operator=(const ChFindFileException& source);
   ~ChFindFileException() override;
 };
+
+/// The words for an error code the library hands out: a stream's error(), a
+/// search's LastError(), or a Win32 code from the system. Short and lower
+/// case, the same on every build; a code the library does not know (or a
+/// check function's own result) gives "error N".
+///   2 => "file not found"     5 => "access denied"     0 => "no error"
+///   0x80000000 (a stream's INT_MIN) => "failed without a reason from the system"
+///   4242 => "error 4242"
+TALQ_API std::string OSErrorText(std::uint32_t code);
 
 /// Records the logging switch. Nothing in the library reads it.
 TALQ_API void FileMessageLogging(bool enable);

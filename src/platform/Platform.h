@@ -27,42 +27,11 @@ using FindHandle = std::intptr_t;
 /// INVALID_HANDLE_VALUE, for files and searches alike.
 constexpr std::intptr_t kInvalidHandle = -1;
 
-// Win32 error codes the library and its tests speak of.
+// Win32 error codes the library and its tests speak of: kErrorFileNotFound...
 enum : ErrorCode {
-  kErrorSuccess = 0,
-  kErrorInvalidFunction = 1,
-  kErrorFileNotFound = 2,
-  kErrorPathNotFound = 3,
-  kErrorTooManyOpenFiles = 4,
-  kErrorAccessDenied = 5,
-  kErrorInvalidHandle = 6,
-  kErrorNotEnoughMemory = 8,
-  kErrorNotSameDevice = 17,
-  kErrorNoMoreFiles = 18,
-  kErrorWriteProtect = 19,
-  kErrorGenFailure = 31,
-  kErrorSharingViolation = 32,
-  kErrorLockViolation = 33,
-  kErrorHandleEof = 38,
-  kErrorNotSupported = 50,
-  kErrorFileExists = 80,
-  kErrorInvalidParameter = 87,
-  kErrorBrokenPipe = 109,
-  kErrorDiskFull = 112,
-  kErrorInsufficientBuffer = 122,
-  kErrorInvalidName = 123,
-  kErrorNegativeSeek = 131,
-  kErrorSeekOnDevice = 132,
-  kErrorDirNotEmpty = 145,
-  kErrorBusy = 170,
-  kErrorAlreadyExists = 183,
-  kErrorFilenameExcedRange = 206,
-  kErrorFileTooLarge = 223,
-  kErrorDirectory = 267,
-  kErrorIoDevice = 1117,
-  kErrorTooManyLinks = 1142,
-  kErrorDiskQuotaExceeded = 1295,
-  kErrorCantResolveFilename = 1921,
+#define TALQ_ERROR(name, code, symbol, text) kError##name = code,
+#include "errors/ErrorCodes.def"
+#undef TALQ_ERROR
 };
 
 /// GetFileAttributesW's failure value and the attribute bits read.

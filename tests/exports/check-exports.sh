@@ -40,6 +40,7 @@ need() {  # need <count> <demangled prefix>
     echo "missing export: $2 (want $1, found $found)"; status=1
   fi
 }
+need 1 "TalqOSUtils::OSErrorText"
 need 1 "TalqOSUtils::ChException::ChException()"
 need 1 "TalqOSUtils::ChException::ChException(char const*)"
 need 1 "TalqOSUtils::ChException::ChException(TalqOSUtils::ChException const&)"

@@ -2,6 +2,7 @@
 #include <set>
 #include <string>
 
+#include "TalqOSUtils/Errors.h"
 #include "gtest/gtest.h"
 #include "platform/Platform.h"
 #include "support/FsTestSupport.h"
@@ -115,6 +116,9 @@ TEST(PosixErrnoTable, EveryRowMatchesTheWin32Condition) {
   for (std::size_t i = 0; i < count; ++i) {
     EXPECT_EQ(listed.count(table[i].err), 1u)
         << "table row errno " << table[i].err << " has no independent expectation";
+    // Every code the table can report has words for the host.
+    EXPECT_NE(TalqOSUtils::OSErrorText(table[i].code).rfind("error ", 0), 0u)
+        << "code " << table[i].code << " has no text";
   }
 }
 

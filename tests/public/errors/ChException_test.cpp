@@ -1,5 +1,7 @@
+#include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
 
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
@@ -41,6 +43,23 @@ TEST(ChException, CaughtAsChExceptionOnlyAcrossTheLibraryBoundary) {
   } catch (const ChException& e) {
     EXPECT_STREQ(e.what(), "Unable to convert file path");
   }
+}
+
+// Codes and their Win32 meanings, written from the system's documentation.
+TEST(OSErrorText, GivesWordsForReportedCodesAndTheNumberOtherwise) {
+  const std::pair<std::uint32_t, const char*> rows[] = {
+      {0, "no error"},
+      {2, "file not found"},
+      {3, "path not found"},
+      {5, "access denied"},
+      {112, "the disk is full"},
+      {32, "the file is in use by another process (sharing violation)"},
+      {0x80000000u, "failed without a reason from the system"},
+      {4242, "error 4242"},
+      {130, "error 130"},
+      {0xFFFFFFFFu, "error 4294967295"},
+  };
+  for (const auto& row : rows) EXPECT_EQ(TalqOSUtils::OSErrorText(row.first), row.second);
 }
 
 }  // namespace
