@@ -1,5 +1,6 @@
-// UnicodeString's narrow encodings: dispatch, buffer sizes, append semantics,
-// and the process-wide system encoding.
+// UnicodeString's narrow encodings: one table row per Encoding value (its
+// decoder and read-out), buffer sizes, append semantics, and the process-wide
+// system encoding.
 //
 // Read-outs are sized per UTF-16 unit of content: Latin-1 and Mac OS Roman
 // write at most one byte per unit (two are reserved), the ANSI code page up to three (a Windows
@@ -49,62 +50,107 @@ bool ReadOut(text::ReadOutFn convert, std::uint32_t bytesPerUnit, const UniChar*
 [[noreturn]] void ThrowUnsupported() { throw ChException("Unsupported encoding"); }
 [[noreturn]] void ThrowUnknown() { throw ChException("Unknown encoding"); }
 
-void CheckEncoding(Encoding e) {
-  const auto value = static_cast<std::uint32_t>(e);
-  if (value == kUnsupportedEncoding) ThrowUnsupported();
-  if (value > kPlatformEncoding) ThrowUnknown();
+// Each encoding's decoder (narrow text to UTF-16 units; -1 when Vandrel
+// reports failure; never more units than bytes) and read-out (p[0, n), with
+// p[n] NUL, appended to out; `writable` as for text::EncodeUTF8).
+using DecodeFn = int (*)(const std::string& text, UniChar* units, std::size_t capacity);
+using ReadOutFn = void (*)(const UniChar* p, std::size_t n, UniChar* writable, std::string& out);
+
+int DecodeMacRoman(const std::string& t, UniChar* d, std::size_t c) {
+  return Vandrel::MacRomanStringToUni16Char(t, d, c);
+}
+int DecodeLatin1(const std::string& t, UniChar* d, std::size_t c) {
+  return Vandrel::ISOLatin1CStringToUni16Char(t.c_str(), d, c);
+}
+int DecodeURL(const std::string& t, UniChar* d, std::size_t c) {
+  return Vandrel::URLEncodingToUni16Char(t.c_str(), d, c);
+}
+int DecodePlatform(const std::string& t, UniChar* d, std::size_t c) {
+  return Vandrel::PlatformCStringToUni16Char(t.c_str(), d, c);
+}
+int DecodeUTF8(const std::string& t, UniChar* d, std::size_t c) {
+  const bool marked = text::HasUTF8Mark(t.data(), t.size());
+  // Never fails with room for every byte; a cut result is still taken.
+  const int written =
+      Vandrel::UTF8ToUni16Char(t.c_str() + (marked ? text::kUTF8MarkLength : 0), d, c);
+  return static_cast<int>(text::ConvertedLength(d, c, written));
 }
 
-// p[0, n) (p[n] is NUL) in e, which CheckEncoding accepted. `writable` as
-// for text::EncodeUTF8.
-void ReadOutAs(Encoding e, const UniChar* p, std::size_t n, UniChar* writable, std::string& out) {
+void ReadMacRoman(const UniChar* p, std::size_t n, UniChar*, std::string& out) {
+  // A rejected character empties the answer rather than leave a prefix.
+  ReadOut(Vandrel::Uni16CharToMacRomanCString, kMacRomanBytesPerUnit, p, n, true, out);
+}
+void ReadLatin1(const UniChar* p, std::size_t n, UniChar*, std::string& out) {
+  ReadOut(Vandrel::Uni16CharToISOLatin1CString, kLatin1BytesPerUnit, p, n, false, out);
+}
+void ReadURL(const UniChar* p, std::size_t n, UniChar*, std::string& out) {
+  text::ReadOut(Vandrel::Uni16CharToURLEncoding, kURLBytesPerUnit, text::URLLength, p, n, false,
+                out);
+}
+void ReadPlatform(const UniChar* p, std::size_t n, UniChar*, std::string& out) {
+  ReadOut(Vandrel::Uni16CharToPlatformCString, kPlatformBytesPerUnit, p, n, false, out);
+}
+void ReadUTF8(const UniChar* p, std::size_t n, UniChar* writable, std::string& out) {
+  text::EncodeUTF8(p, n, out, writable);
+}
+
+// One row per Encoding value, in value order. A row without functions is an
+// encoding that exists only to be refused. Setting text appends what the
+// decoder gives, except for UTF-8, which replaces the content.
+struct EncodingRow {
+  Encoding encoding;
+  DecodeFn decode;
+  ReadOutFn readOut;
+};
+
+constexpr EncodingRow kEncodings[] = {
+    {kDefaultEncoding, &DecodePlatform, &ReadPlatform},
+    {kUnsupportedEncoding, nullptr, nullptr},
+    {kMacRomanEncoding, &DecodeMacRoman, &ReadMacRoman},
+    {kISOLatin1Encoding, &DecodeLatin1, &ReadLatin1},
+    {kURLEncoding, &DecodeURL, &ReadURL},
+    {kUTF8Encoding, &DecodeUTF8, &ReadUTF8},
+    {kPlatformEncoding, &DecodePlatform, &ReadPlatform},
+};
+constexpr std::size_t kEncodingRows = sizeof kEncodings / sizeof kEncodings[0];
+
+// Lists every Encoding value; the compiler rejects this switch (-Werror=switch)
+// when a value is added without its row.
+constexpr std::size_t RowIndex(Encoding e) {
   switch (e) {
+    case kDefaultEncoding:
+    case kUnsupportedEncoding:
     case kMacRomanEncoding:
-      // A rejected character empties the answer rather than leave a prefix.
-      ReadOut(Vandrel::Uni16CharToMacRomanCString, kMacRomanBytesPerUnit, p, n, true, out);
-      break;
     case kISOLatin1Encoding:
-      ReadOut(Vandrel::Uni16CharToISOLatin1CString, kLatin1BytesPerUnit, p, n, false, out);
-      break;
     case kURLEncoding:
-      text::ReadOut(Vandrel::Uni16CharToURLEncoding, kURLBytesPerUnit, text::URLLength, p, n, false,
-                    out);
-      break;
     case kUTF8Encoding:
-      text::EncodeUTF8(p, n, out, writable);
-      break;
-    default:
-      ReadOut(Vandrel::Uni16CharToPlatformCString, kPlatformBytesPerUnit, p, n, false, out);
-      break;
+    case kPlatformEncoding:
+      return static_cast<std::size_t>(e);
   }
+  return kEncodingRows;
 }
 
-// The text of a narrow encoding decoded into units; no encoding here gives
-// more units than bytes. -1 when Vandrel reports failure.
-int Decode(Encoding e, const std::string& text, UniChar* units, std::size_t capacity) {
-  switch (e) {
-    case kMacRomanEncoding:
-      return Vandrel::MacRomanStringToUni16Char(text, units, capacity);
-    case kISOLatin1Encoding:
-      return Vandrel::ISOLatin1CStringToUni16Char(text.c_str(), units, capacity);
-    case kURLEncoding:
-      return Vandrel::URLEncodingToUni16Char(text.c_str(), units, capacity);
-    case kUTF8Encoding: {
-      const bool marked = text::HasUTF8Mark(text.data(), text.size());
-      // Never fails with room for every byte; a cut result is still taken.
-      const int written = Vandrel::UTF8ToUni16Char(
-          text.c_str() + (marked ? text::kUTF8MarkLength : 0), units, capacity);
-      return static_cast<int>(text::ConvertedLength(units, capacity, written));
-    }
-    default:
-      return Vandrel::PlatformCStringToUni16Char(text.c_str(), units, capacity);
+constexpr bool RowsFollowTheEnum() {
+  for (std::size_t i = 0; i < kEncodingRows; ++i) {
+    if (RowIndex(kEncodings[i].encoding) != i) return false;
   }
+  return RowIndex(kPlatformEncoding) + 1 == kEncodingRows;
+}
+static_assert(RowsFollowTheEnum(), "kEncodings needs one row per Encoding value, in value order");
+
+// e's row; throws for a value outside the enum and for the refused encoding.
+const EncodingRow& Row(Encoding e) {
+  const auto value = static_cast<std::uint32_t>(e);
+  if (value >= kEncodingRows) ThrowUnknown();
+  const EncodingRow& row = kEncodings[value];
+  if (row.decode == nullptr) ThrowUnsupported();
+  return row;
 }
 
 // text in e, decoded into units (NUL-terminated); the number of units, 0
 // when decoding fails (an empty UnicodeString appends nothing then).
-std::size_t DecodeToWork(Encoding e, const std::string& text, WorkUnits& units) {
-  const int written = Decode(e, text, units.data(), units.capacity());
+std::size_t DecodeToWork(const EncodingRow& row, const std::string& text, WorkUnits& units) {
+  const int written = row.decode(text, units.data(), units.capacity());
   if (written == -1) {
     units.data()[0] = UniChar();
     return 0;
@@ -126,21 +172,21 @@ Encoding UnicodeString::SetSystemEncoding(Encoding e) {
 // Reading out
 
 void UnicodeString::getPlatformEncoding(std::string& out) const {
-  ReadOutAs(kPlatformEncoding, c_str(), size(), nullptr, out);
+  ReadPlatform(c_str(), size(), nullptr, out);
 }
 
 void UnicodeString::getISOLatin1Encoding(std::string& out) const {
-  ReadOutAs(kISOLatin1Encoding, c_str(), size(), nullptr, out);
+  ReadLatin1(c_str(), size(), nullptr, out);
 }
 
 void UnicodeString::getURLEncoding(std::string& out) const {
-  ReadOutAs(kURLEncoding, c_str(), size(), nullptr, out);
+  ReadURL(c_str(), size(), nullptr, out);
 }
 
 std::string UnicodeString::getStringWithEncoding(Encoding e) const {
-  CheckEncoding(e);
+  const EncodingRow& row = Row(e);
   std::string result;
-  ReadOutAs(e, c_str(), size(), nullptr, result);
+  row.readOut(c_str(), size(), nullptr, result);
   return result;
 }
 
@@ -166,46 +212,19 @@ void UnicodeString::fillFrom(FillFn decode, const std::string& text) {
 }
 
 void UnicodeString::setPlatformEncoding(const std::string& text) {
-  fillFrom([](const std::string& t, UniChar* d,
-              std::size_t c) { return Vandrel::PlatformCStringToUni16Char(t.c_str(), d, c); },
-           text);
+  fillFrom(&DecodePlatform, text);
 }
 
-void UnicodeString::setISOLatin1Encoding(const std::string& text) {
-  fillFrom([](const std::string& t, UniChar* d,
-              std::size_t c) { return Vandrel::ISOLatin1CStringToUni16Char(t.c_str(), d, c); },
-           text);
-}
+void UnicodeString::setISOLatin1Encoding(const std::string& text) { fillFrom(&DecodeLatin1, text); }
 
-void UnicodeString::setURLEncoding(const std::string& text) {
-  fillFrom([](const std::string& t, UniChar* d,
-              std::size_t c) { return Vandrel::URLEncodingToUni16Char(t.c_str(), d, c); },
-           text);
-}
+void UnicodeString::setURLEncoding(const std::string& text) { fillFrom(&DecodeURL, text); }
 
 void UnicodeString::setStringWithEncoding(Encoding e, const std::string& text) {
-  switch (static_cast<std::uint32_t>(e)) {
-    case kDefaultEncoding:
-    case kPlatformEncoding:
-      setPlatformEncoding(text);
-      break;
-    case kUnsupportedEncoding:
-      ThrowUnsupported();
-    case kMacRomanEncoding:
-      fillFrom(Vandrel::MacRomanStringToUni16Char, text);
-      break;
-    case kISOLatin1Encoding:
-      setISOLatin1Encoding(text);
-      break;
-    case kURLEncoding:
-      setURLEncoding(text);
-      break;
-    case kUTF8Encoding:
-      // The one encoding that replaces instead of appending.
-      UTF8ToUCS2(text, *this);
-      break;
-    default:
-      ThrowUnknown();
+  const EncodingRow& row = Row(e);
+  if (row.encoding == kUTF8Encoding) {
+    UTF8ToUCS2(text, *this);  // the one encoding that replaces instead of appending
+  } else {
+    fillFrom(row.decode, text);
   }
 }
 
@@ -214,20 +233,20 @@ void UnicodeString::setStringWithEncoding(Encoding e, const std::string& text) {
 // conversions (as if a UnicodeString were built and read out).
 
 std::string UnicodeString::MapEncodingToUTF8(Encoding e, const std::string& text) {
-  CheckEncoding(e);
+  const EncodingRow& row = Row(e);
   WorkUnits units(text::NeededCount(text.size(), 1));
-  const std::size_t n = DecodeToWork(e, text, units);
+  const std::size_t n = DecodeToWork(row, text, units);
   std::string result;
   text::EncodeUTF8(units.data(), n, result, units.data());
   return result;
 }
 
 std::string UnicodeString::MapUTF8ToEncoding(Encoding e, const std::string& text) {
-  CheckEncoding(e);
+  const EncodingRow& row = Row(e);
   WorkUnits units(text::NeededCount(text.size(), 1));
-  const std::size_t n = DecodeToWork(kUTF8Encoding, text, units);
+  const std::size_t n = DecodeToWork(kEncodings[kUTF8Encoding], text, units);
   std::string result;
-  ReadOutAs(e, units.data(), n, units.data(), result);
+  row.readOut(units.data(), n, units.data(), result);
   return result;
 }
 
