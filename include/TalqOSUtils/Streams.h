@@ -12,8 +12,8 @@
 //   0x80000000   (INT_MIN) a failure for which the OS gave no code,
 //   other        a check function's non-zero result (cancelled).
 // Once a file is in error, reads return 0, writes and seeks do nothing and
-// getpos() returns 0, until a check function returns 0 or the stream opens
-// again.
+// getpos() returns 0, until a check function returns 0 (which never clears a
+// failed open) or the stream opens again.
 //
 // Check functions: a stream calls its check function (with its user pointer)
 // at the first read or write that starts after more than 1,048,576 bytes were

@@ -51,7 +51,9 @@ inline void RunCheck(State& file, ChCheckFn fn, void* data, std::uint32_t reques
         static_cast<std::int32_t>(static_cast<std::uint32_t>(file.checkCount) + requested);
     return;
   }
-  file.error = fn(data);
+  const std::int32_t answer = fn(data);
+  // Its 0 clears a transfer's error, never a failed open's.
+  if (answer != 0 || file.handle != platform::kInvalidHandle) file.error = answer;
   file.checkCount = 0;
 }
 

@@ -82,9 +82,9 @@ void ChOutputStream::write(const void* buf, std::uint32_t n) {
 }
 
 void ChOutputStream::write(const std::string& s) {
-  // A string beyond the 32-bit count goes in pieces rather than losing its
-  // tail.
-  constexpr std::size_t kPiece = 0x80000000u;
+  // Only a string beyond the 32-bit count goes in pieces (each a write the
+  // check function counts) rather than losing its tail.
+  constexpr std::size_t kPiece = 0xFFFFFFFFu;
   std::size_t done = 0;
   while (s.size() - done > kPiece) {
     write(s.data() + done, static_cast<std::uint32_t>(kPiece));

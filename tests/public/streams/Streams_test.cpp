@@ -71,6 +71,15 @@ TEST_F(Streams, CheckFunctionsComeFromTheDefaultsRunPastAMebibyteAndCancel) {
   EXPECT_EQ(out.error(), 9);
   out.close();
   EXPECT_EQ(streamtest::fs::file_size(dir.Native("o")), 1200000u) << "the cancelled call wrote";
+  // A zero answer clears a transfer's error, not a failed open's.
+  ChInputStream missing;
+  missing.open(dir / "missing");
+  probe.calledAt.clear();
+  probe.result = 0;
+  for (int i = 0; i < 3; ++i) missing.read(buf.data(), 1u << 20);
+  EXPECT_FALSE(probe.calledAt.empty());
+  EXPECT_FALSE(missing.good());
+  EXPECT_EQ(missing.error(), 2);
   SetDefaultInputCheckFn(nullptr, nullptr);
   SetDefaultOutputCheckFn(nullptr, nullptr);
 }
