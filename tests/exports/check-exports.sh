@@ -79,6 +79,8 @@ need 1 "TalqOSUtils::ResolveAliasOrLink("
 need 1 "TalqOSUtils::OSFindResourcePath("
 need 1 "TalqOSUtils::GenericPathToLocalPath(char*, "
 need 1 "TalqOSUtils::GenericPathToDravoFileSpec("
+need 1 "TalqOSUtils::OSNameBytesToUTF8("
+need 1 "TalqOSUtils::OSUTF8ToNameBytes("
 
 # Streams
 need 1 "TalqOSUtils::SetDefaultInputCheckFn("

@@ -59,7 +59,8 @@ FileHandle CreateFileImpl(const OsChar* path, std::uint32_t access, std::uint32_
     SetLastError(kErrorInvalidParameter);
     return kInvalidHandle;
   }
-  const std::string posixPath = NtToPosixPath(path);
+  std::string posixPath;
+  if (!NtToPosixPath(path, posixPath)) return kInvalidHandle;
   if (posixPath.empty()) {
     SetLastError(kErrorPathNotFound);
     return kInvalidHandle;

@@ -6,22 +6,26 @@
 // name characters. Any other pattern fails with ERROR_NOT_SUPPORTED. The
 // find handle is the address of a heap record holding the DIR.
 //
-// Entries come in readdir's order, "." and ".." included. A symbolic link is
-// listed as what it points to (kind, size, time), as GetFileAttributesW's
-// emulation reads it; a broken link, or one in a loop, as a file with the
-// link's own size and time. An entry gone between readdir and fstatat is
-// skipped, and the search goes on. An entry that cannot be examined for any
-// other reason is listed by name, kind from readdir, size and time 0.
+// Entries come in readdir's order, "." and ".." included, each name's bytes
+// as UTF-16 by paths/NameBytes.h (bytes that are not UTF-8 become U+DC80..
+// U+DCFF). A symbolic link is listed as what it points to (kind, size, time),
+// as GetFileAttributesW's emulation reads it; a broken link, or one in a
+// loop, as a file with the link's own size and time. An entry gone between
+// readdir and fstatat is skipped, and the search goes on. An entry that
+// cannot be examined for any other reason is listed by name, kind from
+// readdir, size and time 0.
 #include "platform/posix/find.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 
-#include "Vandrel/Vandrel.h"
+#include "paths/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -55,7 +59,7 @@ void Fill(const char* name, const struct stat& st, FindData* data) {
   data->sizeHigh = static_cast<std::uint32_t>(size >> 32);
   data->sizeLow = static_cast<std::uint32_t>(size);
   data->lastWriteTime = FileTimeFromTimespec(st.st_mtim);
-  FindNameFromUtf8(name, data->name);
+  FindNameFromBytes(name, data->name);
 }
 
 // The next entry into data; false with the last error set at the end
@@ -86,7 +90,8 @@ FindHandle FindFirstFileImpl(const OsChar* pattern, FindData* data) {
     SetLastError(kErrorInvalidParameter);
     return kInvalidHandle;
   }
-  std::string directory = NtToPosixPath(pattern);
+  std::string directory;
+  if (!NtToPosixPath(pattern, directory)) return kInvalidHandle;
   const std::size_t n = directory.size();
   if (n == 0 || directory[n - 1] != '*' || (n > 1 && directory[n - 2] != '/')) {
     SetLastError(kErrorNotSupported);
@@ -164,9 +169,17 @@ std::uint64_t FileTimeFromTimespec(const struct timespec& t) {
   return since1601 * kTicksPerSecond + sub;
 }
 
-void FindNameFromUtf8(const char* name, OsChar (&out)[260]) {
-  Vandrel::UTF8ToUni16Char(name, out, sizeof out / sizeof out[0]);
-  out[259] = 0;
+void FindNameFromBytes(const char* name, OsChar (&out)[260]) {
+  constexpr std::size_t kUnits = sizeof out / sizeof out[0];
+  std::basic_string<OsChar> units;
+  names::AppendNameUnits(name, std::strlen(name), units);
+  std::size_t keep = std::min(units.size(), kUnits - 1);
+  // A pair cut in two would leave a lone high surrogate: keep neither half.
+  if (keep < units.size() && keep > 0 && units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF) {
+    --keep;
+  }
+  std::copy(units.begin(), units.begin() + static_cast<std::ptrdiff_t>(keep), out);
+  out[keep] = 0;
 }
 
 void FillFindCalls(Calls& t) {

@@ -1,6 +1,8 @@
 // The search's call counts (which the failure sweep cannot show), the find
 // record's conversion into an entry, and the POSIX emulation of the calls.
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <map>
 #include <string>
 #include <tuple>
@@ -81,6 +83,21 @@ TEST(PosixFind, FileTimeFromTimespec) {
         {1844674407370LL, 0, ~0ULL}}) {
     const timespec t{static_cast<time_t>(sec), nsec};
     EXPECT_EQ(pf::posix::FileTimeFromTimespec(t), ticks) << sec << " s " << nsec;
+  }
+}
+
+// Bytes that are not UTF-8 become U+DC00 + byte; a pair that does not fit is dropped whole.
+TEST(PosixFind, NameBytesBecomeRecordUnits) {
+  const std::string a258(258, 'a');
+  for (const auto& [bytes, units] :
+       {std::pair<std::string, OsString>{"\xE9\xC3\xA9\xED\xA0\x80",
+                                         u"\xDCE9\x00E9\xDCED\xDCA0\xDC80"},
+        {a258 + "\xF0\x9F\x98\x80", OsString(258, 'a')},
+        {a258 + "\xE9\xE9", OsString(258, 'a') + u"\xDCE9"}}) {
+    pf::OsChar record[260];
+    std::fill(std::begin(record), std::end(record), 0x1111);
+    pf::posix::FindNameFromBytes(bytes.c_str(), record);
+    EXPECT_EQ(OsString(record), units) << bytes.size();
   }
 }
 

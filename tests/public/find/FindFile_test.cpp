@@ -3,10 +3,16 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 
+#include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/Streams.h"
+#include "TalqOSUtils/UnicodeString.h"
+#include "Vandrel/FileSpec.h"
 #include "gtest/gtest.h"
 #include "support/StreamTestSupport.h"
 #include "support/TestSupport.h"
@@ -123,5 +129,63 @@ TEST_F(FindFile, RootsAreCheckedAndEndInASeparator) {
     if (local.size() > 253) ExpectThrows([&] { search.FindFirst(); }, "Root string too long");
   }
 }
+
+#if !defined(_WIN32)
+// Linux names that are not UTF-8 are listed with escapes (U+DC00 + byte), and
+// each listed name opens its own file, also beside the file whose name is
+// the escape's UTF-8 spelling.
+TEST_F(FindFile, NamesThatAreNotUtf8OpenTheirOwnFiles) {
+  using TalqOSUtils::OSPathLocal;
+  const std::pair<std::string, std::string> names[] = {
+      // as stored, as listed
+      {"\xE9", "\xED\xB3\xA9"},   {"\xED\xB3\xA9", "\xED\xB3\xAD\xED\xB2\xB3\xED\xB2\xA9"},
+      {"\xFF", "\xED\xB3\xBF"},   {"\xED\xB3\xBF", "\xED\xB3\xAD\xED\xB2\xB3\xED\xB2\xBF"},
+      {"a\x80", "a\xED\xB2\x80"}, {"r\xC3\xA9sum\xE9", "r\xC3\xA9sum\xED\xB3\xA9"},
+  };
+  std::map<std::string, std::string> expected;  // listed name => content
+  for (const auto& [stored, listed] : names) {
+    streamtest::WriteAll(dir.Native("") / stored, "content of " + stored);
+    expected[listed] = "content of " + stored;
+  }
+  std::map<std::string, std::string> seen;
+  ChFindFile search(Root().c_str());
+  for (ChFindFileIterator it = search.FindFirst(); it.IsValid(); it = search.FindNext()) {
+    const std::string name = it.BaseName(nullptr);
+    if (it.IsDirectory()) continue;
+    TalqOSUtils::ChInputStream in;
+    in.open(Root() + "/" + name);
+    std::string content(64, '\0');
+    content.resize(in.read(&content[0], 64));
+    EXPECT_EQ(in.error(), 0) << name;
+    seen[name] = content;
+  }
+  EXPECT_EQ(seen, expected);
+
+  // Writing, deleting, testing and resolving take the same way back to the bytes.
+  const std::string escaped = Root() + "/\xED\xB3\xA9";  // the file named E9
+  streamtest::WriteAll(dir.Native("") / "l\xE9.lnk",
+                       talqtest::MakeLnk(talqtest::LnkParts().Local("?").LocalU(
+                           TalqOSUtils::UnicodeString(OSPathLocal(escaped)))));
+  EXPECT_EQ(TalqOSUtils::ResolveAliasOrLink(Root() + "/l\xED\xB3\xA9.lnk"),
+            talqtest::Resolved(escaped));
+  TalqOSUtils::ChOutputStream out;
+  out.open(Root() + "/new\xED\xB3\xA9");
+  out.write("w");
+  out.close();
+  EXPECT_EQ(streamtest::ReadAll(dir.Native("") / "new\xE9"), "w");
+  Vandrel::FileSpec spec;
+  EXPECT_TRUE(TalqOSUtils::OSDeleteFile(escaped.c_str()));
+  EXPECT_FALSE(TalqOSUtils::OSFileExists(escaped.c_str()));
+  EXPECT_FALSE(TalqOSUtils::GenericPathToDravoFileSpec(escaped, spec));
+  EXPECT_TRUE(streamtest::fs::exists(dir.Native("") / "\xED\xB3\xA9")) << "deleted its namesake";
+  // U+DCC3 U+DCA9 would be the bytes of "\xC3\xA9": a second spelling, refused.
+  dir.Write("\xC3\xA9");
+  const std::string twin = Root() + "/\xED\xB3\x83\xED\xB2\xA9";
+  EXPECT_FALSE(TalqOSUtils::OSFileExists(twin.c_str()));
+  EXPECT_FALSE(TalqOSUtils::GenericPathToDravoFileSpec(twin, spec));
+  out.open(twin);
+  EXPECT_EQ(out.error(), 123);
+}
+#endif
 
 }  // namespace
