@@ -107,7 +107,8 @@ need 1 "TalqOSUtils::ChOutputStream::printf(char const*, ...)"
 # Directory search
 for m in "ChFindFile::ChFindFile(" "ChFindFile::Init(char const*)" "ChFindFile::FindFirst()" \
          "ChFindFile::FindNext()" "ChFindFile::EndSearch()" "ChFindFile::AtEnd() const" \
-         "ChFindFile::IsValid() const" "ChFindFile::Root(char*) const" "ChFindFile::SetFilter(" \
+         "ChFindFile::IsValid() const" "ChFindFile::LastError() const" \
+         "ChFindFile::Root(char*) const" "ChFindFile::SetFilter(" \
          "ChFindFile::~ChFindFile()" "ChFindFileIterator::ChFindFileIterator(" \
          "ChFindFileIterator::operator=(" "ChFindFileIterator::~ChFindFileIterator()" \
          "ChFindFileIterator::IsValid() const" "ChFindFileIterator::BaseName(char*) const" \

@@ -10,10 +10,15 @@
 // as UTF-16 by paths/NameBytes.h (bytes that are not UTF-8 become U+DC80..
 // U+DCFF). A symbolic link is listed as what it points to (kind, size, time),
 // as GetFileAttributesW's emulation reads it; a broken link, or one in a
-// loop, as a file with the link's own size and time. An entry gone between
-// readdir and fstatat is skipped, and the search goes on. An entry that
-// cannot be examined for any other reason is listed by name, kind from
-// readdir, size and time 0.
+// loop, as a file with the link's own size and time.
+//
+// Failures are reported, never listed as empty or zero-filled entries: a
+// directory that cannot be opened fails FindFirstFileW (ERROR_ACCESS_DENIED
+// for one without read permission). An entry gone between readdir and
+// fstatat is skipped silently; one that cannot be examined for another
+// reason (a directory readable but not searchable) is skipped, and the first
+// such failure is what the search ends with instead of ERROR_NO_MORE_FILES
+// (FindFirstFileW's failure, when no entry could be examined at all).
 #include "platform/posix/find.h"
 
 #include <dirent.h>
@@ -38,6 +43,8 @@ namespace {
 struct Search {
   DIR* dir;
   int fd;
+  /// Why the first entry that could not be examined was skipped; 0 for none.
+  ErrorCode skipped;
 };
 
 Search* FromHandle(FindHandle handle) {
@@ -63,21 +70,23 @@ void Fill(const char* name, const struct stat& st, FindData* data) {
 }
 
 // The next entry into data; false with the last error set at the end
-// (ERROR_NO_MORE_FILES) or on a read error. errno is the caller's to keep.
+// (ERROR_NO_MORE_FILES, or why an entry was skipped) or on a read error.
+// errno is the caller's to keep.
 bool ReadEntry(Search* search, FindData* data) {
   for (;;) {
     errno = 0;
     const struct dirent* entry = ::readdir(search->dir);
     if (entry == nullptr) {
-      SetLastError(errno == 0 ? kErrorNoMoreFiles : TranslateErrno(errno));
+      const ErrorCode end = search->skipped != 0 ? search->skipped : kErrorNoMoreFiles;
+      SetLastError(errno == 0 ? end : TranslateErrno(errno));
       return false;
     }
     struct stat st {};
     if (::fstatat(search->fd, entry->d_name, &st, 0) != 0 &&
         ::fstatat(search->fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT) continue;  // removed since readdir listed it
-      st = {};
-      st.st_mode = entry->d_type == DT_DIR ? S_IFDIR : S_IFREG | S_IWUSR;
+      // ENOENT: removed since readdir listed it.
+      if (errno != ENOENT && search->skipped == 0) search->skipped = TranslateErrno(errno);
+      continue;
     }
     Fill(entry->d_name, st, data);
     return true;
@@ -113,14 +122,15 @@ FindHandle FindFirstFileImpl(const OsChar* pattern, FindData* data) {
   }
   Search* search = nullptr;
   try {
-    search = new Search{dir, ::dirfd(dir)};
+    search = new Search{dir, ::dirfd(dir), kErrorSuccess};
   } catch (const std::bad_alloc&) {
     ::closedir(dir);
     SetLastError(kErrorNotEnoughMemory);
     return kInvalidHandle;
   }
   if (!ReadEntry(search, data)) {
-    // Nothing matched, as FindFirstFileW reports an empty result.
+    // Nothing matched, as FindFirstFileW reports an empty result, unless
+    // entries were there but could not be examined.
     const ErrorCode code = LastError() == kErrorNoMoreFiles ? kErrorFileNotFound : LastError();
     ::closedir(dir);
     delete search;

@@ -55,6 +55,45 @@ TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
   EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked with no search to continue";
 }
 
+// LastError: the OS code of a search that could not start or stopped early,
+// 0 for "nothing to list" and a normal end; a restart and Init reset it.
+TEST_F(FindFaults, LastErrorSaysWhyASearchStoppedAndRestartsForgetIt) {
+  dir.Write("a");
+  dir.Write("b");
+  const std::tuple<CallId, unsigned, pf::ErrorCode, std::uint32_t, unsigned> rows[] = {
+      // failing call, its nth, code => LastError(), entries listed
+      {CallId::kFindFirstFile, 1, pf::kErrorAccessDenied, 5, 0},
+      {CallId::kFindFirstFile, 1, pf::kErrorFileNotFound, 0, 0},
+      {CallId::kFindFirstFile, 1, 0, 0x80000000u, 0},
+      {CallId::kFindNextFile, 2, pf::kErrorAccessDenied, 5, 2},
+      {CallId::kFindNextFile, 1, pf::kErrorDiskFull, 112, 1},
+      {CallId::kFindNextFile, 1, pf::kErrorNoMoreFiles, 0, 1},
+  };
+  EXPECT_EQ(TalqOSUtils::ChFindFile().LastError(), 0u) << "no search";
+  for (const auto& [call, nth, code, reported, listed] : rows) {
+    SCOPED_TRACE(std::string(pf::CallName(call)) + " fails with " + std::to_string(code));
+    TalqOSUtils::ChFindFile search(dir.Generic().c_str());
+    pf::ArmFault(call, nth, code);
+    unsigned count = 0;
+    for (auto it = search.FindFirst(); it.IsValid(); it = search.FindNext()) ++count;
+    EXPECT_FALSE(search.FindNext().IsValid());
+    pf::ClearFaults();
+    EXPECT_EQ(count, listed);
+    EXPECT_EQ(search.LastError(), reported);
+    EXPECT_EQ(TalqOSUtils::ChFindFile(search).LastError(), reported) << "copies share it";
+    EXPECT_TRUE(search.FindFirst().IsValid());
+    EXPECT_EQ(search.LastError(), 0u) << "a restart keeps the old reason";
+    pf::ArmFault(call, nth, code);
+    for (auto it = search.FindFirst(); it.IsValid(); it = search.FindNext()) {
+    }
+    pf::ClearFaults();
+    search.Init(dir.Generic().c_str());
+    EXPECT_EQ(search.LastError(), 0u) << "Init keeps the old reason";
+    search.EndSearch();
+    EXPECT_EQ(search.LastError(), 0u) << "no search";
+  }
+}
+
 // U+FFFE stays (no mark processing); 260 units without a NUL are cut at whole characters.
 TEST(FindEntryRecord, NamesAreCutAtWholeCharactersTo255Bytes) {
   for (const auto& [name, utf8] :
