@@ -138,7 +138,7 @@ class TALQ_API ChFindFile {
   /// FindFirst reset it, and copies sharing the search share it. 0x80000000
   /// stands for a failure the OS gave no code for.
   ///   a directory without read permission: FindFirst() invalid, LastError() 5
-  ///   an empty directory (no "." listed): FindFirst() invalid, LastError() 0
+  ///   an empty drive root (no "." to list): FindFirst() invalid, LastError() 0
   std::uint32_t LastError() const;
   /// The stored root (generic, ending in a separator), also copied with its
   /// NUL into buf unless buf is null (buf must hold 256 bytes). Throws

@@ -66,28 +66,44 @@ inline void AppendUtf8(std::uint32_t cp, std::string& out) {
   for (std::size_t k = extra; k-- > 0;) out += static_cast<char>(0x80 | ((cp >> (6 * k)) & 0x3F));
 }
 
-/// Appends the text of the name bytes[0..n) to out, in UTF-16 units.
-template <typename Unit>
-void AppendNameUnits(const char* bytes, std::size_t n, std::basic_string<Unit>& out) {
+/// Reads the name bytes[0..n) one character at a time: emit(units, count)
+/// gets each one's UTF-16 units (count 1, or 2 for a pair) and returns false
+/// to stop.
+template <typename Unit, typename Emit>
+void ForEachNameCharacter(const char* bytes, std::size_t n, Emit&& emit) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes);
   std::size_t i = 0;
   while (i < n) {
+    Unit units[2] = {};
+    std::size_t count = 1;
     const std::size_t length = Utf8CharLength(s + i, n - i);
     if (length == 0) {
-      out += static_cast<Unit>(kEscapeBase + s[i++]);
-      continue;
-    }
-    static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
-    std::uint32_t cp = s[i] & kLeadMask[length];
-    for (std::size_t k = 1; k < length; ++k) cp = cp << 6 | (s[i + k] & 0x3Fu);
-    if (cp >= 0x10000) {
-      out += static_cast<Unit>(0xD800 + ((cp - 0x10000) >> 10));
-      out += static_cast<Unit>(0xDC00 + (cp & 0x3FF));
+      units[0] = static_cast<Unit>(kEscapeBase + s[i]);
+      i += 1;
     } else {
-      out += static_cast<Unit>(cp);
+      static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+      std::uint32_t cp = s[i] & kLeadMask[length];
+      for (std::size_t k = 1; k < length; ++k) cp = cp << 6 | (s[i + k] & 0x3Fu);
+      if (cp >= 0x10000) {
+        units[0] = static_cast<Unit>(0xD800 + ((cp - 0x10000) >> 10));
+        units[1] = static_cast<Unit>(0xDC00 + (cp & 0x3FF));
+        count = 2;
+      } else {
+        units[0] = static_cast<Unit>(cp);
+      }
+      i += length;
     }
-    i += length;
+    if (!emit(static_cast<const Unit*>(units), count)) return;
   }
+}
+
+/// Appends the text of the name bytes[0..n) to out, in UTF-16 units.
+template <typename Unit>
+void AppendNameUnits(const char* bytes, std::size_t n, std::basic_string<Unit>& out) {
+  ForEachNameCharacter<Unit>(bytes, n, [&out](const Unit* units, std::size_t count) {
+    out.append(units, count);
+    return true;
+  });
 }
 
 /// Appends the name bytes of the text units[0..n) to out; false when the

@@ -181,15 +181,16 @@ std::uint64_t FileTimeFromTimespec(const struct timespec& t) {
 
 void FindNameFromBytes(const char* name, OsChar (&out)[260]) {
   constexpr std::size_t kUnits = sizeof out / sizeof out[0];
-  std::basic_string<OsChar> units;
-  names::AppendNameUnits(name, std::strlen(name), units);
-  std::size_t keep = std::min(units.size(), kUnits - 1);
-  // A pair cut in two would leave a lone high surrogate: keep neither half.
-  if (keep < units.size() && keep > 0 && units[keep - 1] >= 0xD800 && units[keep - 1] <= 0xDBFF) {
-    --keep;
-  }
-  std::copy(units.begin(), units.begin() + static_cast<std::ptrdiff_t>(keep), out);
-  out[keep] = 0;
+  std::size_t used = 0;
+  // Whole characters only: a pair cut in two would leave a lone surrogate.
+  names::ForEachNameCharacter<OsChar>(name, std::strlen(name),
+                                      [&](const OsChar* units, std::size_t count) {
+                                        if (used + count > kUnits - 1) return false;
+                                        std::copy(units, units + count, out + used);
+                                        used += count;
+                                        return true;
+                                      });
+  out[used] = 0;
 }
 
 void FillFindCalls(Calls& t) {
