@@ -13,6 +13,10 @@
 // documented size rules, what a refused call leaves in the destination, the
 // aliases agreeing, string forms matching buffer forms, and two round trips
 // (Mac HFS and back, NT and back) within their documented preconditions.
+// The path is also taken as raw name bytes (bytes => UTF-8 => the same bytes,
+// and the UTF-8 survives UnicodeString) and as UTF-8 (the bytes it names
+// read back as the text UnicodeString makes of it, or it is refused for a
+// surrogate).
 
 #include <algorithm>
 #include <cstddef>
@@ -27,6 +31,7 @@
 #include "FuzzCheck.h"
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/UnicodeString.h"
 
 using namespace TalqOSUtils;
 
@@ -407,6 +412,24 @@ void FuzzComposition(const std::string& path, const std::string& name, std::size
   }
 }
 
+void FuzzNameBytes(const std::string& path) {
+  const std::string utf8 = OSNameBytesToUTF8(path);
+  FUZZ_CHECK(OSUTF8ToNameBytes(utf8) == path);
+  std::string back;
+  UnicodeString("x" + utf8).get(back);  // "x": no mark processing
+  FUZZ_CHECK(back == "x" + utf8);
+
+  // The path as UTF-8: the text UnicodeString reads, as name bytes and back.
+  UnicodeString("x" + path).get(back);
+  const std::string text = back.substr(1);
+  const std::string bytes = OSUTF8ToNameBytes(path);
+  if (!bytes.empty() || path.empty()) {
+    FUZZ_CHECK(OSNameBytesToUTF8(bytes) == text);
+  } else {
+    FUZZ_CHECK(text.find('\xED') != std::string::npos);  // a surrogate's three-byte form
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -422,5 +445,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       after < raw.size() ? raw.substr(after, raw.find('\0', after) - after) : std::string();
   FuzzConversions(raw, path, inputSize, capacity);
   FuzzComposition(path, name, capacity);
+  FuzzNameBytes(path);
   return 0;
 }

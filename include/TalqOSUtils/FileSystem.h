@@ -65,7 +65,9 @@ TALQ_API void OSSetSharedResourceDirectory(const std::string& dir);
 /// The target of a Windows shortcut (".lnk"), in generic notation: of path
 /// itself when it is a shortcut, else of path + ".lnk" when path does not
 /// exist and that shortcut does; otherwise path unchanged. One level only: a
-/// target that is itself a shortcut is returned as it is. A relative path is
+/// target that is itself a shortcut is returned as it is. A shortcut whose
+/// target holds a character no Windows path can (U+0000..U+001F, or one of
+/// < > " | ? *) counts as no shortcut, on every platform. A relative path is
 /// read as a shortcut relative to OSApplicationDirectory(), while the
 /// existence tests use the current directory.
 ///   "/C:/Docs/report.txt.lnk" => "/C:/Data/report.txt"

@@ -109,16 +109,18 @@ class TALQ_API ChFindFile {
   virtual void Init(const char* root);
   /// The first entry that passes the filter, or the invalid iterator. While
   /// an enumeration runs, restarts it from the first entry: the running OS
-  /// search is closed, root and filter are kept and AtEnd() becomes false.
-  /// Returns the invalid iterator, without touching AtEnd(), when the OS
-  /// search cannot start. Throws "Uninitialized search" without a search and
-  /// "Root string too long" when the root's NT form with "\*" exceeds 255
-  /// bytes.
+  /// search is closed, root and filter are kept, AtEnd() becomes false and
+  /// LastError() 0. Returns the invalid iterator, without touching AtEnd(),
+  /// when the OS search cannot start; LastError() then says why (0 when the
+  /// directory just has nothing to list). Throws "Uninitialized search"
+  /// without a search and "Root string too long" when the root's NT form
+  /// with "\*" exceeds 255 bytes.
   virtual ChFindFileIterator FindFirst();
   /// The next entry that passes the filter, or the invalid iterator once the
   /// entries have run out (AtEnd() then true; later calls ask the OS
-  /// nothing). Any OS failure ends the enumeration the same way. Throws
-  /// "Uninitialized search" without a search, also when the filter ended it.
+  /// nothing). An OS failure ends the enumeration the same way, and
+  /// LastError() tells it from the end. Throws "Uninitialized search"
+  /// without a search, also when the filter ended it.
   virtual ChFindFileIterator FindNext();
   /// Drops this object's share of the search (closing the OS search with the
   /// last share); IsValid() is false afterwards. Harmless without a search.
@@ -128,6 +130,16 @@ class TALQ_API ChFindFile {
   bool AtEnd() const;
   /// True while this object holds a search.
   bool IsValid() const;
+  /// Why the search could not start or stopped early, as the OS's (Win32)
+  /// error code; 0 while all is well, after a normal end, and without a
+  /// search. Set by FindFirst when the OS search cannot start (except
+  /// ERROR_FILE_NOT_FOUND, which only means nothing to list) and by FindNext
+  /// when the OS stops with anything but ERROR_NO_MORE_FILES; Init and
+  /// FindFirst reset it, and copies sharing the search share it. 0x80000000
+  /// stands for a failure the OS gave no code for.
+  ///   a directory without read permission: FindFirst() invalid, LastError() 5
+  ///   an empty drive root (no "." to list): FindFirst() invalid, LastError() 0
+  std::uint32_t LastError() const;
   /// The stored root (generic, ending in a separator), also copied with its
   /// NUL into buf unless buf is null (buf must hold 256 bytes). Throws
   /// "Uninitialized search" without a search.

@@ -153,4 +153,37 @@ TALQ_API void GenericPathToLocalPath(char* path, std::size_t size);
 ///   "/C:/dir/file" => spec holds L"C:\dir\file"   "" => spec holds L""
 TALQ_API bool GenericPathToDravoFileSpec(const std::string& path, Vandrel::FileSpec& spec);
 
+// ---------------------------------------------------------------------------
+// Names as raw bytes. Linux names are bytes and need not be UTF-8; the
+// library's names are UTF-8. Where a name's bytes are not UTF-8, each such
+// byte B (80-FF) stands for the lone surrogate U+DC00+B, written in its
+// three-byte form ED B2 xx or ED B3 xx (as Python's surrogateescape). On
+// Linux the library lists names this way and opens the file such a name
+// stands for; these two functions give hosts holding raw bytes (argv, their
+// own readdir) the same mapping. Both are pure text functions, the same on
+// every build, and read their input up to its first NUL.
+
+/// Raw name bytes as the library's UTF-8: well-formed UTF-8 characters stay;
+/// every other byte B becomes the three-byte form of U+DC00+B. The UTF-8
+/// spelling of a surrogate is not well-formed here, so it is escaped byte by
+/// byte and never names the file its text would spell.
+///   "caf\xC3\xA9" => "caf\xC3\xA9"      "caf\xE9" => "caf\xED\xB3\xA9"
+///   "\xFF\x80" => "\xED\xB3\xBF\xED\xB2\x80"
+///   "\xED\xB3\xA9" => "\xED\xB3\xAD\xED\xB2\xB3\xED\xB2\xA9"
+TALQ_API std::string OSNameBytesToUTF8(const std::string& bytes);
+/// The reverse: the bytes the library hands Linux for the UTF-8 name utf8.
+/// The text is read as the library reads UTF-8 (an ill-formed sequence is
+/// U+FFFD, the three-byte form of a surrogate that surrogate); U+DC80..U+DCFF
+/// becomes the byte it stands for, every other character its UTF-8. Returns
+/// "" for text that no name reads back as, which the library's Linux file
+/// calls refuse with ERROR_INVALID_NAME (123): a lone surrogate outside
+/// U+DC80..U+DCFF, or escapes whose bytes read back as other text (U+DCC3
+/// U+DCA9 would be C3 A9, the name of U+00E9). So OSUTF8ToNameBytes(
+/// OSNameBytesToUTF8(b)) == b for any b without NUL, and each name has one
+/// spelling.
+///   "caf\xED\xB3\xA9" => "caf\xE9"     "caf\xC3\xA9" => "caf\xC3\xA9"
+///   "a\xFF" (not UTF-8) => "a\xEF\xBF\xBD"
+///   "\xED\xA0\x80" (U+D800) => ""      "\xED\xB3\x83\xED\xB2\xA9" => ""
+TALQ_API std::string OSUTF8ToNameBytes(const std::string& utf8);
+
 }  // namespace TalqOSUtils

@@ -201,11 +201,13 @@ class TALQ_API ChOutputStream : public ChIOStream {
   bool isopen() const override;
   bool good() const override;
   /// fork false: the file; fork true: its alternate data stream
-  /// path:AFP_Resource. Created when missing, else truncated to 0 bytes;
-  /// never appended to. Lets go of the file held before. Throws ChException
+  /// path:AFP_Resource (a missing file is created with it, empty, as NTFS
+  /// does). Created when missing, else truncated to 0 bytes; never appended
+  /// to. Lets go of the file held before. Throws ChException
   /// "ChOutputStream: path too long" for a path of 256 bytes or more. An OS
   /// failure leaves isopen() false and the code in error() (32 while another
-  /// handle holds the file without sharing writing, on Windows).
+  /// handle holds the file without sharing writing, on Windows; 5, not 2,
+  /// for a new file in a folder the user may not write to).
   void openFork(const std::string& path, bool fork) override;
   void open(const std::string& path) override;
   void close() override;

@@ -161,6 +161,7 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
     platform::Os().findClose(running);
   }
   mSearch->atEnd = false;
+  mSearch->lastError = 0;
 
   char pattern[kRootArea];
   if (!OSPathLocal(mRoot, pattern, kRootArea)) Throw("Root string too long");
@@ -173,7 +174,12 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
   const UnicodeString wide{std::string(pattern)};
   platform::FindData record;
   mSearch->handle = platform::Os().findFirstFile(wide.c_str(), &record);
-  if (mSearch->handle == platform::kInvalidHandle) return ChFindFileIterator();
+  if (mSearch->handle == platform::kInvalidHandle) {
+    // FILE_NOT_FOUND is FindFirstFileW's answer for nothing to list.
+    const platform::ErrorCode code = platform::LastError();
+    mSearch->lastError = code == platform::kErrorFileNotFound ? 0 : find::FailureCode(code);
+    return ChFindFileIterator();
+  }
   return ChFindFileIterator(&record);
 }
 
@@ -188,6 +194,8 @@ ChFindFileIterator ChFindFile::ActualFindNext() {
   }
   platform::FindData record;
   if (!platform::Os().findNextFile(mSearch->handle, &record)) {
+    const platform::ErrorCode code = platform::LastError();
+    mSearch->lastError = code == platform::kErrorNoMoreFiles ? 0 : find::FailureCode(code);
     mSearch->atEnd = true;
     return ChFindFileIterator();
   }
@@ -231,6 +239,8 @@ void ChFindFile::EndSearch() {
 bool ChFindFile::AtEnd() const { return mSearch == nullptr || mSearch->atEnd; }
 
 bool ChFindFile::IsValid() const { return mSearch != nullptr; }
+
+std::uint32_t ChFindFile::LastError() const { return mSearch == nullptr ? 0 : mSearch->lastError; }
 
 const char* ChFindFile::Root(char* buf) const {
   if (mSearch == nullptr) Throw("Uninitialized search");

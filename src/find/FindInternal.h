@@ -23,6 +23,9 @@ struct ChFindFileState {
   platform::FindHandle handle = platform::kInvalidHandle;
   ChFindFile::Filter filter = nullptr;
   bool atEnd = false;
+  /// What ChFindFile::LastError() answers: why the OS search could not
+  /// start or stopped early; 0 while it runs and at a normal end.
+  std::uint32_t lastError = 0;
   /// Init was refused for the root's length: mRoot holds a cut root that
   /// FindFirst must not search.
   bool rootTooLong = false;
@@ -31,6 +34,11 @@ struct ChFindFileState {
 };
 
 namespace find {
+
+/// The code a search keeps for an OS failure with last error `code`: the
+/// code itself, or kNoCode when the OS gave none.
+constexpr std::uint32_t kNoCode = 0x80000000u;
+inline std::uint32_t FailureCode(platform::ErrorCode code) { return code == 0 ? kNoCode : code; }
 
 /// entry's data from an OS find record: the name as UTF-8 cut at whole
 /// characters to 255 bytes (no byte-order-mark processing), the directory

@@ -1,4 +1,7 @@
 // Shortcut resolution and resource lookup over the platform's shortcut reader.
+// A target that no Windows path can be (a control character, or one of
+// < > " | ? *) is taken for no shortcut on every backend, so that a crafted
+// .lnk file cannot put line breaks or control bytes into a host's output.
 #include "fs/Shortcuts.h"
 
 #include <string>
@@ -14,6 +17,17 @@ namespace {
 // MAX_PATH: the shell link's path buffers, in 16-bit units.
 constexpr std::uint32_t kLinkBuffer = 260;
 
+// True when the NUL-terminated units hold a character Windows paths forbid.
+bool HasForbiddenCharacter(const platform::OsChar* units) {
+  for (; *units != 0; ++units) {
+    const platform::OsChar c = *units;
+    if (c < 0x20 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' || c == '*') {
+      return true;
+    }
+  }
+  return false;
+}
+
 bool Exists(const std::string& path) {
   bool isDirectory = false;
   return OSFileExists(path.c_str(), &isDirectory);
@@ -25,6 +39,7 @@ std::string ReadShellLinkTarget(const std::string& ntPath) {
   platform::OsChar target[kLinkBuffer] = {};
   if (!platform::Os().readShortcut(ntPath.c_str(), target, kLinkBuffer)) return std::string();
   target[kLinkBuffer - 1] = 0;  // whatever the backend left, the text ends here
+  if (HasForbiddenCharacter(target)) return std::string();
   return fs::OsPathToUtf8(target);
 }
 

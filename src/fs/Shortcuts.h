@@ -6,7 +6,9 @@
 namespace TalqOSUtils {
 
 /// The target of the shortcut at ntPath (UTF-8, NT notation) as UTF-8 NT
-/// text, or "" when it is no readable shortcut with a file-system target.
+/// text, or "" when it is no readable shortcut with a file-system target, or
+/// when the target holds a character no Windows path holds (U+0000..U+001F,
+/// < > " | ? *).
 ///   "C:\Links\report.lnk" => "C:\Data\report.txt"
 std::string ReadShellLinkTarget(const std::string& ntPath);
 

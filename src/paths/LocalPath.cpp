@@ -1,5 +1,5 @@
 // Generic paths handed to platform code: in place as NT text, or as a
-// Vandrel::FileSpec.
+// Vandrel::FileSpec; and names as raw bytes (the rule is paths/NameBytes.h).
 #include <climits>
 #include <cstring>
 #include <string>
@@ -8,6 +8,7 @@
 #include "TalqOSUtils/Paths.h"
 #include "Vandrel/FileSpec.h"
 #include "Vandrel/Vandrel.h"
+#include "paths/NameBytes.h"
 
 namespace TalqOSUtils {
 namespace {
@@ -37,6 +38,34 @@ bool GenericPathToDravoFileSpec(const std::string& path, Vandrel::FileSpec& spec
   }
   spec = wide;
   return spec.Exists();
+}
+
+std::string OSNameBytesToUTF8(const std::string& bytes) {
+  const auto* s = reinterpret_cast<const unsigned char*>(bytes.c_str());
+  const std::size_t n = std::strlen(bytes.c_str());
+  std::string out;
+  out.reserve(n);
+  for (std::size_t i = 0; i < n;) {
+    const std::size_t length = names::Utf8CharLength(s + i, n - i);
+    if (length == 0) {
+      names::AppendUtf8(names::kEscapeBase + s[i++], out);
+    } else {
+      out.append(bytes, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
+std::string OSUTF8ToNameBytes(const std::string& utf8) {
+  // Read as every UTF-8 name is: one unit a byte at most, and the NUL.
+  std::vector<Vandrel::Uni16> units(std::strlen(utf8.c_str()) + 1);
+  Vandrel::UTF8ToUni16Char(utf8.c_str(), units.data(), units.size());
+  std::string out;
+  if (!names::AppendNameBytes(units.data(), Vandrel::Uni16CharGetLength(units.data()), out)) {
+    return std::string();
+  }
+  return out;
 }
 
 }  // namespace TalqOSUtils

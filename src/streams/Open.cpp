@@ -1,6 +1,9 @@
 // Opening a stream's file or resource fork. The fork is the alternate data
 // stream AFP_Resource; an input stream that finds none reads the companion
-// file "._name" beside the file instead.
+// file "._name" beside the file instead. An output stream creates its file
+// new, else truncates the one there; when both fail, the error is the
+// truncation's unless that only found nothing, for then the creation's
+// failure (access denied in a read-only folder, say) is the reason.
 #include <cstring>
 #include <string>
 
@@ -80,7 +83,14 @@ void OpenOutputFile(ChOutputFileState& file, const char* ntPath, bool fork) {
   const UnicodeString wide(fork ? std::string(ntPath) + kForkSuffix : std::string(ntPath));
   file.handle = OpenForWriting(wide, platform::kCreateNew);
   if (file.handle == platform::kInvalidHandle) {
+    const platform::ErrorCode first = platform::LastError();
     file.handle = OpenForWriting(wide, platform::kTruncateExisting);
+    // "Not found" from the retry says only that nothing was there to
+    // truncate: the first failure (access denied, say) is the reason.
+    if (file.handle == platform::kInvalidHandle &&
+        platform::LastError() == platform::kErrorFileNotFound) {
+      platform::SetLastError(first);
+    }
   }
   if (file.handle == platform::kInvalidHandle) file.error = FailureCode();
 }

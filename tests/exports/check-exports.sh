@@ -80,6 +80,8 @@ need 1 "TalqOSUtils::ResolveAliasOrLink("
 need 1 "TalqOSUtils::OSFindResourcePath("
 need 1 "TalqOSUtils::GenericPathToLocalPath(char*, "
 need 1 "TalqOSUtils::GenericPathToDravoFileSpec("
+need 1 "TalqOSUtils::OSNameBytesToUTF8("
+need 1 "TalqOSUtils::OSUTF8ToNameBytes("
 
 # Streams
 need 1 "TalqOSUtils::SetDefaultInputCheckFn("
@@ -106,7 +108,8 @@ need 1 "TalqOSUtils::ChOutputStream::printf(char const*, ...)"
 # Directory search
 for m in "ChFindFile::ChFindFile(" "ChFindFile::Init(char const*)" "ChFindFile::FindFirst()" \
          "ChFindFile::FindNext()" "ChFindFile::EndSearch()" "ChFindFile::AtEnd() const" \
-         "ChFindFile::IsValid() const" "ChFindFile::Root(char*) const" "ChFindFile::SetFilter(" \
+         "ChFindFile::IsValid() const" "ChFindFile::LastError() const" \
+         "ChFindFile::Root(char*) const" "ChFindFile::SetFilter(" \
          "ChFindFile::~ChFindFile()" "ChFindFileIterator::ChFindFileIterator(" \
          "ChFindFileIterator::operator=(" "ChFindFileIterator::~ChFindFileIterator()" \
          "ChFindFileIterator::IsValid() const" "ChFindFileIterator::BaseName(char*) const" \

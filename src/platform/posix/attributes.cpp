@@ -16,7 +16,8 @@ namespace {
 
 std::uint32_t GetFileAttributesImpl(const OsChar* path) {
   const ErrnoGuard keepErrno;
-  const std::string posixPath = NtToPosixPath(path);
+  std::string posixPath;
+  if (!NtToPosixPath(path, posixPath)) return kInvalidFileAttributes;
   if (posixPath.empty()) {
     SetLastError(kErrorPathNotFound);
     return kInvalidFileAttributes;
@@ -32,7 +33,8 @@ std::uint32_t GetFileAttributesImpl(const OsChar* path) {
 
 bool DeleteFileImpl(const OsChar* path) {
   const ErrnoGuard keepErrno;
-  const std::string posixPath = NtToPosixPath(path);
+  std::string posixPath;
+  if (!NtToPosixPath(path, posixPath)) return false;
   if (posixPath.empty()) {
     SetLastError(kErrorPathNotFound);
     return false;
@@ -46,7 +48,8 @@ bool DeleteFileImpl(const OsChar* path) {
 
 bool CreateDirectoryImpl(const OsChar* path) {
   const ErrnoGuard keepErrno;
-  const std::string posixPath = NtToPosixPath(path);
+  std::string posixPath;
+  if (!NtToPosixPath(path, posixPath)) return false;
   if (posixPath.empty()) {
     SetLastError(kErrorPathNotFound);
     return false;

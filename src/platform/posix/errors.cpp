@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Vandrel/Vandrel.h"
+#include "paths/NameBytes.h"
 #include "platform/posix/ntpath.h"
 
 namespace TalqOSUtils {
@@ -86,13 +87,23 @@ void SetLastErrorFromErrno(int err, const std::string& posixPath) {
   SetLastError(code);
 }
 
-std::string NtToPosixPath(const OsChar* ntPath) {
-  if (ntPath == nullptr) return std::string();
-  const std::size_t units = Vandrel::Uni16CharGetLength(ntPath);
-  // At most three bytes per unit: a pair's four bytes come from two units.
-  std::vector<char> utf8(3 * units + 1);
-  const int n = Vandrel::Uni16CharToUTF8(ntPath, utf8.data(), utf8.size());
-  return NtToPosix(std::string(utf8.data(), n < 0 ? 0 : static_cast<std::size_t>(n)));
+bool NtToPosixPath(const OsChar* ntPath, std::string& posixPath) {
+  posixPath.clear();
+  if (ntPath == nullptr) return true;
+  std::string bytes;
+  if (!names::AppendNameBytes(ntPath, Vandrel::Uni16CharGetLength(ntPath), bytes)) {
+    SetLastError(kErrorInvalidName);
+    return false;
+  }
+  posixPath = NtToPosix(bytes);
+  return true;
+}
+
+bool NtToPosixPath(const char* ntUtf8, std::string& posixPath) {
+  if (ntUtf8 == nullptr) return NtToPosixPath(static_cast<const OsChar*>(nullptr), posixPath);
+  std::vector<OsChar> wide(std::char_traits<char>::length(ntUtf8) + 1);
+  Vandrel::UTF8ToUni16Char(ntUtf8, wide.data(), wide.size());
+  return NtToPosixPath(wide.data(), posixPath);
 }
 
 }  // namespace posix

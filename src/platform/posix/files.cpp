@@ -3,13 +3,16 @@
 // lseek(2), fstat(2) and close(2); a handle is a file descriptor. May assume
 // a 64-bit off_t. Share modes are not enforced (POSIX has no mandatory
 // locks); a named stream "file:AFP_Resource" is the plain file of that name
-// beside the file, as under Wine. A directory opened as a file is refused
+// beside the file, as under Wine. Creating a stream creates its file too,
+// empty, when that is missing, as NTFS does; a stream that then cannot be
+// made takes the new file away again. A directory opened as a file is refused
 // with ERROR_ACCESS_DENIED, as Windows does.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <string>
 
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
@@ -50,6 +53,35 @@ int OpenFlags(std::uint32_t access, std::uint32_t disposition, bool* ok) {
   }
 }
 
+// The file the named stream at posixPath belongs to ("d/f" for "d/f:s"), or
+// "" when the last component names no stream.
+std::string StreamOwner(const std::string& posixPath) {
+  const std::size_t slash = posixPath.find_last_of('/');
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  const std::size_t colon = posixPath.find(':', name);
+  if (colon == std::string::npos || colon == name) return std::string();
+  return posixPath.substr(0, colon);
+}
+
+// Makes `owner` an empty file unless something of that name exists; false
+// with the last error set when it can be neither found nor made. *made tells
+// whether this call made it.
+bool EnsureOwner(const std::string& owner, bool* made) {
+  *made = false;
+  int fd = -1;
+  do {
+    fd = ::open(owner.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) {
+    ::close(fd);
+    *made = true;
+    return true;
+  }
+  if (errno == EEXIST) return true;
+  SetLastErrorFromErrno(errno, owner);
+  return false;
+}
+
 FileHandle CreateFileImpl(const OsChar* path, std::uint32_t access, std::uint32_t /*share*/,
                           std::uint32_t disposition, std::uint32_t flags) {
   const ErrnoGuard keepErrno;
@@ -59,23 +91,30 @@ FileHandle CreateFileImpl(const OsChar* path, std::uint32_t access, std::uint32_
     SetLastError(kErrorInvalidParameter);
     return kInvalidHandle;
   }
-  const std::string posixPath = NtToPosixPath(path);
+  std::string posixPath;
+  if (!NtToPosixPath(path, posixPath)) return kInvalidHandle;
   if (posixPath.empty()) {
     SetLastError(kErrorPathNotFound);
     return kInvalidHandle;
   }
+  const bool creates = (openFlags & O_CREAT) != 0;
+  const std::string owner = creates ? StreamOwner(posixPath) : std::string();
+  bool madeOwner = false;
+  if (!owner.empty() && !EnsureOwner(owner, &madeOwner)) return kInvalidHandle;
   int fd = -1;
   do {
     fd = ::open(posixPath.c_str(), openFlags, 0666);
   } while (fd < 0 && errno == EINTR);
+  struct stat st {};
   if (fd < 0) {
     SetLastErrorFromErrno(errno, posixPath);
-    return kInvalidHandle;
-  }
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  } else if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
+    fd = -1;
     SetLastError(kErrorAccessDenied);
+  }
+  if (fd < 0) {
+    if (madeOwner) ::unlink(owner.c_str());
     return kInvalidHandle;
   }
   if ((flags & kFileFlagSequentialScan) != 0) {

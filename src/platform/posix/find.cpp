@@ -6,22 +6,31 @@
 // name characters. Any other pattern fails with ERROR_NOT_SUPPORTED. The
 // find handle is the address of a heap record holding the DIR.
 //
-// Entries come in readdir's order, "." and ".." included. A symbolic link is
-// listed as what it points to (kind, size, time), as GetFileAttributesW's
-// emulation reads it; a broken link, or one in a loop, as a file with the
-// link's own size and time. An entry gone between readdir and fstatat is
-// skipped, and the search goes on. An entry that cannot be examined for any
-// other reason is listed by name, kind from readdir, size and time 0.
+// Entries come in readdir's order, "." and ".." included, each name's bytes
+// as UTF-16 by paths/NameBytes.h (bytes that are not UTF-8 become U+DC80..
+// U+DCFF). A symbolic link is listed as what it points to (kind, size, time),
+// as GetFileAttributesW's emulation reads it; a broken link, or one in a
+// loop, as a file with the link's own size and time.
+//
+// Failures are reported, never listed as empty or zero-filled entries: a
+// directory that cannot be opened fails FindFirstFileW (ERROR_ACCESS_DENIED
+// for one without read permission). An entry gone between readdir and
+// fstatat is skipped silently; one that cannot be examined for another
+// reason (a directory readable but not searchable) is skipped, and the first
+// such failure is what the search ends with instead of ERROR_NO_MORE_FILES
+// (FindFirstFileW's failure, when no entry could be examined at all).
 #include "platform/posix/find.h"
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <string>
 
-#include "Vandrel/Vandrel.h"
+#include "paths/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -34,6 +43,8 @@ namespace {
 struct Search {
   DIR* dir;
   int fd;
+  /// Why the first entry that could not be examined was skipped; 0 for none.
+  ErrorCode skipped;
 };
 
 Search* FromHandle(FindHandle handle) {
@@ -55,25 +66,27 @@ void Fill(const char* name, const struct stat& st, FindData* data) {
   data->sizeHigh = static_cast<std::uint32_t>(size >> 32);
   data->sizeLow = static_cast<std::uint32_t>(size);
   data->lastWriteTime = FileTimeFromTimespec(st.st_mtim);
-  FindNameFromUtf8(name, data->name);
+  FindNameFromBytes(name, data->name);
 }
 
 // The next entry into data; false with the last error set at the end
-// (ERROR_NO_MORE_FILES) or on a read error. errno is the caller's to keep.
+// (ERROR_NO_MORE_FILES, or why an entry was skipped) or on a read error.
+// errno is the caller's to keep.
 bool ReadEntry(Search* search, FindData* data) {
   for (;;) {
     errno = 0;
     const struct dirent* entry = ::readdir(search->dir);
     if (entry == nullptr) {
-      SetLastError(errno == 0 ? kErrorNoMoreFiles : TranslateErrno(errno));
+      const ErrorCode end = search->skipped != 0 ? search->skipped : kErrorNoMoreFiles;
+      SetLastError(errno == 0 ? end : TranslateErrno(errno));
       return false;
     }
     struct stat st {};
     if (::fstatat(search->fd, entry->d_name, &st, 0) != 0 &&
         ::fstatat(search->fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno == ENOENT) continue;  // removed since readdir listed it
-      st = {};
-      st.st_mode = entry->d_type == DT_DIR ? S_IFDIR : S_IFREG | S_IWUSR;
+      // ENOENT: removed since readdir listed it.
+      if (errno != ENOENT && search->skipped == 0) search->skipped = TranslateErrno(errno);
+      continue;
     }
     Fill(entry->d_name, st, data);
     return true;
@@ -86,7 +99,8 @@ FindHandle FindFirstFileImpl(const OsChar* pattern, FindData* data) {
     SetLastError(kErrorInvalidParameter);
     return kInvalidHandle;
   }
-  std::string directory = NtToPosixPath(pattern);
+  std::string directory;
+  if (!NtToPosixPath(pattern, directory)) return kInvalidHandle;
   const std::size_t n = directory.size();
   if (n == 0 || directory[n - 1] != '*' || (n > 1 && directory[n - 2] != '/')) {
     SetLastError(kErrorNotSupported);
@@ -108,14 +122,15 @@ FindHandle FindFirstFileImpl(const OsChar* pattern, FindData* data) {
   }
   Search* search = nullptr;
   try {
-    search = new Search{dir, ::dirfd(dir)};
+    search = new Search{dir, ::dirfd(dir), kErrorSuccess};
   } catch (const std::bad_alloc&) {
     ::closedir(dir);
     SetLastError(kErrorNotEnoughMemory);
     return kInvalidHandle;
   }
   if (!ReadEntry(search, data)) {
-    // Nothing matched, as FindFirstFileW reports an empty result.
+    // Nothing matched, as FindFirstFileW reports an empty result, unless
+    // entries were there but could not be examined.
     const ErrorCode code = LastError() == kErrorNoMoreFiles ? kErrorFileNotFound : LastError();
     ::closedir(dir);
     delete search;
@@ -164,9 +179,18 @@ std::uint64_t FileTimeFromTimespec(const struct timespec& t) {
   return since1601 * kTicksPerSecond + sub;
 }
 
-void FindNameFromUtf8(const char* name, OsChar (&out)[260]) {
-  Vandrel::UTF8ToUni16Char(name, out, sizeof out / sizeof out[0]);
-  out[259] = 0;
+void FindNameFromBytes(const char* name, OsChar (&out)[260]) {
+  constexpr std::size_t kUnits = sizeof out / sizeof out[0];
+  std::size_t used = 0;
+  // Whole characters only: a pair cut in two would leave a lone surrogate.
+  names::ForEachNameCharacter<OsChar>(name, std::strlen(name),
+                                      [&](const OsChar* units, std::size_t count) {
+                                        if (used + count > kUnits - 1) return false;
+                                        std::copy(units, units + count, out + used);
+                                        used += count;
+                                        return true;
+                                      });
+  out[used] = 0;
 }
 
 void FillFindCalls(Calls& t) {

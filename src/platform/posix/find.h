@@ -16,11 +16,13 @@ namespace posix {
 /// Times before 1601 give 0; times beyond the 64-bit range give its maximum.
 std::uint64_t FileTimeFromTimespec(const struct timespec& t);
 
-/// A directory entry's name (UTF-8 as the file system stores it) as the
-/// record's NUL-terminated UTF-16: ill-formed bytes become U+FFFD, and a
-/// name of more than 259 units keeps the whole characters that fit (the
-/// record holds MAX_PATH units; Windows names have at most 255).
-void FindNameFromUtf8(const char* name, OsChar (&out)[260]);
+/// A directory entry's name (bytes as the file system stores them) as the
+/// record's NUL-terminated UTF-16 by paths/NameBytes.h: a byte B that is not
+/// part of well-formed UTF-8 becomes U+DC00+B. A name of more than 259 units
+/// keeps the whole characters that fit (the record holds MAX_PATH units;
+/// Linux names have at most 255 bytes, so at most 255 units).
+///   "a\xC3\xA9\xE9" => u"a\u00E9\uDCE9"
+void FindNameFromBytes(const char* name, OsChar (&out)[260]);
 
 }  // namespace posix
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Vandrel/Vandrel.h"
+#include "paths/NameBytes.h"
 
 namespace TalqOSUtils {
 namespace platform {
@@ -81,35 +82,10 @@ class Range {
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
 bool IsUtf8(const std::string& s) {
-  std::size_t i = 0;
-  while (i < s.size()) {
-    const auto b = static_cast<unsigned char>(s[i]);
-    std::size_t extra = 0;
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    if (b < 0x80) {
-      ++i;
-      continue;
-    }
-    if (b >= 0xC2 && b <= 0xDF) {
-      extra = 1;
-    } else if (b >= 0xE0 && b <= 0xEF) {
-      extra = 2;
-      if (b == 0xE0) lo = 0xA0;
-      if (b == 0xED) hi = 0x9F;
-    } else if (b >= 0xF0 && b <= 0xF4) {
-      extra = 3;
-      if (b == 0xF0) lo = 0x90;
-      if (b == 0xF4) hi = 0x8F;
-    } else {
-      return false;
-    }
-    if (s.size() - i - 1 < extra) return false;
-    for (std::size_t k = 1; k <= extra; ++k) {
-      const auto c = static_cast<unsigned char>(s[i + k]);
-      if (c < (k == 1 ? lo : 0x80) || c > (k == 1 ? hi : 0xBF)) return false;
-    }
-    i += extra + 1;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(s.data());
+  for (std::size_t i = 0, n = 0; i < s.size(); i += n) {
+    n = names::Utf8CharLength(bytes + i, s.size() - i);
+    if (n == 0) return false;
   }
   return true;
 }

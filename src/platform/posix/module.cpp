@@ -1,12 +1,14 @@
 // POSIX backend, module: GetModuleFileNameW for the executable, from the
-// kernel's link to it (/proc/self/exe, Linux). Like Windows, a path that
-// does not fit is cut to capacity - 1 units, NUL-terminated, the result is
-// the capacity and the last error ERROR_INSUFFICIENT_BUFFER.
+// kernel's link to it (/proc/self/exe, Linux), its bytes as UTF-16 by
+// paths/NameBytes.h. Like Windows, a path that does not fit is cut to
+// capacity - 1 units, NUL-terminated, the result is the capacity and the
+// last error ERROR_INSUFFICIENT_BUFFER.
 #include <unistd.h>
 
+#include <string>
 #include <vector>
 
-#include "Vandrel/Vandrel.h"
+#include "paths/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -19,6 +21,7 @@ namespace {
 std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
   const ErrnoGuard keepErrno;
   std::vector<char> path(4096);
+  std::size_t length = 0;
   for (;;) {
     const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
     if (n < 0) {
@@ -26,7 +29,7 @@ std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
       return 0;
     }
     if (static_cast<std::size_t>(n) < path.size()) {
-      path[static_cast<std::size_t>(n)] = '\0';
+      length = static_cast<std::size_t>(n);
       break;
     }
     path.resize(path.size() * 2);
@@ -36,11 +39,12 @@ std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
     return 0;
   }
   // Decode in full, then cut by units as Windows does.
-  std::vector<OsChar> wide(std::char_traits<char>::length(path.data()) + 1);
-  Vandrel::UTF8ToUni16Char(path.data(), wide.data(), wide.size());
-  const std::size_t units = Vandrel::Uni16CharGetLength(wide.data());
+  std::basic_string<OsChar> wide;
+  names::AppendNameUnits(path.data(), length, wide);
+  const std::size_t units = wide.size();
   if (units < capacity) {
-    std::copy(wide.begin(), wide.begin() + static_cast<std::ptrdiff_t>(units) + 1, buffer);
+    std::copy(wide.begin(), wide.end(), buffer);
+    buffer[units] = 0;
     return static_cast<std::uint32_t>(units);
   }
   std::copy(wide.begin(), wide.begin() + capacity - 1, buffer);

@@ -1,5 +1,6 @@
-// NT notation to POSIX notation, the one rule of the POSIX emulation; header
-// only, so that Vandrel's FileSpec applies the same rule.
+// NT notation to POSIX notation, the POSIX emulation's rule for paths (the
+// one for the names in them is paths/NameBytes.h); header only, so that
+// Vandrel's FileSpec applies the same rule.
 //
 //   "C:\dir\file" => "/dir/file"    a drive (an ASCII letter and ':') is the root
 //   "C:"          => "/"
@@ -21,17 +22,17 @@ inline bool IsNtDrive(const std::string& nt) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-/// ntUtf8 (UTF-8 bytes in NT notation) as a POSIX path.
-inline std::string NtToPosix(const std::string& ntUtf8) {
+/// nt (name bytes in NT notation) as a POSIX path.
+inline std::string NtToPosix(const std::string& nt) {
   std::string out;
   std::size_t start = 0;
-  if (IsNtDrive(ntUtf8)) {
+  if (IsNtDrive(nt)) {
     out = "/";
     start = 2;
-    if (ntUtf8.size() > 2 && (ntUtf8[2] == '\\' || ntUtf8[2] == '/')) start = 3;
+    if (nt.size() > 2 && (nt[2] == '\\' || nt[2] == '/')) start = 3;
   }
-  out.reserve(out.size() + ntUtf8.size() - start);
-  for (std::size_t i = start; i < ntUtf8.size(); ++i) out += ntUtf8[i] == '\\' ? '/' : ntUtf8[i];
+  out.reserve(out.size() + nt.size() - start);
+  for (std::size_t i = start; i < nt.size(); ++i) out += nt[i] == '\\' ? '/' : nt[i];
   return out;
 }
 

@@ -1,6 +1,8 @@
 // POSIX backend, shortcuts: the shell-link object's Load, Resolve and GetPath
 // emulated by the .lnk reader of lnk.h. "Resolve" succeeds when the file
 // parses and names a file-system target; the target is not searched for.
+// The shortcut's own UTF-8 NT path is read as UnicodeString reads it, its
+// escapes (U+DC80..U+DCFF) turned back into bytes as for every other call.
 // At most kMaxShortcutBytes are read, and only from a regular file (a FIFO
 // or device named like a shortcut is neither waited on nor drained).
 #include <fcntl.h>
@@ -12,7 +14,6 @@
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 #include "platform/posix/lnk.h"
-#include "platform/posix/ntpath.h"
 
 namespace TalqOSUtils {
 namespace platform {
@@ -56,8 +57,10 @@ bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity
     SetLastError(kErrorInvalidParameter);
     return false;
   }
+  std::string posixPath;
+  if (!NtToPosixPath(ntPath, posixPath)) return false;
   std::vector<std::uint8_t> bytes;
-  if (!ReadBounded(NtToPosix(ntPath), bytes)) return false;
+  if (!ReadBounded(posixPath, bytes)) return false;
   const std::basic_string<OsChar> path =
       ShortcutTargetPath(ntPath, ParseShellLink(bytes.data(), bytes.size()));
   if (path.empty()) {

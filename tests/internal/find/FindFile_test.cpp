@@ -1,6 +1,8 @@
 // The search's call counts (which the failure sweep cannot show), the find
 // record's conversion into an entry, and the POSIX emulation of the calls.
+#include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <map>
 #include <string>
 #include <tuple>
@@ -53,6 +55,45 @@ TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
   EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked with no search to continue";
 }
 
+// LastError: the OS code of a search that could not start or stopped early,
+// 0 for "nothing to list" and a normal end; a restart and Init reset it.
+TEST_F(FindFaults, LastErrorSaysWhyASearchStoppedAndRestartsForgetIt) {
+  dir.Write("a");
+  dir.Write("b");
+  const std::tuple<CallId, unsigned, pf::ErrorCode, std::uint32_t, unsigned> rows[] = {
+      // failing call, its nth, code => LastError(), entries listed
+      {CallId::kFindFirstFile, 1, pf::kErrorAccessDenied, 5, 0},
+      {CallId::kFindFirstFile, 1, pf::kErrorFileNotFound, 0, 0},
+      {CallId::kFindFirstFile, 1, 0, 0x80000000u, 0},
+      {CallId::kFindNextFile, 2, pf::kErrorAccessDenied, 5, 2},
+      {CallId::kFindNextFile, 1, pf::kErrorDiskFull, 112, 1},
+      {CallId::kFindNextFile, 1, pf::kErrorNoMoreFiles, 0, 1},
+  };
+  EXPECT_EQ(TalqOSUtils::ChFindFile().LastError(), 0u) << "no search";
+  for (const auto& [call, nth, code, reported, listed] : rows) {
+    SCOPED_TRACE(std::string(pf::CallName(call)) + " fails with " + std::to_string(code));
+    TalqOSUtils::ChFindFile search(dir.Generic().c_str());
+    pf::ArmFault(call, nth, code);
+    unsigned count = 0;
+    for (auto it = search.FindFirst(); it.IsValid(); it = search.FindNext()) ++count;
+    EXPECT_FALSE(search.FindNext().IsValid());
+    pf::ClearFaults();
+    EXPECT_EQ(count, listed);
+    EXPECT_EQ(search.LastError(), reported);
+    EXPECT_EQ(TalqOSUtils::ChFindFile(search).LastError(), reported) << "copies share it";
+    EXPECT_TRUE(search.FindFirst().IsValid());
+    EXPECT_EQ(search.LastError(), 0u) << "a restart keeps the old reason";
+    pf::ArmFault(call, nth, code);
+    for (auto it = search.FindFirst(); it.IsValid(); it = search.FindNext()) {
+    }
+    pf::ClearFaults();
+    search.Init(dir.Generic().c_str());
+    EXPECT_EQ(search.LastError(), 0u) << "Init keeps the old reason";
+    search.EndSearch();
+    EXPECT_EQ(search.LastError(), 0u) << "no search";
+  }
+}
+
 // U+FFFE stays (no mark processing); 260 units without a NUL are cut at whole characters.
 TEST(FindEntryRecord, NamesAreCutAtWholeCharactersTo255Bytes) {
   for (const auto& [name, utf8] :
@@ -81,6 +122,21 @@ TEST(PosixFind, FileTimeFromTimespec) {
         {1844674407370LL, 0, ~0ULL}}) {
     const timespec t{static_cast<time_t>(sec), nsec};
     EXPECT_EQ(pf::posix::FileTimeFromTimespec(t), ticks) << sec << " s " << nsec;
+  }
+}
+
+// Bytes that are not UTF-8 become U+DC00 + byte; a pair that does not fit is dropped whole.
+TEST(PosixFind, NameBytesBecomeRecordUnits) {
+  const std::string a258(258, 'a');
+  for (const auto& [bytes, units] :
+       {std::pair<std::string, OsString>{"\xE9\xC3\xA9\xED\xA0\x80",
+                                         u"\xDCE9\x00E9\xDCED\xDCA0\xDC80"},
+        {a258 + "\xF0\x9F\x98\x80", OsString(258, 'a')},
+        {a258 + "\xE9\xE9", OsString(258, 'a') + u"\xDCE9"}}) {
+    pf::OsChar record[260];
+    std::fill(std::begin(record), std::end(record), 0x1111);
+    pf::posix::FindNameFromBytes(bytes.c_str(), record);
+    EXPECT_EQ(OsString(record), units) << bytes.size();
   }
 }
 

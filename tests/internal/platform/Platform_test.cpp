@@ -1,6 +1,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "TalqOSUtils/Errors.h"
 #include "gtest/gtest.h"
@@ -136,16 +137,46 @@ TEST(PosixPaths, NtNotationBecomesPosix) {
   }
 }
 
-TEST(PosixPaths, WideNamesOfThreeByteCharactersFitTheBuffer) {
-  // U+20AC is three UTF-8 bytes per unit, the most any single unit needs.
-  std::basic_string<platform::OsChar> path = Wide("C:\\");
-  std::string expected = "/";
-  for (int i = 0; i < 200; ++i) {
-    path += static_cast<platform::OsChar>(0x20AC);
-    expected += "\xE2\x82\xAC";
+// UTF-16 NT paths as name bytes: escapes give back their bytes; text that no
+// name reads back as is refused with ERROR_INVALID_NAME.
+TEST(PosixPaths, WidePathsBecomeNameBytesOrAreRefused) {
+  using W = std::u16string;
+  std::string euros = "/";
+  for (int i = 0; i < 200; ++i) euros += "\xE2\x82\xAC";  // three bytes a unit, the most
+  const std::tuple<W, const char*, std::string> rows[] = {
+      {u"C:\\" + W(200, 0x20AC), "", euros},
+      {u"C:\\d\\\xDCE9", "", "/d/\xE9"},
+      {u"\xDCFF\xDC80"
+       u"x",
+       "", "\xFF\x80x"},
+      {u"\xDCED\xDCB3\xDCA9", "ED B3 A9 read back byte by byte", "\xED\xB3\xA9"},
+      {u"\xD83D\xDE00", "a pair", "\xF0\x9F\x98\x80"},
+      {u"\xD83D\xDCE9", "a pair, not an escape", "\xF0\x9F\x93\xA9"},
+      {u"a\xD800", "high", ""},
+      {u"\xDBFF"
+       u"a",
+       "high", ""},
+      {u"\xDC7F", "below the escapes", ""},
+      {u"\xDE00", "low, beyond the escapes", ""},
+      {u"\xDCC3\xDCA9", "spells U+00E9", ""},
+      {u"\xDCF0\xDC9F\xDC98\xDC80", "spells U+1F600", ""},
+      {u"\xDCE2\xDC82", "a truncated sequence stays escaped", "\xE2\x82"},
+  };
+  for (const auto& [nt, why, bytes] : rows) {
+    SCOPED_TRACE(why);
+    platform::SetLastError(0);
+    std::string posix = "stale";
+    EXPECT_EQ(platform::posix::NtToPosixPath(nt.c_str(), posix), !bytes.empty());
+    if (!bytes.empty()) EXPECT_EQ(posix, bytes);
+    EXPECT_EQ(platform::LastError(), bytes.empty() ? platform::kErrorInvalidName : 0);
   }
-  EXPECT_EQ(platform::posix::NtToPosixPath(path.c_str()), expected);
-  EXPECT_EQ(platform::posix::NtToPosixPath(nullptr), "");
+  std::string posix = "stale";
+  EXPECT_TRUE(platform::posix::NtToPosixPath(static_cast<const platform::OsChar*>(nullptr), posix));
+  EXPECT_EQ(posix, "");
+  // The shortcut call's UTF-8 form: read as UnicodeString reads it.
+  EXPECT_TRUE(platform::posix::NtToPosixPath("C:\\\xED\xB3\xA9\xFF", posix));
+  EXPECT_EQ(posix, "/\xE9\xEF\xBF\xBD");
+  EXPECT_FALSE(platform::posix::NtToPosixPath("\xED\xA0\x80", posix));
 }
 #endif
 

@@ -55,6 +55,27 @@ TEST_F(StreamFaults, AStringThatFitsTheCountIsOneWrite) {
 }
 #endif
 
+// Creating fails, then truncating: a retry that only finds nothing keeps the
+// creation's reason; any other retry failure is the reason.
+TEST_F(StreamFaults, OutputOpenReportsWhyTheFileCouldNotBeMade) {
+  const std::tuple<pf::ErrorCode, pf::ErrorCode, int> rows[] = {
+      {pf::kErrorAccessDenied, pf::kErrorFileNotFound, 5},
+      {pf::kErrorFileExists, pf::kErrorSharingViolation, 32},
+      {pf::kErrorDiskFull, pf::kErrorAccessDenied, 5},
+      {0, pf::kErrorFileNotFound, INT_MIN},
+  };
+  for (const auto& [create, truncate, error] : rows) {
+    SCOPED_TRACE(std::to_string(create) + " then " + std::to_string(truncate));
+    ChOutputStream out;
+    pf::ArmFault(pf::CallId::kCreateFile, 1, create);
+    pf::ArmAnyFault(2, truncate);  // the second call of all: the retry
+    out.open(dir / "o");
+    EXPECT_EQ(pf::CallsSeen(pf::CallId::kCreateFile), 2u);
+    pf::ClearFaults();
+    EXPECT_EQ(out.error(), error);
+  }
+}
+
 TEST_F(StreamFaults, HandleClosesOnceWithTheLastSharer) {
   const std::string path = dir.Write("f", "abc");
   pf::CountCalls();

@@ -307,6 +307,7 @@ TEST_F(FailureSweep, DirectorySearch) {
         std::size_t restartAt = 0;
         bool searchAtEnd = false;
         bool copyAtEnd = false;
+        std::uint32_t lastError = 0;
         try {
           ChFindFile search((dir / "").c_str());
           search.SetFilter(&NotDat);
@@ -322,6 +323,7 @@ TEST_F(FailureSweep, DirectorySearch) {
           }
           searchAtEnd = search.AtEnd();
           copyAtEnd = copy.AtEnd();
+          lastError = search.LastError();
           search.EndSearch();
         } catch (const ChFindFileException& e) {
           thrown = e.what();
@@ -345,9 +347,11 @@ TEST_F(FailureSweep, DirectorySearch) {
             EXPECT_TRUE(seen.insert(entry).second) << "listed twice";
           }
           // A failed FindFirstFile or FindNextFile ends the listing early, as
-          // a real end would; what fails before the restart is forgotten
-          // with it.
-          if (!run.FailedIn(restartAt, SIZE_MAX, {CallId::kFindClose})) {
+          // a real end would, and LastError says why; what fails before the
+          // restart is forgotten with it.
+          const bool stopped = run.FailedIn(restartAt, SIZE_MAX, {CallId::kFindClose});
+          EXPECT_EQ(lastError, !stopped ? 0 : run.code != 0 ? run.code : 0x80000000u);
+          if (!stopped) {
             EXPECT_EQ(seen, expected);
             EXPECT_TRUE(searchAtEnd);
             EXPECT_TRUE(copyAtEnd);

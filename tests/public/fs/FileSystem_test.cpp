@@ -12,6 +12,7 @@
 #include "Vandrel/FileSpec.h"
 #include "gtest/gtest.h"
 #include "support/FsTestSupport.h"
+#include "support/LnkWriter.h"
 #include "support/TestSupport.h"
 
 using namespace TalqOSUtils;
@@ -151,6 +152,15 @@ TEST(ResolveAliasOrLink, PlainEntriesNamesBesideAShortcutOneLevelAndTheLimit) {
   const std::string at256 = "/" + std::string(255, 'q');
   EXPECT_EQ(ResolveAliasOrLink("/a/.." + at256 + "/./."), "/a/.." + at256 + "/./.");
   talqtest::ExpectThrowWhat<ChException>([&] { ResolveAliasOrLink(at256 + "q"); }, kNoConversion);
+  // A crafted target holding what no Windows path can (controls, < > " | ? *) is no shortcut.
+  const std::string nt = OSPathLocal(tmp.Generic()) + "\\";
+  tmp.Write("x ~");
+  for (const std::string bad : {"a\nb", "\x01", "\x1F", "<", ">", "\"", "|", "?", "*", ""}) {
+    SCOPED_TRACE(static_cast<int>(bad.empty() ? 0 : bad.back()));
+    tmp.Write("crafted.lnk", talqtest::MakeLnk(talqtest::LnkParts().Local(nt + "x" + bad + " ~")));
+    EXPECT_EQ(ResolveAliasOrLink(tmp / "crafted.lnk"),
+              bad.empty() ? talqtest::Resolved(tmp / "x ~") : tmp / "crafted.lnk");
+  }
 }
 
 // The executable's folder as the OS reports it; resources there and in a shared folder.

@@ -10,10 +10,12 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/UnicodeString.h"
 
 namespace {
 
@@ -223,6 +225,45 @@ TEST(Split, TheThreeFormsDifferInSeparatorsEscapesAndDegenerateAnswers) {
   Guarded long_answer(400);
   EXPECT_TRUE(OSDirname((std::string(299, 'd') + "/f").c_str(), long_answer.data(), 400));
   EXPECT_EQ(long_answer.Text(), std::string(299, 'd'));
+}
+
+// Raw name bytes and the library's UTF-8, both ways; the UTF-8 forms of the
+// escapes (lone surrogates) survive UnicodeString, and some text names no file.
+TEST(NameBytes, EscapesRoundTripThroughUnicodeStringAndTextWithoutANameIsRefused) {
+  const std::pair<std::string, std::string> both[] = {
+      {"", ""},
+      {"caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
+      {"caf\xE9", "caf\xED\xB3\xA9"},
+      {"\xFF\x80\xBF\xC0", "\xED\xB3\xBF\xED\xB2\x80\xED\xB2\xBF\xED\xB3\x80"},
+      {"\xED\xB3\xBF", "\xED\xB3\xAD\xED\xB2\xB3\xED\xB2\xBF"},  // spells U+DCFF: escaped
+      {"\xC3"
+       "A",
+       "\xED\xB3\x83"
+       "A"},                                                     // cut short
+      {"\xC0\xAF", "\xED\xB3\x80\xED\xB2\xAF"},                  // overlong '/'
+      {"\xF4\x90\x80", "\xED\xB3\xB4\xED\xB2\x90\xED\xB2\x80"},  // beyond U+10FFFF
+      {"\xF0\x9F\x98x", "\xED\xB3\xB0\xED\xB2\x9F\xED\xB2\x98x"},
+  };
+  for (const auto& [bytes, utf8] : both) {
+    SCOPED_TRACE(utf8);
+    EXPECT_EQ(OSNameBytesToUTF8(bytes), utf8);
+    EXPECT_EQ(OSUTF8ToNameBytes(utf8), bytes);
+    std::string back;
+    UnicodeString("x" + utf8).get(back);  // "x": no mark processing
+    EXPECT_EQ(back, "x" + utf8);
+  }
+  EXPECT_EQ(UnicodeString(std::string("x\xED\xB3\xA9")), (UniString{'x', 0xDCE9}));
+  // One way only: NULs end the text; ill-formed UTF-8 is U+FFFD, as every path is read.
+  const std::pair<std::string, std::string> toBytes[] = {
+      {std::string("a\0\xE9", 3), "a"},
+      {"a\xFF", "a\xEF\xBF\xBD"},
+      {"\xED\xA0\x80", ""},                      // U+D800
+      {"\xED\xB1\xBF", ""},                      // U+DC7F: below the escapes
+      {"\xED\xB3\x83\xED\xB2\xA9", ""},          // reads back as U+00E9
+      {"\xED\xB3\x83\xC2\xA9", "\xC3\xC2\xA9"},  // C3 before a character stays escaped
+  };
+  for (const auto& [utf8, bytes] : toBytes) EXPECT_EQ(OSUTF8ToNameBytes(utf8), bytes) << utf8;
+  EXPECT_EQ(OSNameBytesToUTF8(std::string("a\0\xE9", 3)), "a");
 }
 
 }  // namespace

@@ -173,6 +173,28 @@ TEST_F(Streams, CopiesShareOneFileAndPosition) {
   EXPECT_EQ(ChInputStream(assigned).error(), 131) << "a copy made in error";
 }
 
+// Writing the fork of a missing file makes the file too, empty, as NTFS does
+// (Wine does not); a fork that cannot be made leaves no file behind.
+TEST_F(Streams, AForkOfAMissingFileCreatesTheFile) {
+  ChOutputStream out;
+  out.openFork(dir / "new", true);
+  out.write("fork");
+  EXPECT_EQ(out.error(), 0);
+  out.close();
+  ChInputStream in;
+  in.openFork(dir / "new", true);
+  char buf[8];
+  EXPECT_EQ(std::string(buf, in.read(buf, 8)), "fork");
+#if !defined(_WIN32)
+  EXPECT_EQ(streamtest::ReadAll(dir.Native("new")), "");
+  EXPECT_TRUE(streamtest::fs::is_regular_file(dir.Native("new")));
+  streamtest::fs::create_directory(dir.Native("gone:AFP_Resource"));
+  out.openFork(dir / "gone", true);
+  EXPECT_EQ(out.error(), 5);
+  EXPECT_FALSE(streamtest::fs::exists(dir.Native("gone")));
+#endif
+}
+
 #if defined(_WIN32)
 // Real share modes and alternate data streams (on POSIX, which has neither,
 // the failure sweep covers the fork).
