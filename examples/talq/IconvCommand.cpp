@@ -249,10 +249,14 @@ int DecodeUtf8(const std::uint8_t* p, const std::uint8_t* end, bool last, char32
 template <Kind From>
 int Decode(const char32_t* table, const std::uint8_t* p, const std::uint8_t* end, bool last,
            char32_t& c) {
-  if (From == Kind::kUtf8) return DecodeUtf8<PlainBytes>(p, end, last, c);
-  if (From == Kind::kUrl) return DecodeUtf8<PercentBytes>(p, end, last, c);
-  c = table[*p];
-  return c == kNoChar ? -1 : 1;
+  if constexpr (From == Kind::kUtf8) {
+    return DecodeUtf8<PlainBytes>(p, end, last, c);
+  } else if constexpr (From == Kind::kUrl) {
+    return DecodeUtf8<PercentBytes>(p, end, last, c);
+  } else {
+    c = table[*p];
+    return c == kNoChar ? -1 : 1;
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -300,11 +304,15 @@ char* EncodeUrl(char32_t c, char* o) {
 
 template <Kind To>
 char* Encode(const std::int16_t* table, char32_t c, char* o) {
-  if (To == Kind::kUtf8) return EncodeUtf8(c, o);
-  if (To == Kind::kUrl) return EncodeUrl(c, o);
-  if (c >= 0x10000 || table[c] < 0) return nullptr;
-  *o++ = static_cast<char>(table[c]);
-  return o;
+  if constexpr (To == Kind::kUtf8) {
+    return EncodeUtf8(c, o);
+  } else if constexpr (To == Kind::kUrl) {
+    return EncodeUrl(c, o);
+  } else {
+    if (c >= 0x10000 || table[c] < 0) return nullptr;
+    *o++ = static_cast<char>(table[c]);
+    return o;
+  }
 }
 
 // The most bytes one character takes in To.
@@ -477,14 +485,18 @@ class Conversion {
   }
 
  private:
-  static std::size_t Read(const Input& input, std::uint8_t* buf) {
+  std::size_t Read(const Input& input, std::uint8_t* buf) {
     if (input.file == nullptr) {
       const std::size_t n = std::fread(buf, 1, kInBlock, stdin);
-      if (n == 0 && std::ferror(stdin)) throw Failure{"cannot read standard input"};
+      if (n == 0 && std::ferror(stdin)) {
+        Flush();
+        throw Failure{"cannot read standard input"};
+      }
       return n;
     }
     const std::uint32_t n = input.file->read(buf, static_cast<std::uint32_t>(kInBlock));
     if (!input.file->good()) {
+      Flush();
       throw Failure{"cannot read '" + input.name + "': " + DescribeOsError(input.file->error())};
     }
     return n;
