@@ -134,6 +134,8 @@ talq_is "url decode, lower-case hex" "$work/all.bin" -f URL -t latin1 "$(native 
 printf 'caf\xe9 au lait' >"$work/latin1.txt"
 printf 'caf%%C3%%A9%%20au%%20lait' >"$work/latin1.url"
 talq_is "url encode, text" "$work/latin1.url" -f latin1 -t url "$(native "$work/latin1.txt")"
+iconv -f ISO-8859-1 -t UTF-8 "$work/latin1.txt" >"$work/want"
+talq_is "url decode, text from stdin" "$work/want" -f url -t utf-8 <"$work/latin1.url"
 printf 'a+b%%' >"$work/bad.url"
 run iconv -f url -t utf-8 "$(native "$work/bad.url")" >"$work/talq.out" 2>"$work/talq.err"
 [ $? = 1 ] && [ "$(cat "$work/talq.out")" = "a+b" ] && grep -q incomplete "$work/talq.err" ||
