@@ -53,8 +53,8 @@ const Command kCommands[] = {
     {"resource", &ResourceCommand, "talq resource NAME [--shared DIR]",
      "find a resource beside talq, else in the shared directory"},
     {"appdir", &AppdirCommand, "talq appdir", "the directory of the talq executable"},
-    {"iconv", &IconvCommand, "talq iconv -f ENC -t ENC [FILE]",
-     "re-encode text; ENC: utf-8, latin1, macroman, platform, url"},
+    {"iconv", &IconvCommand, "talq iconv [-c] -f ENC -t ENC [FILE|-]...\n       talq iconv -l",
+     "re-encode text as GNU iconv does; -c drops what cannot convert, -l lists ENC"},
 };
 
 void PrintHelp() {
