@@ -195,38 +195,46 @@ struct Progress {
   bool drawing = false;
   int columns = 80;
   std::int64_t cancelAfter = -1;  // test hook: cancel once this many bytes are read
+  std::int64_t copied = 0;        // bytes written so far
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
   // One line that fits the terminal: the bar shrinks first, then the speed
   // and the sizes go; the last column stays free so the line never wraps.
   void Draw(bool last) const {
     if (!drawing) return;
-    const std::int64_t done = last ? in->size() : in->getpos();
+    // A pipe or device has no size: only what went through is shown.
+    const bool sized = in->size() > 0;
+    const std::int64_t done = sized ? (last ? in->size() : in->getpos()) : copied;
     const int percent = std::min(100, std::max(0, last ? 100 : in->percent()));
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double mib = 1024.0 * 1024.0;
     const double doneMiB = static_cast<double>(done) / mib;
     char sizes[64];
-    std::snprintf(sizes, sizeof sizes, "  %.1f / %.1f MiB", doneMiB,
-                  static_cast<double>(in->size()) / mib);
+    if (sized) {
+      std::snprintf(sizes, sizeof sizes, "  %.1f / %.1f MiB", doneMiB,
+                    static_cast<double>(in->size()) / mib);
+    } else {
+      std::snprintf(sizes, sizeof sizes, "  %.1f MiB", doneMiB);
+    }
     char speed[32];
     std::snprintf(speed, sizeof speed, "  %.1f MiB/s", elapsed > 0 ? doneMiB / elapsed : 0.0);
-    char pct[8];
-    std::snprintf(pct, sizeof pct, " %3d%%", percent);
+    char pct[8] = "";
+    if (sized) std::snprintf(pct, sizeof pct, " %3d%%", percent);
     const int room = columns - 1;
     std::string tail = std::string(pct) + sizes + speed;
     if (static_cast<int>(tail.size()) + 12 > room) tail = std::string(pct) + sizes;
     if (static_cast<int>(tail.size()) + 12 > room) tail = pct;
     const int width = std::min(30, room - static_cast<int>(tail.size()) - 2);
     std::string line;
-    if (width >= 5) {
+    if (width >= 5 && sized) {
       const int filled = percent * width / 100;
       line = "[" + std::string(filled, '#') + std::string(width - filled, '-') + "]";
     }
     line += tail;
     if (static_cast<int>(line.size()) > room) line.resize(room > 0 ? room : 0);
-    std::fprintf(stderr, "\r%s", line.c_str());
+    // Padded to the width, so a shorter frame leaves nothing of a longer one.
+    std::fprintf(stderr, "\r%-*s", room, line.c_str());
     if (last) std::fputc('\n', stderr);
     std::fflush(stderr);
   }
@@ -298,7 +306,8 @@ struct CopyResult {
   std::int32_t readError = 0;
   std::int32_t writeError = 0;
 };
-CopyResult Pump(TalqOSUtils::ChInputStream& in, TalqOSUtils::ChOutputStream& out) {
+CopyResult Pump(TalqOSUtils::ChInputStream& in, TalqOSUtils::ChOutputStream& out,
+                std::int64_t* copied = nullptr) {
   std::unique_ptr<char[]> block(new char[kBlock]);
   CopyResult result;
   for (;;) {
@@ -313,6 +322,7 @@ CopyResult Pump(TalqOSUtils::ChInputStream& in, TalqOSUtils::ChOutputStream& out
       result.writeError = out.error();
       return result;
     }
+    if (copied != nullptr) *copied += n;
   }
 }
 
@@ -520,7 +530,7 @@ int CopyCommand(Args args) {
                   (IsDirectory(TalqOSUtils::OSDirname(target)) ? DescribeOsError(out.error())
                                                                : "no such directory")};
   }
-  const CopyResult copied = Pump(in, out);
+  const CopyResult copied = Pump(in, out, &progress.copied);
   out.close();
   const int stopped = gSignal;
   if (stopped != 0) {
