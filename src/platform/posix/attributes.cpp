@@ -1,7 +1,8 @@
 // POSIX backend, attributes: GetFileAttributesW, DeleteFileW and
 // CreateDirectoryW emulated with stat(2), unlink(2) and mkdir(2). A directory
 // reports FILE_ATTRIBUTE_DIRECTORY, a file without write permission for its
-// owner FILE_ATTRIBUTE_READONLY, any other entry FILE_ATTRIBUTE_NORMAL.
+// owner FILE_ATTRIBUTE_READONLY, any other entry FILE_ATTRIBUTE_NORMAL. A
+// deleted file takes its resource fork ("file:AFP_Resource") with it.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,6 +43,11 @@ bool DeleteFileImpl(const OsChar* path) {
   if (::unlink(posixPath.c_str()) != 0) {
     SetLastErrorFromErrno(errno, posixPath);
     return false;
+  }
+  // The file's resource fork goes with it, as its stream does on NTFS.
+  const std::size_t slash = posixPath.find_last_of('/');
+  if (posixPath.find(':', slash == std::string::npos ? 0 : slash) == std::string::npos) {
+    (void)::unlink((posixPath + ":AFP_Resource").c_str());
   }
   return true;
 }

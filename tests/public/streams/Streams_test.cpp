@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TalqOSUtils/Errors.h"
+#include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Streams.h"
 #include "support/StreamTestSupport.h"
 #include "support/TestSupport.h"
@@ -174,7 +175,8 @@ TEST_F(Streams, CopiesShareOneFileAndPosition) {
 }
 
 // Writing the fork of a missing file makes the file too, empty, as NTFS does
-// (Wine does not); a fork that cannot be made leaves no file behind.
+// (Wine does not); a fork that cannot be made leaves no file behind; the
+// fork goes with its file.
 TEST_F(Streams, AForkOfAMissingFileCreatesTheFile) {
   ChOutputStream out;
   out.openFork(dir / "new", true);
@@ -192,6 +194,10 @@ TEST_F(Streams, AForkOfAMissingFileCreatesTheFile) {
   out.openFork(dir / "gone", true);
   EXPECT_EQ(out.error(), 5);
   EXPECT_FALSE(streamtest::fs::exists(dir.Native("gone")));
+  // And deleting the file deletes its fork.
+  in.close();
+  EXPECT_TRUE(OSDeleteFile((dir / "new").c_str()));
+  EXPECT_FALSE(streamtest::fs::exists(dir.Native("new:AFP_Resource")));
 #endif
 }
 
