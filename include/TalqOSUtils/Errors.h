@@ -1,4 +1,5 @@
-// The exception class of TalqOSUtils and the message logging switch.
+/// @file
+/// The exception class of TalqOSUtils and the message logging switch.
 #pragma once
 
 #include <string>
