@@ -1,4 +1,17 @@
 # Versions, installation, the CMake package, pkg-config and CPack.
+#
+# Install components: runtime (the two shared libraries), dev (headers,
+# link-time names, import libraries, CMake package, .pc) and tool (talq).
+# CPack makes one .deb of each; the Windows .zip holds all three.
+
+# Debian and its derivatives keep libraries in the multiarch directory
+# (lib/x86_64-linux-gnu). GNUInstallDirs picks it only for the prefix /usr;
+# here it holds for every prefix, so a plain install, the .deb (made from a
+# build configured for any prefix) and talq's runpath agree.
+if(CMAKE_LIBRARY_ARCHITECTURE AND NOT WIN32 AND NOT DEFINED CMAKE_INSTALL_LIBDIR)
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH
+    "Object code libraries (LIBDIR)")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -11,9 +24,14 @@ foreach(lib IN ITEMS TalqOSUtils Vandrel)
   set_target_properties(${lib} PROPERTIES
     VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
 endforeach()
-# Installed anywhere, TalqOSUtils finds the Vandrel beside it.
+# Installed anywhere, TalqOSUtils finds the Vandrel beside it, and an
+# installed executable finds both through TALQ_EXECUTABLE_RPATH, relative to
+# its own folder ($ORIGIN/../lib/x86_64-linux-gnu). On Windows the DLLs sit
+# in bin/ beside the executables.
 if(NOT APPLE AND NOT WIN32)
   set_target_properties(TalqOSUtils PROPERTIES INSTALL_RPATH "$ORIGIN")
+  file(RELATIVE_PATH _bin_to_lib ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
+  set(TALQ_EXECUTABLE_RPATH "$ORIGIN/${_bin_to_lib}")
 endif()
 if(WIN32)
   function(talq_version_resource target description)
@@ -30,27 +48,30 @@ if(WIN32)
 endif()
 
 install(TARGETS TalqOSUtils Vandrel EXPORT TalqOSUtilsTargets
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
+  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT runtime
+  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT runtime NAMELINK_COMPONENT dev
+  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev
   INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(DIRECTORY include/TalqOSUtils vandrel/include/Vandrel
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR} COMPONENT dev)
 install(FILES ${CMAKE_BINARY_DIR}/include/TalqOSUtils/Version.h
-  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/TalqOSUtils)
+  DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/TalqOSUtils COMPONENT dev)
 if(WIN32)
   # The mingw runtime the DLLs were built with travels with them.
-  install(FILES ${TALQ_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TALQ_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR}
+    COMPONENT runtime)
 endif()
 
 set(TALQ_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/TalqOSUtils)
-install(EXPORT TalqOSUtilsTargets NAMESPACE TalqOSUtils:: DESTINATION ${TALQ_CMAKE_DIR})
+install(EXPORT TalqOSUtilsTargets NAMESPACE TalqOSUtils:: DESTINATION ${TALQ_CMAKE_DIR}
+  COMPONENT dev)
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/TalqOSUtilsConfig.cmake.in
   ${CMAKE_BINARY_DIR}/TalqOSUtilsConfig.cmake INSTALL_DESTINATION ${TALQ_CMAKE_DIR})
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/TalqOSUtilsConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/TalqOSUtilsConfig.cmake
-  ${CMAKE_BINARY_DIR}/TalqOSUtilsConfigVersion.cmake DESTINATION ${TALQ_CMAKE_DIR})
+  ${CMAKE_BINARY_DIR}/TalqOSUtilsConfigVersion.cmake DESTINATION ${TALQ_CMAKE_DIR}
+  COMPONENT dev)
 
 # The .pc file finds its prefix from where it lies, so a package installed
 # under any prefix (or unpacked anywhere) describes itself correctly.
@@ -59,23 +80,22 @@ set(TALQ_PC_PREFIX "\${pcfiledir}/${TALQ_PC_UP}")
 configure_file(${CMAKE_CURRENT_LIST_DIR}/talqosutils.pc.in
   ${CMAKE_BINARY_DIR}/talqosutils.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/talqosutils.pc
-  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig COMPONENT dev)
 
+# CPack's settings; the top-level CMakeLists.txt includes CPack itself.
 set(CPACK_PACKAGE_NAME talqosutils)
 set(CPACK_PACKAGE_VENDOR "TalqOSUtils developers")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
-  "Platform-neutral paths, file streams, directory search and text conversion")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_CONTACT "TalqOSUtils developers <talqosutils@localhost>")
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
+set(CPACK_STRIP_FILES ON)
+set(TALQ_PACKAGE_MAINTAINER "TalqOSUtils developers <dev@talqosutils.invalid>"
+  CACHE STRING "Maintainer named in the packages")
+set(CPACK_PACKAGE_CONTACT "${TALQ_PACKAGE_MAINTAINER}")
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Platform-neutral paths, file streams, directory search and text conversion")
 else()
-  set(CPACK_GENERATOR DEB)
-  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6")
-  set(CPACK_DEBIAN_PACKAGE_SECTION libdevel)
+  include(${CMAKE_CURRENT_LIST_DIR}/DebianPackages.cmake)
 endif()
-include(CPack)

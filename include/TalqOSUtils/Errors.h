@@ -1,4 +1,5 @@
-// The exception class of TalqOSUtils and the message logging switch.
+/// @file
+/// The exception class of TalqOSUtils and the message logging switch.
 #pragma once
 
 #include <cstdint>
@@ -8,8 +9,10 @@
 
 namespace TalqOSUtils {
 
-/// What the library throws. It has no base class (a handler for
-/// std::exception does not catch it); catch it by reference and read what().
+/// What the library throws for its own errors (allocation failures and
+/// UnicodeString's size limits throw the standard exceptions instead). It
+/// has no base class (a handler for std::exception does not catch it); catch
+/// it by reference and read what().
 ///
 /// Each object owns a private heap copy of its message, exactly as long as
 /// the text; copies and assignments copy the text into the receiver.

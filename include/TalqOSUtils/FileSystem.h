@@ -1,13 +1,18 @@
-// File-system services: existence tests, deletion and directory creation;
-// the application's and the shared resources directories; shortcut
-// resolution and resource lookup.
-//
-// Paths are generic paths (Paths.h), NUL-terminated UTF-8. Each function
-// converts the path to NT notation and UTF-16 and asks the OS; a relative
-// path stays relative and the OS resolves it against the process's current
-// directory. A path of 256 bytes or more (measured as written, escapes and
-// the slash before a drive included) is refused before any OS call. None of
-// these functions throws; every failure, whatever its reason, is false.
+/// @file
+/// File-system services: existence tests, deletion and directory creation;
+/// the application's and the shared resources directories; shortcut
+/// resolution and resource lookup.
+///
+/// Paths are generic paths (Paths.h), NUL-terminated UTF-8. Each function
+/// converts the path to NT notation and UTF-16 and asks the OS; a relative
+/// path stays relative and the OS resolves it against the process's current
+/// directory (ResolveAliasOrLink reads a relative shortcut from the
+/// application directory instead). The existence tests, OSDeleteFile and
+/// OSMakeDirectory refuse a path of 256 bytes or more (measured as written,
+/// escapes and the slash before a drive included) before any OS call, and
+/// throw nothing: every failure, whatever its reason, is false.
+/// ResolveAliasOrLink and OSFindResourcePath throw ChException for a path
+/// too long to convert.
 #pragma once
 
 #include <string>
@@ -15,6 +20,9 @@
 #include "TalqOSUtils/Export.h"
 
 namespace TalqOSUtils {
+
+/// @name Existence, deletion and directory creation
+/// @{
 
 /// True when path names an existing file or directory. When it does and
 /// isDirectory is not null, *isDirectory tells which; when the OS says no,
@@ -36,9 +44,11 @@ TALQ_API bool OSDeleteFile(const char* path);
 /// tested, never created. Parents created before a later failure remain.
 ///   OSMakeDirectory("/C:/a/b/c") creates C:\a, C:\a\b, C:\a\b\c as needed
 TALQ_API bool OSMakeDirectory(const char* path);
+/// @}
 
 // ---------------------------------------------------------------------------
-// Application and shared resources directories
+/// @name Application and shared resources directories
+/// @{
 
 /// The directory of the process's executable (not of this library), in
 /// generic notation, ending with '/'; computed afresh on each call.
@@ -58,9 +68,11 @@ TALQ_API std::string OSSharedResourcesDirectory();
 /// "" clears the setting. Safe against concurrent readers.
 ///   OSSetSharedResourceDirectory("/D:/Shared") => OSSharedResourcesDirectory() == "/D:/Shared"
 TALQ_API void OSSetSharedResourceDirectory(const std::string& dir);
+/// @}
 
 // ---------------------------------------------------------------------------
-// Shortcuts and resources
+/// @name Shortcuts and resources
+/// @{
 
 /// The target of a Windows shortcut (".lnk"), in generic notation: of path
 /// itself when it is a shortcut, else of path + ".lnk" when path does not
@@ -84,5 +96,6 @@ TALQ_API std::string ResolveAliasOrLink(const std::string& path);
 ///   "data/list.txt" => "/C:/Apps/Tool/data/list.txt"
 /// Throws as ResolveAliasOrLink does.
 TALQ_API std::string OSFindResourcePath(const std::string& name);
+/// @}
 
 }  // namespace TalqOSUtils

@@ -1,13 +1,14 @@
-// Directory search: the entries of one directory, one at a time, through the
-// OS's find-first/find-next services, with an optional filter.
-//
-//   ChFindFile search("/C:/docs");                    // throws ChFindFileException
-//   for (ChFindFileIterator it = search.FindFirst(); it.IsValid(); it = search.FindNext())
-//     use(it.BaseName(nullptr), it.IsDirectory(), it.Size(), it.TimeStamp());
-//
-// Entries come in the order the OS gives them, "." and ".." included where the
-// file system lists them. A search and its iterators are used by one thread
-// at a time; nothing is locked.
+/// @file
+/// Directory search: the entries of one directory, one at a time, through the
+/// OS's find-first/find-next services, with an optional filter.
+///
+///   ChFindFile search("/C:/docs");                    // throws ChFindFileException
+///   for (ChFindFileIterator it = search.FindFirst(); it.IsValid(); it = search.FindNext())
+///     use(it.BaseName(nullptr), it.IsDirectory(), it.Size(), it.TimeStamp());
+///
+/// Entries come in the order the OS gives them, "." and ".." included where the
+/// file system lists them. A search and its iterators are used by one thread
+/// at a time; nothing is locked.
 #pragma once
 
 #include <cstdint>

@@ -1,17 +1,20 @@
-// Generic path notation and its conversions, and path composition.
-//
-// A generic path is a NUL-terminated UTF-8 byte string: '/' separates
-// components, a leading '/' makes it absolute, an NT drive is written as a
-// first component "/C:", and a backslash escapes the byte after it
-// ("a\/b" is one name holding a slash). All functions here are pure text
-// functions: they never touch the file system and may run on any thread.
-//
-// Buffer functions take the destination capacity in bytes, NUL included, and
-// never write outside it, whatever the input (null pointers and capacities of
-// zero or less give false). They report failure by returning false (or null)
-// and throw nothing; unless stated otherwise a false result leaves the
-// destination unwritten. The forms without a capacity are exactly as safe as
-// their callers: the destination must be as large as each one states.
+/// @file
+/// Generic path notation and its conversions, and path composition.
+///
+/// A generic path is a NUL-terminated UTF-8 byte string: '/' separates
+/// components, a leading '/' makes it absolute, an NT drive is written as a
+/// first component "/C:", and a backslash escapes the byte after it
+/// ("a\/b" is one name holding a slash). The functions here work on the text
+/// alone and may run on any thread, but for two that also ask the OS:
+/// GenericPathToDravoFileSpec (whether the file exists) and
+/// OSMakePathAbsolute (the application directory, when it starts from it).
+///
+/// Buffer functions take the destination capacity in bytes, NUL included, and
+/// never write outside it, whatever the input (null pointers and capacities of
+/// zero or less give false). They report failure by returning false (or null)
+/// and throw nothing; unless stated otherwise a false result leaves the
+/// destination unwritten. The forms without a capacity are exactly as safe as
+/// their callers: the destination must be as large as each one states.
 #pragma once
 
 #include <cstddef>
@@ -26,7 +29,8 @@ class FileSpec;
 namespace TalqOSUtils {
 
 // ---------------------------------------------------------------------------
-// Conversions between notations
+/// @name Conversions between notations
+/// @{
 
 /// Generic to NT: "/C:/Windows" => "C:\Windows", "a\/b" => "a/b",
 /// "/C:" => "C:". Needs size > strlen(src), even though the result may be
@@ -62,16 +66,21 @@ TALQ_API bool OSPathGenericToMacHFS(const char* src, char* dst, int size);
 /// fit gives false with its first size-1 bytes and a NUL in dst.
 TALQ_API bool OSPathMacHFSToGeneric(const char* src, char* dst, int size);
 
-/// Unix notation equals generic notation: these three copy src unchanged.
-/// When src does not fit they return false and leave its first size-1 bytes
-/// in dst, NUL-terminated; unused bytes of dst are set to NUL.
+/// Unix notation equals generic notation: this and the next two copy src
+/// unchanged. When src does not fit they return false and leave its first
+/// size-1 bytes in dst, NUL-terminated; unused bytes of dst are set to NUL.
 TALQ_API bool OSPathGenericToUnix(const char* src, char* dst, int size);
+/// Unix to generic: copies src, as OSPathGenericToUnix.
 TALQ_API bool OSPathUnixToGeneric(const char* src, char* dst, int size);
+/// Generic to generic: copies src, as OSPathGenericToUnix.
 TALQ_API bool OSPathGenericToGeneric(const char* src, char* dst, int size);
+/// @}
 
 // ---------------------------------------------------------------------------
-// Composition. The three forms of each family differ on purpose: in the
-// separators they know, in escape handling and in degenerate answers.
+/// @name Composition
+/// The three forms of each family differ on purpose: in the separators they
+/// know, in escape handling and in degenerate answers.
+/// @{
 
 /// "/a" + "b" => "/a/b"; "/a/" + "b" => "/a/b"; "" + "b" => "b". The name is
 /// appended unchanged.
@@ -114,13 +123,17 @@ TALQ_API char* OSDirname(const char* path, char* out);
 /// still succeeds ("/abc/d" with size 3 => "/a"). Null pointers, or a size
 /// below 2, give false and out is not written.
 TALQ_API bool OSDirname(const char* path, char* out, unsigned int size);
+/// @}
 
 // ---------------------------------------------------------------------------
-// Absolute paths. Pure text: nothing is looked up, links are not followed and
-// the current directory plays no part. Components are split at every '/'
-// (escapes are not interpreted) and empty ones dropped; "." is dropped and
-// ".." removes the component before it, or nothing at the top (the path
-// stays at the root).
+/// @name Absolute paths
+/// Pure text, apart from asking for OSApplicationDirectory() when that is
+/// the base: nothing is looked up on disk, links are not followed and the
+/// current directory plays no part. Components are split at every '/'
+/// (escapes are not interpreted) and empty ones dropped; "." is dropped and
+/// ".." removes the component before it, or nothing at the top (the path
+/// stays at the root).
+/// @{
 
 /// path placed below base, "." and ".." resolved. An absolute path comes back
 /// unchanged; an empty base means OSApplicationDirectory(); a relative base
@@ -136,9 +149,11 @@ TALQ_API std::string OSMakePathAbsolute(const std::string& path, const std::stri
 ///   "" => ""      "/a/./b//c/" => "/a/b/c/"    "/a/.." => ""    "/" => ""
 ///   "C:x" => "/C:x"    "C:\x" => "/C:\x"     "data/f" => app dir + "data/f"
 TALQ_API std::string OSMakePathAbsolute(const std::string& path);
+/// @}
 
 // ---------------------------------------------------------------------------
-// Handing generic paths to platform code
+/// @name Handing generic paths to platform code
+/// @{
 
 /// Rewrites the generic path in path[] as NT notation, in place (the NT form
 /// is never longer). Nothing changes when path is null, has no NUL within
@@ -152,9 +167,13 @@ TALQ_API void GenericPathToLocalPath(char* path, std::size_t size);
 /// false.
 ///   "/C:/dir/file" => spec holds L"C:\dir\file"   "" => spec holds L""
 TALQ_API bool GenericPathToDravoFileSpec(const std::string& path, Vandrel::FileSpec& spec);
+/// @}
 
 // ---------------------------------------------------------------------------
-// Names as raw bytes. Linux names are bytes and need not be UTF-8; the
+/// @name Names as raw bytes
+/// @{
+
+// Linux names are bytes and need not be UTF-8; the
 // library's names are UTF-8. Where a name's bytes are not UTF-8, each such
 // byte B (80-FF) stands for the lone surrogate U+DC00+B, written in its
 // three-byte form ED B2 xx or ED B3 xx (as Python's surrogateescape). On
@@ -185,5 +204,6 @@ TALQ_API std::string OSNameBytesToUTF8(const std::string& bytes);
 ///   "a\xFF" (not UTF-8) => "a\xEF\xBF\xBD"
 ///   "\xED\xA0\x80" (U+D800) => ""      "\xED\xB3\x83\xED\xB2\xA9" => ""
 TALQ_API std::string OSUTF8ToNameBytes(const std::string& utf8);
+/// @}
 
 }  // namespace TalqOSUtils

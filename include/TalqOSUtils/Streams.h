@@ -1,34 +1,36 @@
-// Unbuffered file streams: ChInputStream reads a file (or its resource fork),
-// ChOutputStream writes one. Every read and write is one OS call on the
-// caller's buffer; the streams hold no data of their own.
-//
-// Paths are generic paths (Paths.h), UTF-8. A path of 256 bytes or more
-// throws ChException; every other failure is recorded, never thrown: the
-// stream keeps an int error code (error()), which is
-//   0            no error,
-//   the OS code  the Win32 last-error value of the failing call (for example
-//                2 file not found, 32 sharing violation, 112 disk full,
-//                131 negative seek),
-//   0x80000000   (INT_MIN) a failure for which the OS gave no code,
-//   other        a check function's non-zero result (cancelled).
-// Once a file is in error, reads return 0, writes and seeks do nothing and
-// getpos() returns 0, until a check function returns 0 (which never clears a
-// failed open) or the stream opens again.
-//
-// Check functions: a stream calls its check function (with its user pointer)
-// at the first read or write that starts after more than 1,048,576 bytes were
-// requested since the last call or the open; the result replaces the file's
-// error code, so non-zero cancels and 0 resumes. A new stream takes the
-// process-wide default pair of its kind (SetDefaultInputCheckFn,
-// SetDefaultOutputCheckFn); the defaults are plain globals, set them before
-// streams are used on several threads. A stream is used by one thread at a
-// time.
-//
-// Copies share the file: a copy (or an assigned stream) uses the same handle,
-// position, error code, size and check count as its source, while keeping its
-// own name(), error() and check function. The file is closed when the last
-// stream sharing it closes, opens another file or is destroyed; close() on
-// one copy leaves the others working.
+/// @file
+/// Unbuffered file streams: ChInputStream reads a file (or its resource fork),
+/// ChOutputStream writes one. Every read and write is one OS call on the
+/// caller's buffer; the streams hold no data of their own.
+///
+/// Paths are generic paths (Paths.h), UTF-8. A path of 256 bytes or more
+/// throws ChException, as does ChOutputStream::printf for a text of 1024
+/// characters or more; every other failure is recorded, never thrown: the
+/// stream keeps an int error code (error()), which is
+///   0            no error,
+///   the OS code  the Win32 last-error value of the failing call (for example
+///                2 file not found, 32 sharing violation, 112 disk full,
+///                131 negative seek),
+///   0x80000000   (INT_MIN) a failure for which the OS gave no code,
+///   other        a check function's non-zero result (cancelled).
+/// Once a file is in error, reads return 0, writes and seeks do nothing and
+/// getpos() returns 0, until a check function returns 0 (which never clears a
+/// failed open) or the stream opens again.
+///
+/// Check functions: a stream calls its check function (with its user pointer)
+/// at the first read or write that starts after more than 1,048,576 bytes were
+/// requested since the last call or the open; the result replaces the file's
+/// error code, so non-zero cancels and 0 resumes. A new stream takes the
+/// process-wide default pair of its kind (SetDefaultInputCheckFn,
+/// SetDefaultOutputCheckFn); the defaults are plain globals, set them before
+/// streams are used on several threads. A stream is used by one thread at a
+/// time.
+///
+/// Copies share the file: a copy (or an assigned stream) uses the same handle,
+/// position, error code, size and check count as its source, while keeping its
+/// own name(), error() and check function. The file is closed when the last
+/// stream sharing it closes, opens another file or is destroyed; close() on
+/// one copy leaves the others working.
 #pragma once
 
 #include <cstdint>
@@ -36,7 +38,8 @@
 
 #include "TalqOSUtils/Export.h"
 
-// Lets GCC and clang check printf's arguments against its format.
+/// @def TALQ_PRINTF_FORMAT
+/// Lets GCC and clang check printf's arguments against its format.
 #if defined(__MINGW32__)
 #define TALQ_PRINTF_FORMAT __attribute__((format(gnu_printf, 2, 3)))
 #elif defined(__GNUC__)
@@ -88,8 +91,8 @@ class TALQ_API ChIOStream {
   /// Moves to pos bytes from the start; a negative pos fails with 131.
   virtual void seek(std::int64_t pos) = 0;
 
-  /// The error code of the last open, transfer or seek (see the top of this
-  /// header); 0 on a new stream.
+  /// The error code of the last open, transfer or seek (see Streams.h); 0 on
+  /// a new stream.
   int error() const { return mError; }
   /// The generic path given to the last open, as given ("" on a new
   /// stream); a path too long to open is kept cut to its first 255 bytes.
@@ -131,7 +134,7 @@ class TALQ_API ChInputStream : public ChIOStream {
  public:
   /// No file; takes the default input check pair. The argument has no effect.
   explicit ChInputStream(int unused = 0);
-  /// Shares other's file (see the top of this header).
+  /// Shares other's file (see Streams.h).
   ChInputStream(const ChInputStream& other);
   /// Lets go of this stream's file, then shares other's. Self-assignment
   /// changes nothing.
@@ -192,7 +195,7 @@ class TALQ_API ChOutputStream : public ChIOStream {
   /// No file; takes the default output check pair. The argument has no
   /// effect.
   explicit ChOutputStream(int unused = 0);
-  /// Shares other's file (see the top of this header).
+  /// Shares other's file (see Streams.h).
   ChOutputStream(const ChOutputStream& other);
   /// Lets go of this stream's file, then shares other's.
   ChOutputStream& operator=(const ChOutputStream& other);

@@ -1,13 +1,14 @@
-// UnicodeString: 16-bit text with UTF-8 and narrow-encoding conversions and
-// byte-order-mark handling.
-//
-// The content is UTF-16 code units in host byte order. Narrow text handed in or
-// read out is UTF-8 unless an Encoding says otherwise. A NUL inside a source
-// ends the text that a conversion reads; a conversion result ends at its first
-// NUL. Conversions of a source longer than the 32-bit working buffers allow
-// (about 4 GiB of UTF-8 in, 1.4 G units out as UTF-8, 476 M units out as URL
-// encoding) throw std::length_error; allocation failure throws std::bad_alloc.
-// Neither is caught by the library.
+/// @file
+/// UnicodeString: 16-bit text with UTF-8 and narrow-encoding conversions and
+/// byte-order-mark handling.
+///
+/// The content is UTF-16 code units in host byte order. Narrow text handed in or
+/// read out is UTF-8 unless an Encoding says otherwise. A NUL inside a source
+/// ends the text that a conversion reads; a conversion result ends at its first
+/// NUL. Conversions of a source longer than the 32-bit working buffers allow
+/// (about 4 GiB of UTF-8 in, 1.4 G units out as UTF-8, 476 M units out as URL
+/// encoding) throw std::length_error; allocation failure throws std::bad_alloc.
+/// Neither is caught by the library.
 #pragma once
 
 #include <cstdint>
@@ -54,7 +55,8 @@ enum Encoding : int32_t {
 class TALQ_API UnicodeString : public UniString {
  public:
   // -------------------------------------------------------------------------
-  // Construction and assignment
+  /// @name Construction and assignment
+  /// @{
 
   /// Empty, hasBOM() false.
   UnicodeString();
@@ -69,6 +71,7 @@ class TALQ_API UnicodeString : public UniString {
   /// From 16-bit text. hasBOM() is HasBOM(text); the content is
   /// ProcessBOM(text) when marked, else text. {0xFFFE, 0x4100} => u"A".
   UnicodeString(const UniString& text);  // NOLINT(google-explicit-constructor)
+  /// Releases the text.
   virtual ~UnicodeString();
 
   /// When other.hasBOM(): content = ProcessBOM(other) and hasBOM() true (so a
@@ -85,9 +88,11 @@ class TALQ_API UnicodeString : public UniString {
   UnicodeString& operator=(const UniString& text);
   /// As operator= with std::string(utf8). A null pointer is taken as "".
   UnicodeString& operator=(const char* utf8);
+  /// @}
 
   // -------------------------------------------------------------------------
-  // Reading out
+  /// @name Reading out
+  /// @{
 
   /// out = the content as UTF-8, a leading mark dropped (see UCS2ToUTF8).
   void get(std::string& out) const;
@@ -105,9 +110,12 @@ class TALQ_API UnicodeString : public UniString {
 
   /// Whether the text last given to a constructor or assignment was marked.
   bool hasBOM() const { return mHasBOM; }
+  /// @}
 
   // -------------------------------------------------------------------------
-  // UTF-8 <=> UTF-16 (read nothing of *this; out may be this object's content)
+  /// @name UTF-8 <=> UTF-16
+  /// These read nothing of *this; out may be this object's content.
+  /// @{
 
   /// out = src as UTF-8. One leading U+FEFF is dropped, or a leading U+FFFE is
   /// dropped and the rest byte-swapped; then the same is done once more, so
@@ -118,9 +126,12 @@ class TALQ_API UnicodeString : public UniString {
   /// three bytes. Each maximal ill-formed subsequence gives U+FFFD, a
   /// three-byte encoded surrogate gives the lone surrogate. "a\xFF" => u"a\uFFFD".
   void UTF8ToUCS2(const std::string& src, UniString& out) const;
+  /// @}
 
   // -------------------------------------------------------------------------
-  // Byte-order marks (only the first unit or first three bytes are examined)
+  /// @name Byte-order marks
+  /// Only the first unit or the first three bytes are examined.
+  /// @{
 
   /// True when text is longer than three bytes and starts with EF BB BF.
   /// "\xEF\xBB\xBF" => false, "\xEF\xBB\xBF" "a" => true.
@@ -134,11 +145,14 @@ class TALQ_API UnicodeString : public UniString {
   static UniString ProcessBOM(const UniString& text);
   /// Every unit with its two bytes exchanged: {0x0041} => {0x4100}.
   static UniString ReverseBytes(const UniString& text);
+  /// @}
 
   // -------------------------------------------------------------------------
-  // Encodings. Every operation taking an Encoding throws ChException
-  // "Unsupported encoding" for kUnsupportedEncoding and "Unknown encoding" for
-  // any value outside 0..6 (negative ones included), before changing anything.
+  /// @name Encodings
+  /// Every operation taking an Encoding throws ChException "Unsupported
+  /// encoding" for kUnsupportedEncoding and "Unknown encoding" for any value
+  /// outside 0..6 (negative ones included), before changing anything.
+  /// @{
 
   /// The process-wide system encoding; kDefaultEncoding until set.
   static Encoding GetSystemEncoding();
@@ -187,6 +201,7 @@ class TALQ_API UnicodeString : public UniString {
   static std::string MapSystemEncodingToUTF8(const std::string& text);
   /// MapUTF8ToEncoding with the system encoding at the time of the call.
   static std::string MapUTF8ToSystemEncoding(const std::string& text);
+  /// @}
 
  protected:
   /// Appends the units of a NUL-terminated array, up to the NUL; null appends

@@ -1,37 +1,71 @@
 #!/bin/sh
-# Installs the built library into a scratch prefix and builds a host project
-# against it, with CMake (find_package) and, natively, with pkg-config.
-#   check-package.sh <build dir> <source dir> <version> [<toolchain file> <wine-run>]
+# The installed library and what CPack makes of it, as users get them.
+# Natively: installs into a scratch prefix and moves it (nothing may depend on
+# where it was installed), runs the installed talq, builds a host project
+# against the copy with CMake (find_package) and pkg-config; then unpacks each
+# .deb, runs its talq and has lintian (when present) look for errors. On the
+# Windows build: unpacks the .zip, runs its talq.exe and a host project built
+# against it under Wine.
+#   check-package.sh <build dir> <source dir> <version> <talq built: 0|1> [<toolchain file> <wine-run>]
 set -eu
 build=$1
 source=$2
 version=$3
-toolchain=${4:-}
-runner=${5:-}
+with_talq=$4
+toolchain=${5:-}
+runner=${6:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 expected="C:\\docs\\report.txt|$version|4|$version|thrown across the library boundary"
 
-cmake --install "$build" --prefix "$work/prefix" >/dev/null
+fail() {
+  echo "$*"
+  exit 1
+}
 
 check() {  # check <how> <output>
   out=$(printf '%s' "$2" | tr -d '\r')
-  if [ "$out" != "$expected" ]; then
-    printf "%s: got '%s', want '%s'\n" "$1" "$out" "$expected"; exit 1
-  fi
+  [ "$out" = "$expected" ] || fail "$1: got '$out', want '$expected'"
   echo "$1: ok"
 }
 
+# check_talq <how> <command running talq...>: the version and one conversion,
+# with no library path from the environment.
+check_talq() {
+  how=$1
+  shift
+  [ "$with_talq" = 1 ] || return 0
+  got=$(env -u LD_LIBRARY_PATH -u WINEPATH "$@" --version 2>&1 | tr -d '\r') ||
+    fail "$how: talq --version failed: $got"
+  [ "$got" = "talq $version" ] || fail "$how: talq --version said '$got'"
+  got=$(env -u LD_LIBRARY_PATH -u WINEPATH "$@" path to-nt "/C:/docs/a\\/b.txt" 2>&1 | tr -d '\r') ||
+    fail "$how: talq path to-nt failed: $got"
+  [ "$got" = 'C:\docs\a/b.txt' ] || fail "$how: talq path to-nt said '$got'"
+  echo "$how: ok"
+}
+
 if [ -n "$toolchain" ]; then
+  # The .zip: DLLs, their runtime and talq.exe side by side in bin/.
+  (cd "$build" && cpack -G ZIP -B "$work/zip") >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; fail "cpack failed"; }
+  mkdir "$work/unzipped"
+  (cd "$work/unzipped" && cmake -E tar xf "$work/zip/talqosutils-$version-win64.zip")
+  pkg=$work/unzipped/talqosutils-$version-win64
+  export WINEPREFIX="$build/wineprefix"
+  check_talq "talq.exe from the .zip (Wine)" "$runner" "$pkg/bin/talq.exe"
   cmake -S "$source/tests/package/consumer" -B "$work/consumer" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-    -DTalqOSUtils_DIR="$work/prefix/lib/cmake/TalqOSUtils" >/dev/null
+    -DTalqOSUtils_DIR="$pkg/lib/cmake/TalqOSUtils" >/dev/null
   cmake --build "$work/consumer" >/dev/null
-  # The installed DLLs (and their runtime) sit in bin/; Windows looks beside the .exe.
-  cp "$work/prefix/bin/"*.dll "$work/consumer/"
-  check "find_package (mingw, Wine)" "$(cd "$work/consumer" && WINEPREFIX="$build/wineprefix" "$runner" ./consumer.exe)"
+  # Windows looks for DLLs beside the .exe.
+  cp "$pkg/bin/"*.dll "$work/consumer/"
+  check "find_package in the .zip (mingw, Wine)" "$(cd "$work/consumer" && "$runner" ./consumer.exe)"
   exit 0
 fi
+
+cmake --install "$build" --prefix "$work/staging" >/dev/null
+mv "$work/staging" "$work/prefix"
+check_talq "installed talq" "$work/prefix/bin/talq"
 
 cmake -S "$source/tests/package/consumer" -B "$work/consumer" -G Ninja \
   -DCMAKE_PREFIX_PATH="$work/prefix" >/dev/null
@@ -42,7 +76,7 @@ check "find_package" "$("$work/consumer/consumer")"
 for want in 1.0 0.99; do
   if cmake -S "$source/tests/package/consumer" -B "$work/consumer-$want" -G Ninja \
        -DCMAKE_PREFIX_PATH="$work/prefix" -DTALQ_WANT=$want >/dev/null 2>&1; then
-    echo "find_package accepted version $want of $version"; exit 1
+    fail "find_package accepted version $want of $version"
   fi
 done
 echo "version compatibility: ok"
@@ -57,3 +91,40 @@ check "pkg-config" "$("$work/pc-consumer")"
 [ "$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --modversion talqosutils)" = "$version" ]
 readelf -d "$libdir/libTalqOSUtils.so" | grep -q "SONAME.*libTalqOSUtils.so.0"
 echo "soname: ok"
+
+# The .deb packages: the runtime holds the libraries alone, -dev what a build
+# needs, talq the program; unpacked together, talq runs.
+(cd "$build" && cpack -G DEB -B "$work/debs") >"$work/cpack.log" 2>&1 ||
+  { cat "$work/cpack.log"; fail "cpack failed"; }
+arch=$(dpkg --print-architecture)
+arch_triplet=$(dpkg-architecture -q DEB_HOST_MULTIARCH)
+want="libtalqosutils-dev libtalqosutils0"
+[ "$with_talq" = 0 ] || want="$want talq"
+[ "$(cd "$work/debs" && echo *.deb)" = "$(for p in $want; do printf '%s ' "${p}_$version-1_$arch.deb"; done | sed 's/ $//')" ] ||
+  fail "packages made: $(cd "$work/debs" && echo *.deb), want: $want"
+contents() {  # contents <package>: its files and links, one a line, without the docs
+  dpkg-deb --fsys-tarfile "$work/debs/$1"_*.deb | tar -t | grep -v -e '/$' -e '^\./usr/share/doc/' |
+    sed 's|^\./||' | sort
+}
+runtime=$(contents libtalqosutils0 | sed 's|.*/||' | tr '\n' ' ')
+[ "$runtime" = "libTalqOSUtils.so.0 libTalqOSUtils.so.$version libVandrel.so.0 libVandrel.so.$version " ] ||
+  fail "libtalqosutils0 holds: $runtime"
+dev=$(contents libtalqosutils-dev)
+for file in include/TalqOSUtils/Paths.h include/TalqOSUtils/Version.h include/Vandrel/Vandrel.h \
+    "lib/$arch_triplet/libTalqOSUtils.so" "lib/$arch_triplet/pkgconfig/talqosutils.pc" \
+    "lib/$arch_triplet/cmake/TalqOSUtils/TalqOSUtilsConfig.cmake"; do
+  printf '%s\n' "$dev" | grep -qx "usr/$file" || fail "libtalqosutils-dev lacks usr/$file"
+done
+for deb in "$work/debs/"*.deb; do
+  dpkg-deb -x "$deb" "$work/root"
+  package=$(dpkg-deb -f "$deb" Package)
+  zcat "$work/root/usr/share/doc/$package/changelog.Debian.gz" >"$work/changelog"
+  [ "$(dpkg-parsechangelog -l "$work/changelog" -S Version)" = "$(dpkg-deb -f "$deb" Version)" ] ||
+    fail "$package: the changelog's latest entry is for another version"
+done
+echo "deb contents: ok"
+check_talq "talq from the .deb packages" "$work/root/usr/bin/talq"
+if command -v lintian >/dev/null; then
+  lintian --fail-on error "$work/debs/"*.deb || fail "lintian found errors"
+  echo "lintian: no errors"
+fi
