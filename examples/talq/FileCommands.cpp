@@ -1,5 +1,6 @@
 // talq ls, cat, copy: directory search and the two streams.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -64,6 +65,17 @@ std::filesystem::path NativeOf(const std::string& generic) {
       std::wstring(TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(generic))));
 #else
   return std::filesystem::path(ToDisplay(generic));
+#endif
+}
+
+// Whether an existing file may be written by this process: a copy replaces
+// only what it could have overwritten, as cp does.
+bool MayWrite(const std::string& generic) {
+#if defined(_WIN32)
+  const DWORD attributes = ::GetFileAttributesW(NativeOf(generic).c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+#else
+  return ::access(NativeOf(generic).c_str(), W_OK) == 0 || errno == ENOENT;
 #endif
 }
 
@@ -496,6 +508,10 @@ int CopyCommand(Args args) {
   std::error_code error;
   if (std::filesystem::equivalent(NativeOf(source), NativeOf(target), error) && !error) {
     throw Failure{Quoted(args[0]) + " and " + shownTarget + " are the same file"};
+  }
+
+  if (!fork && !MayWrite(target)) {
+    throw Failure{"cannot write " + shownTarget + ": " + DescribeOsError(5)};
   }
 
   const StopSignals stopSignals;

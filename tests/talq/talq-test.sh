@@ -139,6 +139,13 @@ expect "copy replaces" 0 "" copy "$(native "$work/tree/f.txt")" "$(native "$work
 [ "$(cat "$work/keep.txt")" = hello ] || { echo "FAIL copy did not replace"; failures=$((failures + 1)); }
 [ -n "$runner" ] || [ "$(stat -c %a "$work/keep.txt")" = 640 ] ||
   { echo "FAIL replaced file lost its mode"; failures=$((failures + 1)); }
+# A destination the user may not write is refused, as cp does (root writes anything).
+chmod 444 "$work/keep.txt"
+if [ -n "$runner" ] || [ "$(id -u)" != 0 ]; then
+  expect "copy onto a read-only file" 1 "" copy "$(native "$work/tree/f.txt")" "$(native "$work/keep.txt")"
+  expect_stderr "copy onto a read-only file" "access denied"
+fi
+chmod 644 "$work/keep.txt"
 expect "copy into dir" 0 "" copy "$(native "$work/tree/f.txt")" "$(native "$work/tree/sub")"
 expect "copy into dir/" 0 "" copy "$(native "$work/big.bin")" "$(native "$work/tree/sub")/"
 check "copy into dir" cmp -s "$work/tree/f.txt" "$work/tree/sub/f.txt"
