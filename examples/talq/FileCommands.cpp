@@ -504,6 +504,15 @@ int CopyCommand(Args args) {
     throw Failure{"cannot copy to " + Quoted(args[1]) + ": no such directory"};
   }
 
+#if !defined(_WIN32)
+  // A symbolic link as destination: the copy replaces what it points to, as
+  // cp writes through it, and the link stays.
+  std::error_code linkError;
+  if (std::filesystem::is_symlink(NativeOf(target), linkError)) {
+    const auto pointed = std::filesystem::weakly_canonical(NativeOf(target), linkError);
+    if (!linkError) target = ToGeneric(ArgFromBytes(pointed.native()));
+  }
+#endif
   if (IsDirectory(source)) throw Failure{"cannot copy " + Quoted(args[0]) + ": it is a directory"};
   std::error_code error;
   if (std::filesystem::equivalent(NativeOf(source), NativeOf(target), error) && !error) {

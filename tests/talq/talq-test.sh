@@ -188,6 +188,13 @@ if [ -z "$runner" ]; then
   done
   ls -a "$work" | grep -q 'talq-' && { echo "FAIL a signalled copy left its temporary"; failures=$((failures + 1)); }
 
+  # A symbolic link as destination is written through and stays a link.
+  printf 'before' >"$work/pointed.txt"
+  ln -s pointed.txt "$work/link.txt"
+  expect "copy onto a link" 0 "" copy "$work/tree/f.txt" "$work/link.txt"
+  [ -L "$work/link.txt" ] && [ "$(cat "$work/pointed.txt")" = hello ] ||
+    { echo "FAIL copy onto a link replaced the link"; failures=$((failures + 1)); }
+
   # A name that is not UTF-8 lists as its bytes and opens by them.
   name=$(printf 'caf\xe9-\xff.txt')
   printf 'latin' >"$work/tree/$name"
