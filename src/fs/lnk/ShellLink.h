@@ -16,20 +16,21 @@
 //
 // Which source names the target when several do, first first:
 //   1. LinkInfo: the path the writer's shell resolved, with its volume or
-//      share; every answer the reader ever gave from it stands.
-//   2. The environment block ("%windir%\system32\x.exe"): the writer stored
-//      it so that the target follows the reading machine's folders; the
-//      shell rebuilds the IDList from it when it loads such a link. If it
-//      cannot be expanded, the shortcut has no target: a snapshot of the
-//      writer's folders may name another file here.
+//      share. Where a file has an IDList too, the two normally name the
+//      same path; every answer the reader ever gave from LinkInfo stands.
+//   2. The environment block ("%windir%\system32\x.exe"): written so that
+//      the target follows the reading machine's folders, which the IDList
+//      and RELATIVE_PATH do not. If it cannot be expanded, the shortcut has
+//      no target: the writer's folders may name another file here.
 //   3. The IDList's path: the writer's folders, as they were.
 //   4. RELATIVE_PATH: from the shortcut's own folder, for a link moved
 //      together with its target; the shell tries it only when the others
 //      fail.
 //
-// Hardened: every size and offset is checked against the bytes given (fs/
-// lnk/ByteReader.h). A header, LinkInfo, StringData or environment block
-// that is cut or malformed means no target; shell items the reader does not
+// Hardened: every size and offset is checked against the bytes given
+// (ByteReader.h). A cut or malformed header, IDList size, LinkInfo or
+// StringData means no target, and so does a cut or malformed ExtraData when
+// the environment block is looked for in it; shell items the reader does not
 // understand only mean no path from the IDList. No loop runs longer than the
 // data.
 #pragma once
