@@ -1,35 +1,55 @@
-// libFuzzer target for the POSIX backend's .lnk reader.
+// libFuzzer target for the .lnk reader (src/fs/lnk/), on bytes in memory.
 //
-// Input: the bytes of a shortcut file. The reader runs on an exact heap copy
+// Input: the bytes of a shortcut file. The parser runs on an exact heap copy
 // (ASan reports any byte read past it); whatever it answers must be
-// consistent: a target exactly when the kind says so, no longer than two
-// strings of the input joined (base and suffix may share their bytes), and a relative target placed
-// below a shortcut's folder stays below that folder's root.
+// consistent: a target exactly when the kind says so, and only after a
+// shortcut's header; no longer than two strings of the input joined (base and
+// suffix may share their bytes); once assembled for a shortcut in C:\links,
+// the path given as it was for local and network targets, absolute for
+// environment targets, and below drive C: for relative ones; no target
+// without an error code.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
-#include <string>
 
 #include "FuzzCheck.h"
-#include "platform/posix/lnk.h"
+#include "fs/lnk/ShellLink.h"
+#include "fs/lnk/TargetPath.h"
 
-namespace posix = TalqOSUtils::platform::posix;
+namespace lnk = TalqOSUtils::lnk;
+namespace platform = TalqOSUtils::platform;
+using Kind = lnk::ShellLinkTarget::Kind;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  if (size > posix::kMaxShortcutBytes) return 0;  // the backend never reads more
   std::unique_ptr<std::uint8_t[]> exact(new std::uint8_t[size == 0 ? 1 : size]);
   std::copy(data, data + size, exact.get());
-  const posix::ShellLinkTarget target = posix::ParseShellLink(exact.get(), size);
-  FUZZ_CHECK((target.kind == posix::ShellLinkTarget::Kind::kNone) == target.path.empty());
+  const lnk::ShellLinkTarget target = lnk::ParseShellLink(exact.get(), size);
+  FUZZ_CHECK((target.kind == Kind::kNone) == target.path.empty());
+  FUZZ_CHECK(target.kind == Kind::kNone || lnk::IsShellLinkHeader(exact.get(), size));
   FUZZ_CHECK(target.path.size() <= 2 * size + 1);
-  const std::string link = "C:\\links\\a.lnk";
-  const auto full = posix::ShortcutTargetPath(link, target);
-  FUZZ_CHECK(full.empty() == target.path.empty());
-  if (target.kind == posix::ShellLinkTarget::Kind::kRelative) {
-    FUZZ_CHECK(full.size() >= 3 && full[0] == u'C' && full[1] == u':' && full[2] == u'\\');
+
+  lnk::Text full;
+  platform::SetLastError(platform::kErrorSuccess);
+  if (!lnk::ShortcutTargetPath("C:\\links\\a.lnk", target, full)) {
+    FUZZ_CHECK(platform::LastError() != platform::kErrorSuccess);
+    return 0;
+  }
+  const bool unc = full.size() >= 2 && full[0] == u'\\' && full[1] == u'\\';
+  const bool drive = full.size() >= 3 && full[1] == u':' && full[2] == u'\\';
+  switch (target.kind) {
+    case Kind::kLocal:
+    case Kind::kNetwork:
+      FUZZ_CHECK(full == target.path);
+      break;
+    case Kind::kEnvironment:
+      FUZZ_CHECK(unc || drive);
+      break;
+    case Kind::kRelative:
+      FUZZ_CHECK(drive && full[0] == u'C');
+      break;
+    case Kind::kNone:
+      FUZZ_CHECK(false && "a path for no target");
   }
   return 0;
 }

@@ -3,14 +3,22 @@
 // paths/NameBytes.h. Like Windows, a path that does not fit is cut to
 // capacity - 1 units, NUL-terminated, the result is the capacity and the
 // last error ERROR_INSUFFICIENT_BUFFER.
+//
+// GetEnvironmentVariableW from the process environment (environ), names and
+// values read as name bytes (paths/NameBytes.h). Windows names are not case
+// sensitive: the first variable whose name matches in any case is the one
+// ("windir" finds WINDIR).
 #include <unistd.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "paths/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
+
+extern char** environ;  // POSIX: the process environment
 
 namespace TalqOSUtils {
 namespace platform {
@@ -53,9 +61,55 @@ std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
   return capacity;
 }
 
+bool SameAsciiCaseless(const char* a, const std::string& b) {
+  for (std::size_t i = 0; i < b.size(); ++i) {
+    const char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+    const char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
+    if (x != y) return false;  // a's NUL differs from every byte of b
+  }
+  return true;
+}
+
+const char* FindVariable(const std::string& name) {
+  if (name.empty() || name.find('=') != std::string::npos) return nullptr;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    if (SameAsciiCaseless(*entry, name) && (*entry)[name.size()] == '=') {
+      return *entry + name.size() + 1;
+    }
+  }
+  return nullptr;
+}
+
+std::uint32_t GetEnvironmentVariableImpl(const OsChar* name, OsChar* buffer,
+                                         std::uint32_t capacity) {
+  std::string bytes;
+  const std::size_t units = name == nullptr ? 0 : std::char_traits<OsChar>::length(name);
+  const char* value = nullptr;
+  if (names::AppendNameBytes(name, units, bytes)) value = FindVariable(bytes);
+  if (value == nullptr) {
+    SetLastError(kErrorEnvvarNotFound);
+    return 0;
+  }
+  std::basic_string<OsChar> wide;
+  names::AppendNameUnits(value, std::strlen(value), wide);
+  if (wide.empty()) {
+    SetLastError(kErrorSuccess);
+    return 0;
+  }
+  if (buffer == nullptr || wide.size() >= capacity) {
+    return static_cast<std::uint32_t>(wide.size() + 1);  // the capacity it needs
+  }
+  std::copy(wide.begin(), wide.end(), buffer);
+  buffer[wide.size()] = 0;
+  return static_cast<std::uint32_t>(wide.size());
+}
+
 }  // namespace
 
-void FillModuleCalls(Calls& t) { t.getModuleFileName = &GetModuleFileNameImpl; }
+void FillModuleCalls(Calls& t) {
+  t.getModuleFileName = &GetModuleFileNameImpl;
+  t.getEnvironmentVariable = &GetEnvironmentVariableImpl;
+}
 
 }  // namespace posix
 }  // namespace platform

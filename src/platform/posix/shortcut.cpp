@@ -1,19 +1,24 @@
 // POSIX backend, shortcuts: the shell-link object's Load, Resolve and GetPath
-// emulated by the .lnk reader of lnk.h. "Resolve" succeeds when the file
-// parses and names a file-system target; the target is not searched for.
+// emulated by the portable .lnk reader (fs/lnk/): this file reads the file,
+// the reader parses its bytes and assembles the target (expanding
+// environment variables through the platform layer). "Resolve" succeeds
+// when the file parses and names a file-system target; the target is not
+// searched for.
 // The shortcut's own UTF-8 NT path is read as UnicodeString reads it, its
 // escapes (U+DC80..U+DCFF) turned back into bytes as for every other call.
-// At most kMaxShortcutBytes are read, and only from a regular file (a FIFO
-// or device named like a shortcut is neither waited on nor drained).
+// Only a regular file is read (a FIFO or device named like a shortcut is
+// neither waited on nor drained): its first 76 bytes, and the rest, up to
+// kMaxShortcutBytes in all, only when they are a shortcut's header.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <vector>
 
+#include "fs/lnk/ShellLink.h"
+#include "fs/lnk/TargetPath.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
-#include "platform/posix/lnk.h"
 
 namespace TalqOSUtils {
 namespace platform {
@@ -21,34 +26,54 @@ namespace posix {
 
 namespace {
 
-// Up to kMaxShortcutBytes of the regular file at posixPath; false with the
-// last error set when it cannot be read.
-bool ReadBounded(const std::string& posixPath, std::vector<std::uint8_t>& out) {
+/// The most bytes read from a shortcut file; larger files are read that far.
+constexpr std::size_t kMaxShortcutBytes = std::size_t{64} * 1024;
+
+// Appends to `out` what the descriptor gives until it holds `want` bytes or
+// the file ends; false with errno set when a read fails.
+bool ReadUpTo(int fd, std::vector<std::uint8_t>& out, std::size_t want) {
+  std::size_t got = out.size();
+  out.resize(want);
+  bool ok = true;
+  while (got < want) {
+    const ssize_t n = ::read(fd, out.data() + got, want - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  out.resize(got);
+  return ok;
+}
+
+// The regular file at posixPath when it starts with a shortcut's header;
+// false with the last error set otherwise.
+bool ReadShortcutFile(const std::string& posixPath, std::vector<std::uint8_t>& out) {
   const int fd = ::open(posixPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     SetLastErrorFromErrno(errno, posixPath);
     return false;
   }
   struct stat st {};
-  bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-  if (!ok) SetLastError(kErrorAccessDenied);
-  out.assign(kMaxShortcutBytes, 0);
-  std::size_t got = 0;
-  while (ok && got < out.size()) {
-    const ssize_t n = ::read(fd, out.data() + got, out.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      SetLastErrorFromErrno(errno, posixPath);
-      ok = false;
-    } else if (n == 0) {
-      break;
-    } else {
-      got += static_cast<std::size_t>(n);
-    }
+  ErrorCode error = kErrorSuccess;
+  int readError = 0;
+  out.clear();
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = kErrorAccessDenied;
+  } else if (!ReadUpTo(fd, out, lnk::kHeaderSize)) {
+    readError = errno;
+  } else if (!lnk::IsShellLinkHeader(out.data(), out.size())) {
+    error = kErrorInvalidFunction;  // no shortcut: nothing more is read
+  } else if (!ReadUpTo(fd, out, kMaxShortcutBytes)) {
+    readError = errno;
   }
   ::close(fd);
-  out.resize(ok ? got : 0);
-  return ok;
+  if (readError != 0) {
+    SetLastErrorFromErrno(readError, posixPath);
+    return false;
+  }
+  if (error != kErrorSuccess) SetLastError(error);
+  return error == kErrorSuccess;
 }
 
 bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity) {
@@ -60,12 +85,10 @@ bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity
   std::string posixPath;
   if (!NtToPosixPath(ntPath, posixPath)) return false;
   std::vector<std::uint8_t> bytes;
-  if (!ReadBounded(posixPath, bytes)) return false;
-  const std::basic_string<OsChar> path =
-      ShortcutTargetPath(ntPath, ParseShellLink(bytes.data(), bytes.size()));
-  if (path.empty()) {
-    SetLastError(kErrorInvalidFunction);  // no shortcut, or no file-system target
-    return false;
+  if (!ReadShortcutFile(posixPath, bytes)) return false;
+  lnk::Text path;
+  if (!lnk::ShortcutTargetPath(ntPath, lnk::ParseShellLink(bytes.data(), bytes.size()), path)) {
+    return false;  // no file-system target, or the environment failed
   }
   // A cut target would name another file: refuse rather than truncate.
   if (path.size() >= capacity) {

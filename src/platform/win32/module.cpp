@@ -1,6 +1,6 @@
-// Win32 backend, module: the DLL entry point and the executable's path. The
-// library needs no per-thread notifications, so it turns them off on process
-// attach.
+// Win32 backend, module: the DLL entry point, the executable's path and the
+// process's environment. The library needs no per-thread notifications, so
+// it turns them off on process attach.
 #include <windows.h>
 
 #include "platform/win32/backend.h"
@@ -21,9 +21,17 @@ std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
   return ::GetModuleFileNameW(nullptr, buffer, capacity);
 }
 
+std::uint32_t GetEnvironmentVariableImpl(const OsChar* name, OsChar* buffer,
+                                         std::uint32_t capacity) {
+  return ::GetEnvironmentVariableW(name, buffer, capacity);
+}
+
 }  // namespace
 
-void FillModuleCalls(Calls& t) { t.getModuleFileName = &GetModuleFileNameImpl; }
+void FillModuleCalls(Calls& t) {
+  t.getModuleFileName = &GetModuleFileNameImpl;
+  t.getEnvironmentVariable = &GetEnvironmentVariableImpl;
+}
 
 }  // namespace win32
 }  // namespace platform

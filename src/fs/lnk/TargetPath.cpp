@@ -1,0 +1,169 @@
+// The .lnk reader's path assembly (see TargetPath.h). The environment is read
+// through the platform layer, like every OS call of the library.
+#include "fs/lnk/TargetPath.h"
+
+#include <vector>
+
+#include "Vandrel/Vandrel.h"
+
+namespace TalqOSUtils {
+namespace lnk {
+
+namespace {
+
+using platform::OsChar;
+
+struct SystemVariable {
+  const char* name;
+  const char* value;
+};
+// Windows' values for the system's own variables, for a process that has
+// none of them.
+constexpr SystemVariable kSystemVariables[] = {
+    {"SystemRoot", "C:\\Windows"},
+    {"windir", "C:\\Windows"},
+    {"SystemDrive", "C:"},
+    {"ProgramFiles", "C:\\Program Files"},
+    {"ProgramFiles(x86)", "C:\\Program Files (x86)"},
+    {"ProgramW6432", "C:\\Program Files"},
+    {"CommonProgramFiles", "C:\\Program Files\\Common Files"},
+    {"ProgramData", "C:\\ProgramData"},
+};
+
+OsChar Lower(OsChar c) { return c >= u'A' && c <= u'Z' ? static_cast<OsChar>(c + 32) : c; }
+
+bool SystemDefault(const Text& name, Text& value) {
+  for (const SystemVariable& v : kSystemVariables) {
+    const std::string known(v.name);
+    bool same = known.size() == name.size();
+    for (std::size_t i = 0; same && i < name.size(); ++i) {
+      same = Lower(static_cast<OsChar>(known[i])) == Lower(name[i]);
+    }
+    if (same) {
+      const std::string text(v.value);
+      value.assign(text.begin(), text.end());
+      return true;
+    }
+  }
+  return false;
+}
+
+// The variable's value; false with the last error set when there is none.
+bool Variable(const Text& name, Text& value) {
+  std::vector<OsChar> buffer(260);
+  for (int attempt = 0; attempt < 3; ++attempt) {  // the value may grow between calls
+    platform::SetLastError(platform::kErrorSuccess);
+    const std::uint32_t n = platform::Os().getEnvironmentVariable(
+        name.c_str(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
+    if (n == 0) {
+      const platform::ErrorCode error = platform::LastError();
+      if (error == platform::kErrorSuccess) {  // set to nothing
+        value.clear();
+        return true;
+      }
+      if (error != platform::kErrorEnvvarNotFound) return false;
+      if (SystemDefault(name, value)) return true;
+      platform::SetLastError(platform::kErrorInvalidFunction);
+      return false;
+    }
+    if (n < buffer.size()) {
+      value.assign(buffer.data(), n);
+      return true;
+    }
+    buffer.resize(n);
+  }
+  platform::SetLastError(platform::kErrorInvalidFunction);
+  return false;
+}
+
+bool IsAbsolute(const Text& path) {
+  if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
+  const OsChar letter = Lower(path.empty() ? OsChar{0} : path[0]);
+  return path.size() >= 3 && letter >= u'a' && letter <= u'z' && path[1] == u':' &&
+         path[2] == u'\\';
+}
+
+bool Expand(const Text& text, Text& out) {
+  Text result;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t open = text.find(u'%', i);
+    const std::size_t close = open == Text::npos ? Text::npos : text.find(u'%', open + 1);
+    if (close == Text::npos || close == open + 1) {  // no variable: the text stands
+      const std::size_t end = close == Text::npos ? text.size() : close + 1;
+      result.append(text, i, end - i);
+      i = end;
+      continue;
+    }
+    Text value;
+    if (!Variable(text.substr(open + 1, close - open - 1), value)) return false;
+    result.append(text, i, open - i);
+    result += value;
+    i = close + 1;
+  }
+  if (!IsAbsolute(result)) {
+    platform::SetLastError(platform::kErrorInvalidFunction);
+    return false;
+  }
+  out = result;
+  return true;
+}
+
+// The shortcut's folder, then the relative components.
+Text PlaceRelative(const std::string& linkPath, const Text& rel) {
+  const Text separators = {OsChar('\\'), OsChar('/')};
+  std::vector<OsChar> wide(linkPath.size() + 1, 0);
+  Vandrel::UTF8ToUni16Char(linkPath.c_str(), wide.data(), wide.size());
+  const Text folder(wide.data());
+  const std::size_t cut = folder.find_last_of(separators);
+  if (cut == Text::npos) return Text();
+  std::size_t keep = cut + 1;  // the separator stays
+  // The root ("C:\", "\\srv\share\", "\") is never climbed out of.
+  std::size_t root = folder.find(u'\\') == Text::npos ? 0 : folder.find(u'\\') + 1;
+  if (folder.size() >= 2 && folder[0] == u'\\' && folder[1] == u'\\') {
+    const std::size_t share = folder.find(u'\\', 2);
+    root = share == Text::npos ? keep : folder.find(u'\\', share + 1);
+    root = root == Text::npos ? keep : root + 1;
+  }
+  if (root > keep) root = keep;
+  Text out = folder.substr(0, keep);
+
+  for (std::size_t start = 0; start <= rel.size();) {
+    std::size_t end = rel.find_first_of(separators, start);
+    if (end == Text::npos) end = rel.size();
+    const Text part = rel.substr(start, end - start);
+    const bool dots = part.find_first_not_of(OsChar('.')) == Text::npos;
+    if (dots && part.size() == 2) {
+      if (out.size() > root) {
+        const std::size_t prev = out.find_last_of(u'\\', out.size() - 2);
+        out.erase(prev == Text::npos || prev + 1 < root ? root : prev + 1);
+      }
+    } else if (!(dots && part.size() <= 1)) {
+      out += part;
+      if (end < rel.size()) out += u'\\';
+    }
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+bool ShortcutTargetPath(const std::string& linkPath, const ShellLinkTarget& target, Text& out) {
+  using Kind = ShellLinkTarget::Kind;
+  Text path;
+  if (target.kind == Kind::kEnvironment) return Expand(target.path, out);
+  if (target.kind == Kind::kRelative) {
+    path = PlaceRelative(linkPath, target.path);
+  } else if (target.kind != Kind::kNone) {
+    path = target.path;
+  }
+  if (path.empty()) {
+    platform::SetLastError(platform::kErrorInvalidFunction);
+    return false;
+  }
+  out = path;
+  return true;
+}
+
+}  // namespace lnk
+}  // namespace TalqOSUtils
