@@ -112,6 +112,7 @@ void CheckFile(const uint8_t* data, size_t size) {
     FUZZ_CHECK(fd >= 0);
     close(fd);
     made = true;
+    std::atexit([] { std::remove(path); });
   }
   FILE* f = std::fopen(path, "wb");
   FUZZ_CHECK(f != nullptr);
