@@ -85,6 +85,20 @@ if [ -n "$toolchain" ]; then
   [ "$got" = "C:\\docs\\report.txt|$version|invalid parameter" ] ||
     fail "C host linked through talq.lib (Wine): got '$got'"
   echo "C host linked through talq.lib (mingw, Wine): ok"
+  # The same for Microsoft's ABI: clang targeting MSVC and lld-link, the
+  # Microsoft-compatible linker; kernel32.lib is made here for ExitProcess.
+  clang=$(command -v clang-14 || command -v clang) || fail "no clang for the MSVC target"
+  lld_link=$(command -v lld-link || command -v lld-link-14) || fail "no lld-link"
+  printf 'LIBRARY kernel32.dll\nEXPORTS\n  ExitProcess\n' >"$work/kernel32.def"
+  dlltool=$(command -v llvm-dlltool || command -v llvm-dlltool-14)
+  "$dlltool" -m i386:x86-64 -d "$work/kernel32.def" -l "$work/kernel32.lib"
+  "$clang" --target=x86_64-pc-windows-msvc -ffreestanding -std=c99 -Wall -Wextra -pedantic -Werror \
+    -I"$pkg/include" -c "$source/tests/package/consumer/msvc_host.c" -o "$work/msvc_host.obj"
+  "$lld_link" -nologo -entry:mainCRTStartup -subsystem:console -nodefaultlib "$work/msvc_host.obj" \
+    "$pkg/lib/talq.lib" "$work/kernel32.lib" -out:"$work/consumer/msvc-host.exe" ||
+    fail "lld-link refused talq.lib"
+  (cd "$work/consumer" && "$runner" ./msvc-host.exe) || fail "MSVC-ABI host (Wine) failed"
+  echo "MSVC-ABI host linked by lld-link through talq.lib (Wine): ok"
   exit 0
 fi
 
