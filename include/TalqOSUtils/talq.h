@@ -230,7 +230,8 @@ TALQ_API int talq_stream_read(talq_stream* stream, void* buf, uint32_t size, uin
 TALQ_API int talq_stream_write(talq_stream* stream, const void* buf, uint32_t size);
 /// Moves to pos bytes from the start; a negative pos fails with 131.
 TALQ_API int talq_stream_seek(talq_stream* stream, int64_t pos);
-/// The position from the start into *pos.
+/// The position from the start into *pos; a stream in error gives 0 there
+/// and returns its error code.
 TALQ_API int talq_stream_position(talq_stream* stream, int64_t* pos);
 /// The size of a read stream's file, as at the open, into *size; a write
 /// stream gives TALQ_ERROR_INVALID_PARAMETER.

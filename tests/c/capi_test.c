@@ -326,6 +326,7 @@ static void check_streams(void) {
   CHECK(talq_stream_position(in, NULL) == TALQ_ERROR_INVALID_PARAMETER);
   CHECK(talq_stream_seek(in, -1) == 131 && talq_stream_error(in) == 131);
   CHECK(talq_stream_read(in, back, 1, &got) == 131 && got == 0);
+  CHECK(talq_stream_position(in, &pos) == 131 && pos == 0);
   CHECK(talq_stream_seek(in, 0) == 131); /* stays in error */
   CHECK(talq_stream_close(in) == 0);
 
