@@ -99,3 +99,26 @@ if(WIN32)
 else()
   include(${CMAKE_CURRENT_LIST_DIR}/DebianPackages.cmake)
 endif()
+
+# Hosts built with other compilers (MSVC) use the C interface, talq.h: the
+# .zip carries a module-definition file naming its functions and an import
+# library made from it for Microsoft's linker (by llvm-dlltool).
+if(WIN32)
+  file(STRINGS ${CMAKE_SOURCE_DIR}/include/TalqOSUtils/talq.h _talq_decls REGEX "^TALQ_API")
+  set(_talq_def "LIBRARY TalqOSUtils.dll\nEXPORTS\n")
+  foreach(_decl IN LISTS _talq_decls)
+    string(REGEX REPLACE "^TALQ_API[^(]*[ *](talq_[A-Za-z0-9_]+)\\(.*" "\\1" _name "${_decl}")
+    string(APPEND _talq_def "  ${_name}\n")
+  endforeach()
+  file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/talq.def CONTENT "${_talq_def}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+    ${CMAKE_SOURCE_DIR}/include/TalqOSUtils/talq.h)
+  find_program(TALQ_DLLTOOL NAMES llvm-dlltool llvm-dlltool-14 PATHS /usr/lib/llvm-14/bin REQUIRED)
+  add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/talq.lib
+    COMMAND ${TALQ_DLLTOOL} -m i386:x86-64 -d ${CMAKE_BINARY_DIR}/talq.def
+      -l ${CMAKE_BINARY_DIR}/talq.lib
+    DEPENDS ${CMAKE_BINARY_DIR}/talq.def COMMENT "talq.lib: the C interface for MSVC's linker")
+  add_custom_target(talq_msvc_import ALL DEPENDS ${CMAKE_BINARY_DIR}/talq.lib)
+  install(FILES ${CMAKE_BINARY_DIR}/talq.def ${CMAKE_BINARY_DIR}/talq.lib
+    DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+endif()

@@ -24,6 +24,7 @@ else
     $2 ~ /^__gcov_/ || $2 == "mangle_path" {next}  # the coverage runtime (libgcov)
     { name = substr($0, index($0, " ") + 1) }
     name ~ /TalqOSUtils::/ {next}
+    $1 == "T" && name ~ /^talq_[a-z0-9_]+$/ {next}  # the C interface (talq.h)
     ($1 == "W" || $1 == "V" || $1 == "u") && name ~ /(^|[ *&])std::|^(typeinfo|vtable)/ {next}
     {print}')
   c++filt <"$list.raw" | cut -d' ' -f2- >"$list"
@@ -129,6 +130,22 @@ for m in "UnicodeString::UnicodeString(" "UnicodeString::operator=(" "UnicodeStr
          "UnicodeString::MapEncodingToUTF8(" "UnicodeString::MapUTF8ToEncoding(" \
          "UnicodeString::SetSystemEncoding(" "UnicodeString::smSystemEncoding"; do
   need 1 "TalqOSUtils::$m"
+done
+
+# The C interface (talq.h): plain names, the same on ELF and PE.
+for f in talq_version talq_error_text talq_path_to_nt talq_path_from_nt talq_path_to_hfs \
+         talq_path_from_hfs talq_path_to_unix talq_path_from_unix talq_path_absolute \
+         talq_path_basename talq_path_dirname talq_path_join talq_name_bytes_to_utf8 \
+         talq_utf8_to_name_bytes talq_path_kind talq_delete_file talq_make_directory \
+         talq_application_directory talq_shared_resources_directory \
+         talq_set_shared_resources_directory talq_find_resource talq_resolve_shortcut \
+         talq_stream_open talq_stream_read talq_stream_write talq_stream_seek \
+         talq_stream_position talq_stream_size talq_stream_percent talq_stream_error \
+         talq_stream_set_check talq_stream_close talq_search_open talq_search_next \
+         talq_search_error talq_search_close talq_utf8_to_utf16 talq_utf16_to_utf8 \
+         talq_encoding_to_utf8 talq_utf8_to_encoding talq_utf8_has_bom \
+         talq_utf16_has_bom talq_utf8_strip_bom talq_utf16_strip_bom; do
+  grep -qx -- "$f" "$list" || { echo "missing export: $f"; status=1; }
 done
 [ "$status" -eq 0 ] && echo "exports of $(basename "$module"): ok ($(wc -l <"$list") symbols)"
 exit $status

@@ -60,6 +60,45 @@ if [ -n "$toolchain" ]; then
   # Windows looks for DLLs beside the .exe.
   cp "$pkg/bin/"*.dll "$work/consumer/"
   check "find_package in the .zip (mingw, Wine)" "$(cd "$work/consumer" && "$runner" ./consumer.exe)"
+
+  # The C interface for other compilers: talq.def names every talq_ function
+  # of talq.h, the DLL exports each, and talq.lib (llvm-dlltool's import
+  # library for Microsoft's linker) defines each and its __imp_ pointer.
+  names=$(sed -n 's/^TALQ_API[^(]*[ *]\(talq_[A-Za-z0-9_]*\)(.*/\1/p' \
+    "$pkg/include/TalqOSUtils/talq.h" | sort)
+  [ "$(echo "$names" | wc -l)" -gt 40 ] || fail "talq.h: too few talq_ functions found"
+  [ "$(sed -n 's/^ *\(talq_[A-Za-z0-9_]*\)$/\1/p' "$pkg/lib/talq.def" | sort)" = "$names" ] ||
+    fail "talq.def does not list the functions of talq.h"
+  [ "$(x86_64-w64-mingw32-objdump -p "$pkg/bin/TalqOSUtils.dll" | grep -o '\btalq_[a-z0-9_]*' |
+    sort -u)" = "$names" ] || fail "TalqOSUtils.dll does not export the functions of talq.h"
+  nm=$(command -v llvm-nm || command -v llvm-nm-14 || echo /usr/lib/llvm-14/bin/llvm-nm)
+  "$nm" "$pkg/lib/talq.lib" >"$work/talq.lib.nm" || fail "llvm-nm cannot read talq.lib"
+  [ "$(sed -n 's/^ *[0-9a-f]* *T \(talq_[A-Za-z0-9_]*\)$/\1/p' "$work/talq.lib.nm" | sort -u)" = "$names" ] ||
+    fail "talq.lib does not define the functions of talq.h"
+  [ "$(sed -n 's/^ *[0-9a-f]* *[A-Z] __imp_\(talq_[A-Za-z0-9_]*\)$/\1/p' "$work/talq.lib.nm" | sort -u)" = "$names" ] ||
+    fail "talq.lib does not import the functions of talq.h"
+  echo "talq.def, talq.lib and the DLL's exports: all $(echo "$names" | wc -l) talq_ functions"
+  # A C host linked through talq.lib alone.
+  x86_64-w64-mingw32-gcc -std=c99 -Wall -Wextra -pedantic -Werror -I"$pkg/include" \
+    "$source/tests/package/consumer/consumer.c" "$pkg/lib/talq.lib" -o "$work/consumer/c-consumer.exe"
+  got=$(cd "$work/consumer" && "$runner" ./c-consumer.exe | tr -d '\r')
+  [ "$got" = "C:\\docs\\report.txt|$version|invalid parameter" ] ||
+    fail "C host linked through talq.lib (Wine): got '$got'"
+  echo "C host linked through talq.lib (mingw, Wine): ok"
+  # The same for Microsoft's ABI: clang targeting MSVC and lld-link, the
+  # Microsoft-compatible linker; kernel32.lib is made here for ExitProcess.
+  clang=$(command -v clang-14 || command -v clang) || fail "no clang for the MSVC target"
+  lld_link=$(command -v lld-link || command -v lld-link-14) || fail "no lld-link"
+  printf 'LIBRARY kernel32.dll\nEXPORTS\n  ExitProcess\n' >"$work/kernel32.def"
+  dlltool=$(command -v llvm-dlltool || command -v llvm-dlltool-14)
+  "$dlltool" -m i386:x86-64 -d "$work/kernel32.def" -l "$work/kernel32.lib"
+  "$clang" --target=x86_64-pc-windows-msvc -ffreestanding -std=c99 -Wall -Wextra -pedantic -Werror \
+    -I"$pkg/include" -c "$source/tests/package/consumer/msvc_host.c" -o "$work/msvc_host.obj"
+  "$lld_link" -nologo -entry:mainCRTStartup -subsystem:console -nodefaultlib "$work/msvc_host.obj" \
+    "$pkg/lib/talq.lib" "$work/kernel32.lib" -out:"$work/consumer/msvc-host.exe" ||
+    fail "lld-link refused talq.lib"
+  (cd "$work/consumer" && "$runner" ./msvc-host.exe) || fail "MSVC-ABI host (Wine) failed"
+  echo "MSVC-ABI host linked by lld-link through talq.lib (Wine): ok"
   exit 0
 fi
 
@@ -88,6 +127,13 @@ libdir=$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --variable=libdir talqosuti
 c++ -std=c++17 "$source/tests/package/consumer/main.cpp" -o "$work/pc-consumer" $flags \
   "-Wl,-rpath,$libdir"
 check "pkg-config" "$("$work/pc-consumer")"
+# A C host of the C interface, built as C.
+# shellcheck disable=SC2086
+cc -std=c99 -Wall -Wextra -pedantic -Werror "$source/tests/package/consumer/consumer.c" \
+  -o "$work/c-consumer" $flags "-Wl,-rpath,$libdir"
+got=$("$work/c-consumer")
+[ "$got" = "C:\\docs\\report.txt|$version|invalid parameter" ] || fail "C host (pkg-config): got '$got'"
+echo "C host (pkg-config, cc -std=c99): ok"
 [ "$(PKG_CONFIG_PATH=$(dirname "$pc") pkg-config --modversion talqosutils)" = "$version" ]
 readelf -d "$libdir/libTalqOSUtils.so" | grep -q "SONAME.*libTalqOSUtils.so.0"
 echo "soname: ok"

@@ -1,0 +1,20 @@
+"""Lists a directory through the C interface with ctypes: talq_list.py /C:/docs"""
+import ctypes, ctypes.util, sys
+
+talq = ctypes.CDLL(sys.argv[2] if len(sys.argv) > 2 else ctypes.util.find_library("TalqOSUtils"))
+
+class Entry(ctypes.Structure):
+    _fields_ = [("name", ctypes.c_char * 256), ("attributes", ctypes.c_uint32),
+                ("size", ctypes.c_int64), ("last_write", ctypes.c_uint64)]
+
+search, entry = ctypes.c_void_p(), Entry()
+code = talq.talq_search_open((sys.argv[1] if len(sys.argv) > 1 else ".").encode(), None, None,
+                             ctypes.byref(search))
+while code == 0 and (code := talq.talq_search_next(search, ctypes.byref(entry))) == 0:
+    print(f"{entry.size:12}  {entry.name.decode('utf-8', 'replace')}"
+          + ("/" if entry.attributes & 0x10 else ""))
+talq.talq_search_close(search)
+if code != 18:  # TALQ_ERROR_NO_MORE_FILES
+    words = ctypes.create_string_buffer(128)
+    talq.talq_error_text(code, words, len(words), None)
+    sys.exit("talq_list: " + words.value.decode())

@@ -1,0 +1,593 @@
+// The C interface (talq.h): flat functions over the C++ interface. Each entry
+// point catches everything and answers with a Win32 code; handles are ids in
+// a registry, never reused, so a stale or doubled close finds nothing.
+#include "TalqOSUtils/talq.h"
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
+#include <unordered_map>
+
+#include "TalqOSUtils/Errors.h"
+#include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/FindFile.h"
+#include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/Streams.h"
+#include "TalqOSUtils/UnicodeString.h"
+#include "TalqOSUtils/Version.h"
+#include "platform/Platform.h"
+
+using namespace TalqOSUtils;
+
+struct talq_stream {};
+struct talq_search {};
+
+namespace {
+
+constexpr std::size_t kMaxFsPath = 256;  // the file-system queries' limit
+
+// ---------------------------------------------------------------------------
+// Exceptions to codes
+
+int CodeOfMessage(const char* message) {
+  struct Row {
+    const char* message;
+    int code;
+  };
+  static const Row kRows[] = {
+      {"Unable to convert file path", TALQ_ERROR_FILENAME_EXCED_RANGE},
+      {"ChInputStream: path too long", TALQ_ERROR_FILENAME_EXCED_RANGE},
+      {"ChOutputStream: path too long", TALQ_ERROR_FILENAME_EXCED_RANGE},
+      {"Root string too long", TALQ_ERROR_FILENAME_EXCED_RANGE},
+      {"Bad directory specification", TALQ_ERROR_DIRECTORY},
+      {"Uninitialized search", TALQ_ERROR_INVALID_HANDLE},
+      {"Invalid find file iterator", TALQ_ERROR_INVALID_HANDLE},
+      {"Unknown encoding", TALQ_ERROR_INVALID_PARAMETER},
+      {"Unsupported encoding", TALQ_ERROR_NOT_SUPPORTED},
+  };
+  for (const Row& row : kRows) {
+    if (std::strcmp(row.message, message) == 0) return row.code;
+  }
+  return TALQ_ERROR_GEN_FAILURE;
+}
+
+// Runs body (returning a code) with every exception turned into its code.
+template <typename Body>
+int Guard(Body body) noexcept {
+  try {
+    return body();
+  } catch (const ChException& e) {
+    return CodeOfMessage(e.what());
+  } catch (const std::bad_alloc&) {
+    return TALQ_ERROR_NOT_ENOUGH_MEMORY;
+  } catch (const std::length_error&) {
+    return TALQ_ERROR_NOT_ENOUGH_MEMORY;
+  } catch (...) {
+    return TALQ_ERROR_GEN_FAILURE;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Caller buffers
+
+// Copies count units of src into buf under the buffer contract.
+template <typename Out, typename In>
+int Put(const In* src, std::size_t count, Out* buf, std::size_t capacity, std::size_t* needed) {
+  if (needed != nullptr) *needed = count + 1;
+  if (buf == nullptr) return TALQ_OK;
+  if (capacity == 0) return TALQ_ERROR_INSUFFICIENT_BUFFER;
+  const std::size_t n = count < capacity ? count : capacity - 1;
+  for (std::size_t i = 0; i < n; ++i) buf[i] = static_cast<Out>(src[i]);
+  buf[n] = 0;
+  return n == count ? TALQ_OK : TALQ_ERROR_INSUFFICIENT_BUFFER;
+}
+
+template <typename Out, typename Text>
+int Put(const Text& text, Out* buf, std::size_t capacity, std::size_t* needed) {
+  return Put(text.data(), text.size(), buf, capacity, needed);
+}
+
+// Guard for a function with a string result: any failure but a short
+// buffer leaves "" in buf and 0 in *needed.
+template <typename Out, typename Body>
+int GuardText(Out* buf, std::size_t capacity, std::size_t* needed, Body body) noexcept {
+  const int code = Guard(body);
+  if (code != TALQ_OK && code != TALQ_ERROR_INSUFFICIENT_BUFFER) {
+    if (needed != nullptr) *needed = 0;
+    if (buf != nullptr && capacity > 0) buf[0] = 0;
+  }
+  return code;
+}
+
+std::size_t UnitLength(const talq_unit* text) {
+  std::size_t n = 0;
+  while (text[n] != 0) ++n;
+  return n;
+}
+
+UniString ToUni(const talq_unit* text) {
+  const std::size_t n = UnitLength(text);
+  UniString out(n, UniChar(0));
+  for (std::size_t i = 0; i < n; ++i) out[i] = static_cast<UniChar>(text[i]);
+  return out;
+}
+
+// A buffer conversion of Paths.h, run into scratch space large enough for
+// any result (none is more than twice its source and two bytes); false twice
+// means the path has no form in the other notation.
+using PathFn = bool (*)(const char*, char*, int);
+int ConvertPath(PathFn fn, const char* path, char* buf, std::size_t capacity, std::size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (path == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    const std::size_t n = std::strlen(path);
+    if (n > INT_MAX / 4 - 64) return TALQ_ERROR_FILENAME_EXCED_RANGE;
+    for (std::size_t size : {2 * n + 16, 4 * n + 64}) {
+      std::string scratch(size, '\0');
+      if (fn(path, &scratch[0], static_cast<int>(size))) {
+        return Put(scratch.c_str(), std::strlen(scratch.c_str()), buf, capacity, needed);
+      }
+    }
+    return TALQ_ERROR_INVALID_NAME;
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Handles
+
+enum class Kind { kStream, kSearch };
+
+struct Stream {
+  bool writing = false;
+  ChInputStream in;
+  ChOutputStream out;
+  ChIOStream& io() { return writing ? static_cast<ChIOStream&>(out) : in; }
+};
+
+struct Search {
+  ChFindFile find;
+  talq_filter_fn filter = nullptr;
+  void* user = nullptr;
+  bool started = false;
+  int finished = 0;  // once non-zero: the code every later next gives
+};
+
+struct Slot {
+  Kind kind;
+  void* object;
+};
+
+struct Registry {
+  std::mutex lock;
+  std::unordered_map<std::uintptr_t, Slot> slots;
+  std::uintptr_t last = 0;
+};
+
+Registry& Handles() {
+  static Registry* registry = new Registry;  // outlives every static destructor
+  return *registry;
+}
+
+std::uintptr_t Add(Kind kind, void* object) {
+  Registry& r = Handles();
+  std::lock_guard<std::mutex> hold(r.lock);
+  const std::uintptr_t id = ++r.last;
+  r.slots.emplace(id, Slot{kind, object});
+  return id;
+}
+
+void* Find(Kind kind, const void* handle) {
+  Registry& r = Handles();
+  std::lock_guard<std::mutex> hold(r.lock);
+  auto it = r.slots.find(reinterpret_cast<std::uintptr_t>(handle));
+  return it == r.slots.end() || it->second.kind != kind ? nullptr : it->second.object;
+}
+
+void* Remove(Kind kind, const void* handle) {
+  Registry& r = Handles();
+  std::lock_guard<std::mutex> hold(r.lock);
+  auto it = r.slots.find(reinterpret_cast<std::uintptr_t>(handle));
+  if (it == r.slots.end() || it->second.kind != kind) return nullptr;
+  void* object = it->second.object;
+  r.slots.erase(it);
+  return object;
+}
+
+Stream* StreamOf(talq_stream* handle) { return static_cast<Stream*>(Find(Kind::kStream, handle)); }
+Search* SearchOf(talq_search* handle) { return static_cast<Search*>(Find(Kind::kSearch, handle)); }
+
+}  // namespace
+
+extern "C" {
+
+// ---------------------------------------------------------------------------
+// Version and error texts
+
+const char* talq_version(void) { return LibraryVersion(); }
+
+int talq_error_text(int code, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    return Put(OSErrorText(static_cast<std::uint32_t>(code)), buf, capacity, needed);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Paths
+
+int talq_path_to_nt(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return ConvertPath(&OSPathGenericToNT, path, buf, capacity, needed);
+}
+int talq_path_from_nt(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return ConvertPath(&OSPathNTToGeneric, path, buf, capacity, needed);
+}
+int talq_path_to_hfs(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return ConvertPath(&OSPathGenericToMacHFS, path, buf, capacity, needed);
+}
+int talq_path_from_hfs(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return ConvertPath(&OSPathMacHFSToGeneric, path, buf, capacity, needed);
+}
+int talq_path_to_unix(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return ConvertPath(&OSPathGenericToUnix, path, buf, capacity, needed);
+}
+int talq_path_from_unix(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return ConvertPath(&OSPathUnixToGeneric, path, buf, capacity, needed);
+}
+
+int talq_path_absolute(const char* path, const char* base, char* buf, size_t capacity,
+                       size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (path == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(OSMakePathAbsolute(path, base == nullptr ? "" : base), buf, capacity, needed);
+  });
+}
+
+int talq_path_basename(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (path == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(OSBasename(std::string(path)), buf, capacity, needed);
+  });
+}
+
+int talq_path_dirname(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (path == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(OSDirname(std::string(path)), buf, capacity, needed);
+  });
+}
+
+int talq_path_join(const char* path, const char* name, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (path == nullptr || name == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(OSAddNameToPath(std::string(path), std::string(name)), buf, capacity, needed);
+  });
+}
+
+int talq_name_bytes_to_utf8(const char* bytes, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (bytes == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(OSNameBytesToUTF8(bytes), buf, capacity, needed);
+  });
+}
+
+int talq_utf8_to_name_bytes(const char* utf8, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (utf8 == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    const std::string bytes = OSUTF8ToNameBytes(utf8);
+    if (bytes.empty() && *utf8 != '\0') return TALQ_ERROR_INVALID_NAME;
+    return Put(bytes, buf, capacity, needed);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// File queries and changes
+
+int talq_path_kind(const char* path, int* kind) {
+  return Guard([&] {
+    if (path == nullptr || kind == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    bool directory = false;
+    *kind = !OSFileExists(path, &directory) ? TALQ_KIND_NONE
+            : directory                     ? TALQ_KIND_DIRECTORY
+                                            : TALQ_KIND_FILE;
+    return TALQ_OK;
+  });
+}
+
+int talq_delete_file(const char* path) {
+  return Guard([&] {
+    if (path == nullptr || *path == '\0') return TALQ_ERROR_INVALID_PARAMETER;
+    if (std::strlen(path) >= kMaxFsPath) return TALQ_ERROR_FILENAME_EXCED_RANGE;
+    platform::SetLastError(0);
+    if (OSDeleteFile(path)) return TALQ_OK;
+    const int code = static_cast<int>(platform::LastError());
+    if (OSDirectoryExists(path)) return TALQ_ERROR_ACCESS_DENIED;
+    return code != 0 ? code : TALQ_ERROR_FILE_NOT_FOUND;
+  });
+}
+
+int talq_make_directory(const char* path) {
+  return Guard([&] {
+    if (path == nullptr || *path == '\0' || std::strcmp(path, "/") == 0) {
+      return TALQ_ERROR_INVALID_PARAMETER;
+    }
+    if (std::strlen(path) >= kMaxFsPath) return TALQ_ERROR_FILENAME_EXCED_RANGE;
+    platform::SetLastError(0);
+    if (OSMakeDirectory(path)) return TALQ_OK;
+    const int code = static_cast<int>(platform::LastError());
+    if (OSFileExists(path)) return TALQ_ERROR_ALREADY_EXISTS;
+    return code != 0 ? code : TALQ_ERROR_PATH_NOT_FOUND;
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Directories, resources, shortcuts
+
+int talq_application_directory(char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed,
+                   [&] { return Put(OSApplicationDirectory(), buf, capacity, needed); });
+}
+
+int talq_shared_resources_directory(char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed,
+                   [&] { return Put(OSSharedResourcesDirectory(), buf, capacity, needed); });
+}
+
+int talq_set_shared_resources_directory(const char* dir) {
+  return Guard([&] {
+    if (dir == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    OSSetSharedResourceDirectory(dir);
+    return TALQ_OK;
+  });
+}
+
+int talq_find_resource(const char* name, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (name == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    const std::string path = OSFindResourcePath(name);
+    if (path.empty()) return TALQ_ERROR_FILE_NOT_FOUND;
+    return Put(path, buf, capacity, needed);
+  });
+}
+
+int talq_resolve_shortcut(const char* path, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (path == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(ResolveAliasOrLink(path), buf, capacity, needed);
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Streams
+
+int talq_stream_open(const char* path, int mode, int fork, talq_stream** stream) {
+  if (stream != nullptr) *stream = nullptr;
+  return Guard([&] {
+    if (path == nullptr || stream == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    if (mode != TALQ_STREAM_READ && mode != TALQ_STREAM_WRITE) return TALQ_ERROR_INVALID_PARAMETER;
+    std::unique_ptr<Stream> s(new Stream);
+    s->writing = mode == TALQ_STREAM_WRITE;
+    ChIOStream& io = s->io();
+    io.setcheckfn(nullptr, nullptr);
+    io.openFork(path, fork != 0);
+    if (!io.isopen()) return io.error() != 0 ? io.error() : TALQ_ERROR_GEN_FAILURE;
+    *stream = reinterpret_cast<talq_stream*>(Add(Kind::kStream, s.get()));
+    s.release();
+    return TALQ_OK;
+  });
+}
+
+int talq_stream_read(talq_stream* stream, void* buf, uint32_t size, uint32_t* got) {
+  if (got != nullptr) *got = 0;
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    if (got == nullptr || (buf == nullptr && size != 0) || s->writing) {
+      return TALQ_ERROR_INVALID_PARAMETER;
+    }
+    *got = s->in.read(buf, size);
+    return s->in.error();
+  });
+}
+
+int talq_stream_write(talq_stream* stream, const void* buf, uint32_t size) {
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    if ((buf == nullptr && size != 0) || !s->writing) return TALQ_ERROR_INVALID_PARAMETER;
+    s->out.write(buf, size);
+    return s->out.error();
+  });
+}
+
+int talq_stream_seek(talq_stream* stream, int64_t pos) {
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    s->io().seek(pos);
+    return s->io().error();
+  });
+}
+
+int talq_stream_position(talq_stream* stream, int64_t* pos) {
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    if (pos == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    *pos = s->io().getpos();
+    return s->io().error();
+  });
+}
+
+int talq_stream_size(talq_stream* stream, int64_t* size) {
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    if (size == nullptr || s->writing) return TALQ_ERROR_INVALID_PARAMETER;
+    *size = s->in.size();
+    return TALQ_OK;
+  });
+}
+
+int talq_stream_percent(talq_stream* stream, int* percent) {
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    if (percent == nullptr || s->writing) return TALQ_ERROR_INVALID_PARAMETER;
+    *percent = s->in.percent();
+    return TALQ_OK;
+  });
+}
+
+int talq_stream_error(talq_stream* stream) {
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : s->io().error();
+  });
+}
+
+int talq_stream_set_check(talq_stream* stream, talq_check_fn fn, void* user) {
+  return Guard([&] {
+    Stream* s = StreamOf(stream);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    s->io().setcheckfn(fn, user);
+    return TALQ_OK;
+  });
+}
+
+int talq_stream_close(talq_stream* stream) {
+  return Guard([&] {
+    std::unique_ptr<Stream> s(static_cast<Stream*>(Remove(Kind::kStream, stream)));
+    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : TALQ_OK;
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Directory search
+
+int talq_search_open(const char* root, talq_filter_fn filter, void* user, talq_search** search) {
+  if (search != nullptr) *search = nullptr;
+  return Guard([&] {
+    if (root == nullptr || search == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    std::unique_ptr<Search> s(new Search);
+    s->find.Init(root);
+    s->filter = filter;
+    s->user = user;
+    *search = reinterpret_cast<talq_search*>(Add(Kind::kSearch, s.get()));
+    s.release();
+    return TALQ_OK;
+  });
+}
+
+int talq_search_next(talq_search* search, talq_entry* entry) {
+  return Guard([&] {
+    Search* s = SearchOf(search);
+    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    if (entry == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    while (s->finished == 0) {
+      const ChFindFileIterator it = s->started ? s->find.FindNext() : s->find.FindFirst();
+      s->started = true;
+      if (!it.IsValid()) {
+        const int reason = static_cast<int>(s->find.LastError());
+        s->finished = reason != 0 ? reason : TALQ_ERROR_NO_MORE_FILES;
+        break;
+      }
+      talq_entry e;
+      it.BaseName(e.name);
+      e.attributes = it.IsDirectory() ? TALQ_ATTRIBUTE_DIRECTORY : 0u;
+      e.size = it.Size();
+      e.last_write = it.TimeStamp();
+      if (s->filter == nullptr || s->filter(&e, s->user) != 0) {
+        *entry = e;
+        return TALQ_OK;
+      }
+    }
+    return s->finished;
+  });
+}
+
+int talq_search_error(talq_search* search) {
+  return Guard([&] {
+    Search* s = SearchOf(search);
+    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : static_cast<int>(s->find.LastError());
+  });
+}
+
+int talq_search_close(talq_search* search) {
+  return Guard([&] {
+    std::unique_ptr<Search> s(static_cast<Search*>(Remove(Kind::kSearch, search)));
+    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : TALQ_OK;
+  });
+}
+
+// ---------------------------------------------------------------------------
+// Text
+
+int talq_utf8_to_utf16(const char* utf8, talq_unit* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (utf8 == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    UniString out;
+    UnicodeString().UTF8ToUCS2(utf8, out);
+    return Put(out, buf, capacity, needed);
+  });
+}
+
+int talq_utf16_to_utf8(const talq_unit* text, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (text == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    std::string out;
+    UnicodeString().UCS2ToUTF8(ToUni(text), out);
+    return Put(out, buf, capacity, needed);
+  });
+}
+
+int talq_encoding_to_utf8(int encoding, const char* text, char* buf, size_t capacity,
+                          size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (text == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(UnicodeString::MapEncodingToUTF8(static_cast<Encoding>(encoding), text), buf,
+               capacity, needed);
+  });
+}
+
+int talq_utf8_to_encoding(int encoding, const char* utf8, char* buf, size_t capacity,
+                          size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (utf8 == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(UnicodeString::MapUTF8ToEncoding(static_cast<Encoding>(encoding), utf8), buf,
+               capacity, needed);
+  });
+}
+
+int talq_utf8_has_bom(const char* text, int* has) {
+  return Guard([&] {
+    if (text == nullptr || has == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    *has = UnicodeString::HasBOM(std::string(text)) ? 1 : 0;
+    return TALQ_OK;
+  });
+}
+
+int talq_utf16_has_bom(const talq_unit* text, int* has) {
+  return Guard([&] {
+    if (text == nullptr || has == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    *has = UnicodeString::HasBOM(ToUni(text)) ? 1 : 0;
+    return TALQ_OK;
+  });
+}
+
+int talq_utf8_strip_bom(const char* text, char* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (text == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(UnicodeString::ProcessBOM(std::string(text)), buf, capacity, needed);
+  });
+}
+
+int talq_utf16_strip_bom(const talq_unit* text, talq_unit* buf, size_t capacity, size_t* needed) {
+  return GuardText(buf, capacity, needed, [&] {
+    if (text == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return Put(UnicodeString::ProcessBOM(ToUni(text)), buf, capacity, needed);
+  });
+}
+
+}  // extern "C"
