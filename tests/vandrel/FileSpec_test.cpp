@@ -1,4 +1,4 @@
-// Vandrel::FileSpec: path parts, edits, and the existence query.
+// Vandrel::FileSpec: path parts, edits, the existence query and its NT path rule.
 #include "Vandrel/FileSpec.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 #include <tuple>
+
+#include "VandrelRules/NtPath.h"
 
 namespace {
 
@@ -102,6 +104,20 @@ TEST(FileSpecExists, FilesDirectoriesAndMissingEntries) {
   }
   fs::remove(wide);
   EXPECT_FALSE(FileSpec().Exists());
+}
+
+// The NT-to-POSIX rule, which FileSpec::Exists and TalqOSUtils' POSIX backend apply.
+TEST(NtPathRule, NtNotationBecomesPosix) {
+  // clang-format off
+  const std::pair<const char*, const char*> rows[] = {
+      {"C:\\dir\\file", "/dir/file"}, {"C:", "/"},     {"C:\\", "/"},         {"z:x", "/x"},
+      {"Z:/a", "/a"},                  {"a:", "/"},     {"dir\\sub\\", "dir/sub/"}, {"1:\\a", "1:/a"},
+      {"@:a", "@:a"},                  {"[:a", "[:a"}, {"\\\\srv\\share", "//srv/share"}, {"", ""},
+  };
+  // clang-format on
+  for (const auto& row : rows) {
+    EXPECT_EQ(Vandrel::ntpath::NtToPosix(row.first), row.second) << "NT path " << row.first;
+  }
 }
 
 }  // namespace

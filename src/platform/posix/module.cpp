@@ -1,6 +1,6 @@
 // POSIX backend, module: GetModuleFileNameW for the executable, from the
 // kernel's link to it (/proc/self/exe, Linux), its bytes as UTF-16 by
-// paths/NameBytes.h. Like Windows, a path that does not fit is cut to
+// VandrelRules/NameBytes.h. Like Windows, a path that does not fit is cut to
 // capacity - 1 units, NUL-terminated, the result is the capacity and the
 // last error ERROR_INSUFFICIENT_BUFFER.
 #include <unistd.h>
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "paths/NameBytes.h"
+#include "VandrelRules/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -40,7 +40,7 @@ std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
   }
   // Decode in full, then cut by units as Windows does.
   std::basic_string<OsChar> wide;
-  names::AppendNameUnits(path.data(), length, wide);
+  Vandrel::names::AppendNameUnits(path.data(), length, wide);
   const std::size_t units = wide.size();
   if (units < capacity) {
     std::copy(wide.begin(), wide.end(), buffer);

@@ -123,20 +123,6 @@ TEST(PosixErrnoTable, EveryRowMatchesTheWin32Condition) {
   }
 }
 
-// The NT-to-POSIX rule; Vandrel's FileSpec::Exists follows the same header.
-TEST(PosixPaths, NtNotationBecomesPosix) {
-  // clang-format off
-  const std::pair<const char*, const char*> rows[] = {
-      {"C:\\dir\\file", "/dir/file"}, {"C:", "/"},     {"C:\\", "/"},         {"z:x", "/x"},
-      {"Z:/a", "/a"},                  {"a:", "/"},     {"dir\\sub\\", "dir/sub/"}, {"1:\\a", "1:/a"},
-      {"@:a", "@:a"},                  {"[:a", "[:a"}, {"\\\\srv\\share", "//srv/share"}, {"", ""},
-  };
-  // clang-format on
-  for (const auto& row : rows) {
-    EXPECT_EQ(platform::posix::NtToPosix(row.first), row.second) << "NT path " << row.first;
-  }
-}
-
 // UTF-16 NT paths as name bytes: escapes give back their bytes; text that no
 // name reads back as is refused with ERROR_INVALID_NAME.
 TEST(PosixPaths, WidePathsBecomeNameBytesOrAreRefused) {
