@@ -18,10 +18,6 @@
 
 namespace TalqOSUtils {
 
-namespace platform {
-struct FindData;
-}  // namespace platform
-
 struct ChFindFileEntry;
 struct ChFindFileState;
 class ChFindFile;
@@ -66,8 +62,8 @@ class TALQ_API ChFindFileIterator {
 
  private:
   friend class ChFindFile;
-  /// A new record from an OS find record; null gives the invalid iterator.
-  explicit ChFindFileIterator(const platform::FindData* record);
+  /// Takes over entry, a new record with its one share, from the search.
+  explicit ChFindFileIterator(ChFindFileEntry* entry);
 
   ChFindFileEntry* mEntry;
 };

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -103,12 +104,9 @@ TEST(FindEntryRecord, NamesAreCutAtWholeCharactersTo255Bytes) {
     pf::FindData record;
     std::copy(name.begin(), name.end(), record.name);
     record.lastWriteTime = 0x01D0000012345678ULL;
-    TalqOSUtils::ChFindFileEntry entry;
-    entry.refCount = 7;
-    TalqOSUtils::find::FillEntry(record, entry);
-    EXPECT_EQ(std::string(entry.name), utf8);
-    EXPECT_EQ(entry.refCount, 1u);
-    EXPECT_EQ(entry.lastWriteTime, 0x01D0000012345678ULL);
+    const std::unique_ptr<TalqOSUtils::ChFindFileEntry> entry(TalqOSUtils::find::NewEntry(record));
+    EXPECT_EQ(std::string(entry->name), utf8);
+    EXPECT_EQ(entry->lastWriteTime, 0x01D0000012345678ULL);
   }
 }
 
