@@ -100,9 +100,10 @@ class TALQ_API ChFindFile {
   /// stored root ends in a separator: "/C:/docs" => "/C:/docs/", "/C:/docs/"
   /// stays. Throws "Root string too long" for a null root, one of 256 bytes or
   /// more, or one of 255 that needs the '/' added; the search then stays
-  /// initialised (IsValid() true, Root() the first 255 bytes) but FindFirst
-  /// refuses it with the same message. Throws "Bad directory specification"
-  /// when root is no existing directory; IsValid() is false afterwards.
+  /// initialised (IsValid() true, Root() the first 255 bytes, or for a null
+  /// root the root it held) but FindFirst refuses it with the same message.
+  /// Throws "Bad directory specification" when root is no existing
+  /// directory; IsValid() is false afterwards.
   virtual void Init(const char* root);
   /// The first entry that passes the filter, or the invalid iterator. While
   /// an enumeration runs, restarts it from the first entry: the running OS

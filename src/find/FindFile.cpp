@@ -98,7 +98,9 @@ ChFindFileEntry* NewEntry(const platform::FindData& record) {
 
 ChFindFile::ChFindFile() : mRoot(), mSearch(nullptr) {}
 
-ChFindFile::ChFindFile(const char* root) : mRoot(), mSearch(nullptr) { ChFindFile::Init(root); }
+// Delegating: once ChFindFile() has run, the destructor ends a search that
+// Init began and then refused by throwing.
+ChFindFile::ChFindFile(const char* root) : ChFindFile() { ChFindFile::Init(root); }
 
 ChFindFile::ChFindFile(const ChFindFile& other) : mRoot(), mSearch(shared::Share(other.mSearch)) {
   std::memcpy(mRoot, other.mRoot, sizeof mRoot);
@@ -111,14 +113,9 @@ void ChFindFile::Init(const char* root) {
   // from the constructor, where there is nothing to end).
   EndSearch();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
   mSearch = new ChFindFileState;
-  if (root == nullptr) {
-    mRoot[0] = '\0';
-    mSearch->rootTooLong = true;
-    Throw("Root string too long");
-  }
   if (!OSPathGenericToUnix(root, mRoot, kRootArea)) {
-    // mRoot holds a cut root: it stays readable through Root(), but is never
-    // searched, since it may name another directory.
+    // mRoot holds a cut root, or for a null root the one it held: it stays
+    // readable through Root(), but is never searched.
     mSearch->rootTooLong = true;
     Throw("Root string too long");
   }
@@ -148,7 +145,6 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
     mSearch->handle = platform::kInvalidHandle;
     platform::Os().findClose(running);
   }
-  mSearch->atEnd = false;
   mSearch->lastError = 0;
 
   char pattern[kRootArea];
@@ -168,6 +164,7 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
     mSearch->lastError = code == platform::kErrorFileNotFound ? 0 : find::FailureCode(code);
     return ChFindFileIterator();
   }
+  mSearch->atEnd = false;
   return ChFindFileIterator(find::NewEntry(record));
 }
 

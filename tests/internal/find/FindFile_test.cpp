@@ -48,12 +48,15 @@ TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
   EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked after the end";
   b.EndSearch();
   EXPECT_EQ(pf::CallsSeen(CallId::kFindClose), 2u) << "the last sharer closes";
-  pf::ScopedFault fault(CallId::kFindFirstFile, 1, pf::kErrorAccessDenied);
+  pf::ScopedFault fault(CallId::kFindFirstFile, 1, pf::kErrorAccessDenied,
+                        pf::FaultMode::kFromNthOn);
   b.Init(dir.Generic().c_str());
   b.FindFirst();
   EXPECT_FALSE(b.FindNext().IsValid());
   EXPECT_TRUE(b.AtEnd());
   EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked with no search to continue";
+  EXPECT_FALSE(b.FindFirst().IsValid());
+  EXPECT_TRUE(b.AtEnd()) << "a search that cannot start keeps AtEnd";
 }
 
 // LastError: the OS code of a search that could not start or stopped early,

@@ -8,6 +8,7 @@
 #endif
 
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -74,6 +75,7 @@ TEST_F(FindFile, ListsEveryEntryOnceThroughTheFilter) {
     ChFindFile search(Root().c_str());
     search.SetFilter(filter);
     EXPECT_EQ(Enumerate(search), expected);
+    EXPECT_EQ(Enumerate(search), expected) << "a restart after the end";
   }
   ChFindFile search(Root().c_str());
   ASSERT_TRUE(search.FindFirst().IsValid());
@@ -107,17 +109,22 @@ TEST_F(FindFile, RootsAreCheckedAndEndInASeparator) {
   };
   ExpectThrows([] { ChFindFile().FindFirst(); }, "Uninitialized search");
   ExpectThrows([] { ChFindFile().SetFilter(nullptr); }, "Uninitialized search");
-  ExpectThrows([] { ChFindFile().Init(nullptr); }, "Root string too long");
-  for (const std::string& root :
-       {Root() + "/missing", Root() + "/x", std::string(), padded(255, false), padded(256, true)}) {
-    SCOPED_TRACE(root);
-    const bool cut = root.size() >= 255;  // too long, or no room for the '/'
+  const std::string roots[] = {Root() + "/missing", Root() + "/x", "", padded(255, false),
+                               padded(256, true)};
+  for (const char* root : {roots[0].c_str(), roots[1].c_str(), roots[2].c_str(), roots[3].c_str(),
+                           roots[4].c_str(), static_cast<const char*>(nullptr)}) {
+    SCOPED_TRACE(root == nullptr ? "null" : root);
+    const bool cut = root == nullptr || std::strlen(root) >= 255;  // or no room for the '/'
     const char* const message = cut ? "Root string too long" : "Bad directory specification";
+    ExpectThrows([&] { ChFindFile{root}; }, message);  // leaves no search behind
     ChFindFile search(Root().c_str());
-    ExpectThrows([&] { search.Init(root.c_str()); }, message);
-    // A refused directory ends the search; a cut root stays, never searched.
+    ExpectThrows([&] { search.Init(root); }, message);
+    // A refused directory ends the search; a cut root stays, never searched,
+    // and a null one keeps the root as it was.
     EXPECT_EQ(search.IsValid(), cut);
-    if (cut) ExpectThrows([&] { search.FindFirst(); }, message);
+    if (!cut) continue;
+    ExpectThrows([&] { search.FindFirst(); }, message);
+    EXPECT_EQ(search.Root(nullptr), root ? std::string(root, 255) : Root() + "/");
   }
   for (const std::string& given : {Root(), Root() + "/"}) {
     EXPECT_EQ(std::string(ChFindFile(given.c_str()).Root(nullptr)), Root() + "/") << given;
