@@ -35,7 +35,7 @@ ChFindFileIterator::ChFindFileIterator(const ChFindFileIterator& other)
     : mEntry(shared::Share(other.mEntry)) {}
 
 ChFindFileIterator& ChFindFileIterator::operator=(const ChFindFileIterator& other) {
-  shared::Assign(mEntry, other.mEntry);
+  if (this != &other) shared::Assign(mEntry, other.mEntry);
   return *this;
 }
 
