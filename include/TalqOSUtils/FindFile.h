@@ -18,10 +18,6 @@
 
 namespace TalqOSUtils {
 
-namespace platform {
-struct FindData;
-}  // namespace platform
-
 struct ChFindFileEntry;
 struct ChFindFileState;
 class ChFindFile;
@@ -66,8 +62,8 @@ class TALQ_API ChFindFileIterator {
 
  private:
   friend class ChFindFile;
-  /// A new record from an OS find record; null gives the invalid iterator.
-  explicit ChFindFileIterator(const platform::FindData* record);
+  /// Takes over entry, a new record with its one share, from the search.
+  explicit ChFindFileIterator(ChFindFileEntry* entry);
 
   ChFindFileEntry* mEntry;
 };
@@ -104,9 +100,10 @@ class TALQ_API ChFindFile {
   /// stored root ends in a separator: "/C:/docs" => "/C:/docs/", "/C:/docs/"
   /// stays. Throws "Root string too long" for a null root, one of 256 bytes or
   /// more, or one of 255 that needs the '/' added; the search then stays
-  /// initialised (IsValid() true, Root() the first 255 bytes) but FindFirst
-  /// refuses it with the same message. Throws "Bad directory specification"
-  /// when root is no existing directory; IsValid() is false afterwards.
+  /// initialised (IsValid() true, Root() the first 255 bytes, or for a null
+  /// root the root it held) but FindFirst refuses it with the same message.
+  /// Throws "Bad directory specification" when root is no existing
+  /// directory; IsValid() is false afterwards.
   virtual void Init(const char* root);
   /// The first entry that passes the filter, or the invalid iterator. While
   /// an enumeration runs, restarts it from the first entry: the running OS

@@ -2,6 +2,7 @@
 #include "TalqOSUtils/FindFile.h"
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "TalqOSUtils/FileSystem.h"
@@ -28,30 +29,17 @@ bool IsRootSeparator(char c) { return c == '/' || c == ':' || c == '\\'; }
 
 ChFindFileIterator::ChFindFileIterator() : mEntry(nullptr) {}
 
-ChFindFileIterator::ChFindFileIterator(const platform::FindData* record) : mEntry(nullptr) {
-  if (record == nullptr) return;
-  mEntry = new ChFindFileEntry;
-  find::FillEntry(*record, *mEntry);
-}
+ChFindFileIterator::ChFindFileIterator(ChFindFileEntry* entry) : mEntry(entry) {}
 
-ChFindFileIterator::ChFindFileIterator(const ChFindFileIterator& other) : mEntry(other.mEntry) {
-  if (mEntry != nullptr) ++mEntry->refCount;
-}
+ChFindFileIterator::ChFindFileIterator(const ChFindFileIterator& other)
+    : mEntry(shared::Share(other.mEntry)) {}
 
 ChFindFileIterator& ChFindFileIterator::operator=(const ChFindFileIterator& other) {
-  if (this == &other) return *this;
-  // The new share is taken first, so that assigning another sharer of the
-  // same record never frees it in between.
-  ChFindFileEntry* const incoming = other.mEntry;
-  if (incoming != nullptr) ++incoming->refCount;
-  if (mEntry != nullptr && --mEntry->refCount == 0) delete mEntry;
-  mEntry = incoming;
+  if (this != &other) shared::Assign(mEntry, other.mEntry);
   return *this;
 }
 
-ChFindFileIterator::~ChFindFileIterator() {
-  if (mEntry != nullptr && --mEntry->refCount == 0) delete mEntry;
-}
+ChFindFileIterator::~ChFindFileIterator() { shared::Release(mEntry); }
 
 bool ChFindFileIterator::IsValid() const { return mEntry != nullptr; }
 
@@ -78,7 +66,8 @@ std::uint64_t ChFindFileIterator::TimeStamp() const {
 
 namespace find {
 
-void FillEntry(const platform::FindData& record, ChFindFileEntry& entry) {
+ChFindFileEntry* NewEntry(const platform::FindData& record) {
+  auto entry = std::make_unique<ChFindFileEntry>();
   // The record promises a NUL within its 260 units; a record without one is
   // read as its first 259 units rather than past its end.
   const platform::OsChar* name = record.name;
@@ -93,13 +82,13 @@ void FillEntry(const platform::FindData& record, ChFindFileEntry& entry) {
   // U+FEFF or U+FFFE, and it must come back as the OS spelled it. A name of
   // more than 255 bytes keeps the whole characters that fit, so what is kept
   // is still well-formed.
-  Vandrel::Uni16CharToUTF8(name, entry.name, sizeof entry.name);
-  entry.name[sizeof entry.name - 1] = '\0';
-  entry.refCount = 1;
-  entry.sizeHigh = record.sizeHigh;
-  entry.sizeLow = record.sizeLow;
-  entry.isDirectory = (record.attributes & platform::kFileAttributeDirectory) != 0;
-  entry.lastWriteTime = record.lastWriteTime;
+  Vandrel::Uni16CharToUTF8(name, entry->name, sizeof entry->name);
+  entry->name[sizeof entry->name - 1] = '\0';
+  entry->sizeHigh = record.sizeHigh;
+  entry->sizeLow = record.sizeLow;
+  entry->isDirectory = (record.attributes & platform::kFileAttributeDirectory) != 0;
+  entry->lastWriteTime = record.lastWriteTime;
+  return entry.release();
 }
 
 }  // namespace find
@@ -109,11 +98,12 @@ void FillEntry(const platform::FindData& record, ChFindFileEntry& entry) {
 
 ChFindFile::ChFindFile() : mRoot(), mSearch(nullptr) {}
 
-ChFindFile::ChFindFile(const char* root) : mRoot(), mSearch(nullptr) { ChFindFile::Init(root); }
+// Delegating: once ChFindFile() has run, the destructor ends a search that
+// Init began and then refused by throwing.
+ChFindFile::ChFindFile(const char* root) : ChFindFile() { ChFindFile::Init(root); }
 
-ChFindFile::ChFindFile(const ChFindFile& other) : mRoot(), mSearch(other.mSearch) {
+ChFindFile::ChFindFile(const ChFindFile& other) : mRoot(), mSearch(shared::Share(other.mSearch)) {
   std::memcpy(mRoot, other.mRoot, sizeof mRoot);
-  if (mSearch != nullptr) ++mSearch->sharers;
 }
 
 ChFindFile::~ChFindFile() { ChFindFile::EndSearch(); }
@@ -123,14 +113,9 @@ void ChFindFile::Init(const char* root) {
   // from the constructor, where there is nothing to end).
   EndSearch();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
   mSearch = new ChFindFileState;
-  if (root == nullptr) {
-    mRoot[0] = '\0';
-    mSearch->rootTooLong = true;
-    Throw("Root string too long");
-  }
   if (!OSPathGenericToUnix(root, mRoot, kRootArea)) {
-    // mRoot holds a cut root: it stays readable through Root(), but is never
-    // searched, since it may name another directory.
+    // mRoot holds a cut root, or for a null root the one it held: it stays
+    // readable through Root(), but is never searched.
     mSearch->rootTooLong = true;
     Throw("Root string too long");
   }
@@ -160,7 +145,6 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
     mSearch->handle = platform::kInvalidHandle;
     platform::Os().findClose(running);
   }
-  mSearch->atEnd = false;
   mSearch->lastError = 0;
 
   char pattern[kRootArea];
@@ -180,7 +164,8 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
     mSearch->lastError = code == platform::kErrorFileNotFound ? 0 : find::FailureCode(code);
     return ChFindFileIterator();
   }
-  return ChFindFileIterator(&record);
+  mSearch->atEnd = false;
+  return ChFindFileIterator(find::NewEntry(record));
 }
 
 ChFindFileIterator ChFindFile::ActualFindNext() {
@@ -199,7 +184,7 @@ ChFindFileIterator ChFindFile::ActualFindNext() {
     mSearch->atEnd = true;
     return ChFindFileIterator();
   }
-  return ChFindFileIterator(&record);
+  return ChFindFileIterator(find::NewEntry(record));
 }
 
 ChFindFileIterator ChFindFile::FilterIterator(const ChFindFileIterator& iterator) {
@@ -227,14 +212,7 @@ ChFindFileIterator ChFindFile::FindNext() {
   return FilterIterator(next);
 }
 
-void ChFindFile::EndSearch() {
-  ChFindFileState* const state = mSearch;
-  if (state == nullptr) return;
-  mSearch = nullptr;
-  if (--state->sharers != 0) return;
-  if (state->handle != platform::kInvalidHandle) platform::Os().findClose(state->handle);
-  delete state;
-}
+void ChFindFile::EndSearch() { shared::Release(mSearch); }
 
 bool ChFindFile::AtEnd() const { return mSearch == nullptr || mSearch->atEnd; }
 

@@ -4,13 +4,13 @@
 #include <cstdint>
 
 #include "TalqOSUtils/FindFile.h"
+#include "common/SharedRecord.h"
 #include "platform/Platform.h"
 
 namespace TalqOSUtils {
 
-/// One entry, shared by the iterators that hold it; freed at refCount 0.
-struct ChFindFileEntry {
-  std::uint32_t refCount = 1;
+/// One entry, shared by the iterators that hold it.
+struct ChFindFileEntry : shared::Counted {
   char name[256] = {};  ///< UTF-8, at most 255 bytes and a NUL
   std::uint32_t sizeHigh = 0;
   std::uint32_t sizeLow = 0;
@@ -18,8 +18,16 @@ struct ChFindFileEntry {
   std::uint64_t lastWriteTime = 0;  ///< FILETIME ticks
 };
 
-/// One search (one Init), shared by the copies of a ChFindFile.
-struct ChFindFileState {
+/// One search (one Init), shared by the copies of a ChFindFile; the last
+/// sharer's release closes the OS search with it.
+struct ChFindFileState : shared::Counted {
+  ChFindFileState() = default;
+  ChFindFileState(const ChFindFileState&) = delete;
+  ChFindFileState& operator=(const ChFindFileState&) = delete;
+  ~ChFindFileState() {
+    if (handle != platform::kInvalidHandle) platform::Os().findClose(handle);
+  }
+
   platform::FindHandle handle = platform::kInvalidHandle;
   ChFindFile::Filter filter = nullptr;
   bool atEnd = false;
@@ -29,8 +37,6 @@ struct ChFindFileState {
   /// Init was refused for the root's length: mRoot holds a cut root that
   /// FindFirst must not search.
   bool rootTooLong = false;
-  /// ChFindFile objects holding this state; the last one closes and frees it.
-  std::uint32_t sharers = 1;
 };
 
 namespace find {
@@ -40,10 +46,10 @@ namespace find {
 constexpr std::uint32_t kNoCode = 0x80000000u;
 inline std::uint32_t FailureCode(platform::ErrorCode code) { return code == 0 ? kNoCode : code; }
 
-/// entry's data from an OS find record: the name as UTF-8 cut at whole
-/// characters to 255 bytes (no byte-order-mark processing), the directory
-/// bit, the size halves and the last-write time. Sets refCount to 1.
-void FillEntry(const platform::FindData& record, ChFindFileEntry& entry);
+/// A new entry (one share) from an OS find record: the name as UTF-8 cut at
+/// whole characters to 255 bytes (no byte-order-mark processing), the
+/// directory bit, the size halves and the last-write time.
+ChFindFileEntry* NewEntry(const platform::FindData& record);
 
 }  // namespace find
 }  // namespace TalqOSUtils

@@ -55,6 +55,7 @@ std::string OSMakePathAbsolute(const std::string& path, const std::string& base)
 std::string OSMakePathAbsolute(const std::string& path) {
   if (path.empty()) return std::string();
   if (path[0] != '/') {
+    // Any byte is a drive here, not only NT's letters, as in the generic drive form.
     if (path.size() >= 2 && path[1] == ':') return '/' + path;
     return OSMakePathAbsolute(path, OSApplicationDirectory());
   }

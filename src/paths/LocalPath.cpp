@@ -1,5 +1,5 @@
 // Generic paths handed to platform code: in place as NT text, or as a
-// Vandrel::FileSpec; and names as raw bytes (the rule is paths/NameBytes.h).
+// Vandrel::FileSpec; and names as raw bytes (the rule is VandrelRules/NameBytes.h).
 #include <climits>
 #include <cstring>
 #include <string>
@@ -8,7 +8,7 @@
 #include "TalqOSUtils/Paths.h"
 #include "Vandrel/FileSpec.h"
 #include "Vandrel/Vandrel.h"
-#include "paths/NameBytes.h"
+#include "VandrelRules/NameBytes.h"
 
 namespace TalqOSUtils {
 namespace {
@@ -46,9 +46,9 @@ std::string OSNameBytesToUTF8(const std::string& bytes) {
   std::string out;
   out.reserve(n);
   for (std::size_t i = 0; i < n;) {
-    const std::size_t length = names::Utf8CharLength(s + i, n - i);
+    const std::size_t length = Vandrel::names::Utf8CharLength(s + i, n - i);
     if (length == 0) {
-      names::AppendUtf8(names::kEscapeBase + s[i++], out);
+      Vandrel::names::AppendUtf8(Vandrel::names::kEscapeBase + s[i++], out);
     } else {
       out.append(bytes, i, length);
       i += length;
@@ -62,7 +62,8 @@ std::string OSUTF8ToNameBytes(const std::string& utf8) {
   std::vector<Vandrel::Uni16> units(std::strlen(utf8.c_str()) + 1);
   Vandrel::UTF8ToUni16Char(utf8.c_str(), units.data(), units.size());
   std::string out;
-  if (!names::AppendNameBytes(units.data(), Vandrel::Uni16CharGetLength(units.data()), out)) {
+  if (!Vandrel::names::AppendNameBytes(units.data(), Vandrel::Uni16CharGetLength(units.data()),
+                                       out)) {
     return std::string();
   }
   return out;

@@ -12,6 +12,7 @@
 
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
+#include "VandrelRules/NtPath.h"
 
 namespace TalqOSUtils {
 namespace {
@@ -21,8 +22,6 @@ namespace {
 constexpr std::size_t kMaxLocalStringPath = 256;
 // The string form of OSPathGeneric gives up from this length on.
 constexpr std::size_t kGenericStringLimit = 1024;
-
-bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // True when a buffer of `size` bytes holds `length` bytes and a NUL.
 bool Holds(int size, std::size_t length) { return static_cast<std::size_t>(size) > length; }
@@ -40,7 +39,7 @@ std::size_t WriteNT(const char* src, char* dst) {
   const char* p = src;
   if (p[0] == '/' && p[1] != '\0' && p[2] == ':') ++p;  // "/C:" loses its slash
   char* d = dst;
-  // Any byte counts as a drive here, with or without a skipped slash.
+  // Any byte is a drive here, not only NT's letters: a generic drive is copied as written.
   if (p[0] != '\0' && p[1] == ':') {
     *d++ = p[0];
     *d++ = ':';
@@ -60,7 +59,7 @@ std::size_t WriteNT(const char* src, char* dst) {
   return static_cast<std::size_t>(d - dst);
 }
 
-bool StartsWithDrive(const char* nt) { return IsAsciiLetter(nt[0]) && nt[1] == ':'; }
+using Vandrel::ntpath::StartsWithDrive;
 
 // NT to generic; dst needs strlen(src) + 2 bytes when src starts with a drive.
 void WriteGeneric(const char* src, std::size_t length, char* dst) {

@@ -5,7 +5,7 @@
 //
 // The calls are listed once, in Calls.def. Paths arrive in NT notation as
 // NUL-terminated UTF-16 (on POSIX, U+DC80..U+DCFF stand for name bytes that
-// are not UTF-8: paths/NameBytes.h). Failures are reported the Win32 way:
+// are not UTF-8: VandrelRules/NameBytes.h). Failures are reported the Win32 way:
 // a failure result plus LastError() in Win32 numbering, on every backend. No
 // call changes errno.
 #pragma once

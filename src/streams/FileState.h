@@ -1,33 +1,49 @@
 // The records the streams share with their copies, and the steps both
-// streams take alike: the check step, the error-code convention, positioning
-// and opening.
+// streams take alike: the check step, the error-code convention, positioning,
+// opening and letting go.
 #pragma once
 
 #include <climits>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "TalqOSUtils/Streams.h"
+#include "common/SharedRecord.h"
 #include "platform/Platform.h"
 
 namespace TalqOSUtils {
+namespace streams {
 
-struct ChInputFileState {
+/// What both streams' records hold. The last sharer's release closes the
+/// handle with the record.
+struct FileRecord : shared::Counted {
+  FileRecord() = default;
+  FileRecord(const FileRecord&) = delete;
+  FileRecord& operator=(const FileRecord&) = delete;
+  ~FileRecord() {
+    if (handle != platform::kInvalidHandle) platform::Os().closeHandle(handle);
+  }
+
   platform::FileHandle handle = platform::kInvalidHandle;
+  std::int32_t checkCount = 0;
+  std::int32_t error = 0;
+};
+
+// Process-wide default check functions, plain globals as Streams.h says.
+extern ChCheckFn gInputCheckFn;
+extern void* gInputCheckData;
+extern ChCheckFn gOutputCheckFn;
+extern void* gOutputCheckData;
+
+}  // namespace streams
+
+struct ChInputFileState : streams::FileRecord {
   bool eof = false;
   std::int64_t size = 0;
-  std::int32_t checkCount = 0;
-  std::int32_t error = 0;
-  /// Streams sharing this record; the last to let go closes and frees it.
-  int sharers = 1;
 };
 
-struct ChOutputFileState {
-  platform::FileHandle handle = platform::kInvalidHandle;
-  std::int32_t checkCount = 0;
-  std::int32_t error = 0;
-  int sharers = 1;
-};
+struct ChOutputFileState : streams::FileRecord {};
 
 namespace streams {
 
@@ -42,8 +58,7 @@ inline std::int32_t FailureCode() {
 constexpr std::int32_t kCheckInterval = 0x100000;
 
 /// The check step, run before every transfer that finds a file state.
-template <typename State>
-inline void RunCheck(State& file, ChCheckFn fn, void* data, std::uint32_t requested) {
+inline void RunCheck(FileRecord& file, ChCheckFn fn, void* data, std::uint32_t requested) {
   if (fn == nullptr) return;
   if (file.checkCount <= kCheckInterval) {
     // 32-bit count that wraps; unsigned arithmetic keeps the wrap defined.
@@ -58,8 +73,7 @@ inline void RunCheck(State& file, ChCheckFn fn, void* data, std::uint32_t reques
 }
 
 /// True while transfers may run on the record.
-template <typename State>
-inline bool Usable(const State& file) {
+inline bool Usable(const FileRecord& file) {
   return file.handle != platform::kInvalidHandle && file.error == 0;
 }
 
@@ -82,20 +96,39 @@ void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork);
 void OpenOutputFile(ChOutputFileState& file, const char* ntPath, bool fork);
 platform::FileHandle OpenForkCompanion(const char* ntPath);
 
-/// Drops one share of file; the last share closes the handle and frees the
-/// record. Null is harmless.
+/// open and openFork: path's generic form into name and its NT form handed
+/// to open(record, nt, fork) for a new record, which replaces file. The old
+/// record is let go first: the same file may be opened again, and an output
+/// stream's own handle would refuse the new one. Throws tooLong (the
+/// record kept) for 256 bytes or more. Returns the new record's error code.
 template <typename State>
-inline void Release(State* file) {
-  if (file == nullptr || --file->sharers > 0) return;
-  if (file->handle != platform::kInvalidHandle) platform::Os().closeHandle(file->handle);
-  delete file;
+std::int32_t Reopen(State*& file, const std::string& path, bool fork, char* name,
+                    const char* tooLong, void (*open)(State&, const char*, bool)) {
+  char nt[256];
+  PreparePath(path, name, nt, tooLong);
+  shared::Release(file);
+  std::unique_ptr<State> fresh(new State);
+  open(*fresh, nt, fork);
+  file = fresh.release();
+  return file->error;
 }
 
-/// Takes one more share of file (null allowed) and returns it.
-template <typename State>
-inline State* Share(State* file) {
-  if (file != nullptr) ++file->sharers;
-  return file;
+/// isopen: a record with an open handle.
+inline bool IsOpen(const FileRecord* file) {
+  return file != nullptr && file->handle != platform::kInvalidHandle;
+}
+
+/// getpos: the record's position (PositionOf), 0 without a record.
+inline std::int64_t Position(const FileRecord* file) {
+  return file == nullptr ? 0 : PositionOf(file->handle, file->error);
+}
+
+/// seek: moves a usable record's file pointer to pos, true when it moved;
+/// the stream's code becomes the record's.
+inline bool Seek(FileRecord& file, std::int64_t pos, int& streamError) {
+  const bool moved = Usable(file) && SeekTo(file.handle, pos, file.error);
+  streamError = file.error;
+  return moved;
 }
 
 }  // namespace streams

@@ -7,66 +7,39 @@
 
 namespace TalqOSUtils {
 
-namespace streams {
-extern ChCheckFn gInputCheckFn;
-extern void* gInputCheckData;
-}  // namespace streams
-
 ChInputStream::ChInputStream(int /*unused*/) : mFile(nullptr) {
-  mCheckFn = streams::gInputCheckFn;
-  mCheckData = streams::gInputCheckData;
+  setcheckfn(streams::gInputCheckFn, streams::gInputCheckData);
 }
 
 ChInputStream::ChInputStream(const ChInputStream& other)
-    : ChIOStream(other), mFile(streams::Share(other.mFile)) {}
+    : ChIOStream(other), mFile(shared::Share(other.mFile)) {}
 
 ChInputStream& ChInputStream::operator=(const ChInputStream& other) {
   if (this == &other) return *this;
-  ChInputFileState* const shared = streams::Share(other.mFile);
-  streams::Release(mFile);
-  mFile = shared;
+  shared::Assign(mFile, other.mFile);
   ChIOStream::operator=(other);
   return *this;
 }
 
-ChInputStream::~ChInputStream() { streams::Release(mFile); }
+ChInputStream::~ChInputStream() { shared::Release(mFile); }
 
-bool ChInputStream::isopen() const {
-  return mFile != nullptr && mFile->handle != platform::kInvalidHandle;
-}
+bool ChInputStream::isopen() const { return streams::IsOpen(mFile); }
 
 bool ChInputStream::good() const { return mFile != nullptr && mError == 0; }
 
 void ChInputStream::openFork(const std::string& path, bool fork) {
-  char nt[256];
-  streams::PreparePath(path, mName, nt, "ChInputStream: path too long");
-  // Let go first: the same file may be opened again.
-  streams::Release(mFile);
-  mFile = nullptr;
-  auto* file = new ChInputFileState;
-  streams::OpenInputFile(*file, nt, fork);
-  mFile = file;
-  mError = file->error;
+  mError = streams::Reopen(mFile, path, fork, mName, "ChInputStream: path too long",
+                           &streams::OpenInputFile);
 }
 
 void ChInputStream::open(const std::string& path) { openFork(path.c_str(), false); }
 
-void ChInputStream::close() {
-  streams::Release(mFile);
-  mFile = nullptr;
-}
+void ChInputStream::close() { shared::Release(mFile); }
 
-std::int64_t ChInputStream::getpos() const {
-  if (mFile == nullptr) return 0;
-  return streams::PositionOf(mFile->handle, mFile->error);
-}
+std::int64_t ChInputStream::getpos() const { return streams::Position(mFile); }
 
 void ChInputStream::seek(std::int64_t pos) {
-  if (mFile == nullptr) return;
-  if (streams::Usable(*mFile) && streams::SeekTo(mFile->handle, pos, mFile->error)) {
-    mFile->eof = false;
-  }
-  mError = mFile->error;
+  if (mFile != nullptr && streams::Seek(*mFile, pos, mError)) mFile->eof = false;
 }
 
 std::uint32_t ChInputStream::read(void* buf, std::uint32_t n) {

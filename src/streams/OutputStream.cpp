@@ -8,64 +8,39 @@
 
 namespace TalqOSUtils {
 
-namespace streams {
-extern ChCheckFn gOutputCheckFn;
-extern void* gOutputCheckData;
-}  // namespace streams
-
 ChOutputStream::ChOutputStream(int /*unused*/) : mFile(nullptr) {
-  mCheckFn = streams::gOutputCheckFn;
-  mCheckData = streams::gOutputCheckData;
+  setcheckfn(streams::gOutputCheckFn, streams::gOutputCheckData);
 }
 
 ChOutputStream::ChOutputStream(const ChOutputStream& other)
-    : ChIOStream(other), mFile(streams::Share(other.mFile)) {}
+    : ChIOStream(other), mFile(shared::Share(other.mFile)) {}
 
 ChOutputStream& ChOutputStream::operator=(const ChOutputStream& other) {
   if (this == &other) return *this;
-  ChOutputFileState* const shared = streams::Share(other.mFile);
-  streams::Release(mFile);
-  mFile = shared;
+  shared::Assign(mFile, other.mFile);
   ChIOStream::operator=(other);
   return *this;
 }
 
-ChOutputStream::~ChOutputStream() { streams::Release(mFile); }
+ChOutputStream::~ChOutputStream() { shared::Release(mFile); }
 
-bool ChOutputStream::isopen() const {
-  return mFile != nullptr && mFile->handle != platform::kInvalidHandle;
-}
+bool ChOutputStream::isopen() const { return streams::IsOpen(mFile); }
 
 bool ChOutputStream::good() const { return mFile != nullptr && mError == 0; }
 
 void ChOutputStream::openFork(const std::string& path, bool fork) {
-  char nt[256];
-  streams::PreparePath(path, mName, nt, "ChOutputStream: path too long");
-  // Let go first: our own handle would otherwise refuse the new one.
-  streams::Release(mFile);
-  mFile = nullptr;
-  auto* file = new ChOutputFileState;
-  streams::OpenOutputFile(*file, nt, fork);
-  mFile = file;
-  mError = file->error;
+  mError = streams::Reopen(mFile, path, fork, mName, "ChOutputStream: path too long",
+                           &streams::OpenOutputFile);
 }
 
 void ChOutputStream::open(const std::string& path) { openFork(path.c_str(), false); }
 
-void ChOutputStream::close() {
-  streams::Release(mFile);
-  mFile = nullptr;
-}
+void ChOutputStream::close() { shared::Release(mFile); }
 
-std::int64_t ChOutputStream::getpos() const {
-  if (mFile == nullptr) return 0;
-  return streams::PositionOf(mFile->handle, mFile->error);
-}
+std::int64_t ChOutputStream::getpos() const { return streams::Position(mFile); }
 
 void ChOutputStream::seek(std::int64_t pos) {
-  if (mFile == nullptr) return;
-  if (streams::Usable(*mFile)) streams::SeekTo(mFile->handle, pos, mFile->error);
-  mError = mFile->error;
+  if (mFile != nullptr) streams::Seek(*mFile, pos, mError);
 }
 
 void ChOutputStream::write(const void* buf, std::uint32_t n) {

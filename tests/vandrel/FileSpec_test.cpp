@@ -1,4 +1,4 @@
-// Vandrel::FileSpec: path parts, edits, and the existence query.
+// Vandrel::FileSpec: path parts and their NT path rule, edits, the existence query.
 #include "Vandrel/FileSpec.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,8 @@
 #include <string>
 #include <tuple>
 
+#include "VandrelRules/NtPath.h"
+
 namespace {
 
 using Vandrel::FileSpec;
@@ -22,28 +24,34 @@ const Vandrel::Uni16* W(const char* s) {
   return s ? texts.emplace_back(s, s + std::strlen(s)).c_str() : nullptr;
 }
 
-// Name, stem, extension, parent, absolute, root; ASCII only.
-using Parts = std::tuple<std::string, std::string, std::string, std::string, bool, bool>;
+// Name, stem, extension, parent, absolute, root; and the POSIX form by the
+// NT path rule, which FileSpec::Exists and TalqOSUtils' POSIX backend apply.
+using Parts =
+    std::tuple<std::string, std::string, std::string, std::string, bool, bool, std::string>;
 std::string N(const Str& s) { return std::string(s.begin(), s.end()); }
 
 TEST(FileSpecParts, Table) {
   const std::pair<const char*, Parts> cases[] = {
-      {"C:\\dir\\file.tar.gz", {"file.tar.gz", "file.tar", "gz", "C:\\dir", true, false}},
-      {"C:\\dir", {"dir", "dir", "", "C:\\", true, false}},
-      {"C:", {"", "", "", "", false, true}},
-      {"Z:/", {"", "", "", "", true, true}},
-      {"c:rel\\x", {"x", "x", "", "c:rel", false, false}},
-      {"\\\\srv\\share\\x.txt", {"x.txt", "x", "txt", "\\\\srv\\share\\", true, false}},
-      {"\\\\srv\\share", {"", "", "", "", true, true}},
-      {"\\top", {"top", "top", "", "\\", true, false}},
-      {"dir/sub//.profile", {".profile", ".profile", "", "dir/sub", false, false}},
-      {"a\\b\\", {"", "", "", "a", false, false}},
-      {"", {"", "", "", "", false, false}},
+      {"C:\\d\\f.tar.gz", {"f.tar.gz", "f.tar", "gz", "C:\\d", true, false, "/d/f.tar.gz"}},
+      {"C:\\dir", {"dir", "dir", "", "C:\\", true, false, "/dir"}},
+      {"C:\\", {"", "", "", "", true, true, "/"}},
+      {"a:", {"", "", "", "", false, true, "/"}},
+      {"Z:/", {"", "", "", "", true, true, "/"}},
+      {"z:rel\\x", {"x", "x", "", "z:rel", false, false, "/rel/x"}},
+      {"1:\\a", {"a", "a", "", "1:", false, false, "1:/a"}},  // no drive: not a letter
+      {"@:a", {"@:a", "@:a", "", "", false, false, "@:a"}},
+      {"[:a", {"[:a", "[:a", "", "", false, false, "[:a"}},
+      {"\\\\s\\sh\\x.txt", {"x.txt", "x", "txt", "\\\\s\\sh\\", true, false, "//s/sh/x.txt"}},
+      {"\\\\srv\\share", {"", "", "", "", true, true, "//srv/share"}},
+      {"\\top", {"top", "top", "", "\\", true, false, "/top"}},
+      {"d/s//.profile", {".profile", ".profile", "", "d/s", false, false, "d/s//.profile"}},
+      {"a\\b\\", {"", "", "", "a", false, false, "a/b/"}},
+      {"", {"", "", "", "", false, false, ""}},
   };
   for (const auto& [path, parts] : cases) {
     const FileSpec f(W(path));
     EXPECT_EQ(parts, Parts(N(f.Name()), N(f.Stem()), N(f.Extension()), N(f.Parent().Path()),
-                           f.IsAbsolute(), f.IsRoot()))
+                           f.IsAbsolute(), f.IsRoot(), Vandrel::ntpath::NtToPosix(path)))
         << path;
     EXPECT_EQ(f.IsEmpty(), *path == 0) << path;
   }

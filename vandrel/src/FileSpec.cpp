@@ -3,13 +3,17 @@
 // posix/FileSpecExists.cpp and win32/FileSpecExists.cpp.
 #include "Vandrel/FileSpec.h"
 
-#include "PathText.h"
+#include "VandrelRules/NtPath.h"
 
 namespace Vandrel {
 namespace {
 
-using namespace detail;  // NOLINT(google-build-using-namespace): the path text helpers
+using ntpath::IsSeparator;
+using ntpath::StartsWithDrive;
 using String = FileSpec::String;
+
+constexpr Uni16 kBackslash = static_cast<Uni16>('\\');
+constexpr Uni16 kDot = static_cast<Uni16>('.');
 
 bool HoldsSeparator(const Uni16* s) {
   for (; *s != 0; ++s) {
@@ -20,7 +24,7 @@ bool HoldsSeparator(const Uni16* s) {
 
 // Length of the root: "X:\" 3, "X:" 2, "\" 1, "\\server\share\" in full.
 std::size_t RootLength(const String& p) {
-  if (HasDrive(p)) return p.size() >= 3 && IsSeparator(p[2]) ? 3 : 2;
+  if (StartsWithDrive(p)) return p.size() >= 3 && IsSeparator(p[2]) ? 3 : 2;
   if (p.empty() || !IsSeparator(p[0])) return 0;
   if (p.size() < 2 || !IsSeparator(p[1])) return 1;
   std::size_t i = 2;
@@ -75,7 +79,7 @@ bool FileSpec::IsEmpty() const { return mPath.empty(); }
 void FileSpec::Clear() { mPath.clear(); }
 
 bool FileSpec::IsAbsolute() const {
-  if (HasDrive(mPath)) return mPath.size() >= 3 && IsSeparator(mPath[2]);
+  if (StartsWithDrive(mPath)) return mPath.size() >= 3 && IsSeparator(mPath[2]);
   return !mPath.empty() && IsSeparator(mPath[0]);
 }
 
@@ -115,7 +119,7 @@ bool FileSpec::SetName(const Uni16* name) {
   // "\\srv\share" is a root without its closing separator; "C:" stays
   // drive-relative.
   if (start > 0 && start == RootLength(mPath) && !IsSeparator(mPath[start - 1]) &&
-      !HasDrive(mPath)) {
+      !StartsWithDrive(mPath)) {
     mPath += kBackslash;
   }
   mPath += name;
@@ -138,7 +142,7 @@ bool FileSpec::SetExtension(const Uni16* extension) {
 
 void FileSpec::Append(const Uni16* component) {
   if (component == nullptr || *component == 0) return;
-  const bool bareDrive = HasDrive(mPath) && mPath.size() == 2;
+  const bool bareDrive = StartsWithDrive(mPath) && mPath.size() == 2;
   if (!mPath.empty() && !IsSeparator(mPath.back()) && !bareDrive) mPath += kBackslash;
   mPath += component;
 }

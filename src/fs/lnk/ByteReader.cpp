@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "paths/NameBytes.h"
+#include "VandrelRules/NameBytes.h"
 
 namespace TalqOSUtils {
 namespace lnk {
@@ -21,7 +21,7 @@ constexpr std::uint16_t kCp1252C1[32] = {
 bool IsUtf8(const char* bytes, std::size_t n) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes);
   for (std::size_t i = 0, length = 0; i < n; i += length) {
-    length = names::Utf8CharLength(s + i, n - i);
+    length = Vandrel::names::Utf8CharLength(s + i, n - i);
     if (length == 0) return false;
   }
   return true;
@@ -32,7 +32,7 @@ bool IsUtf8(const char* bytes, std::size_t n) {
 Text DecodeAnsi(const char* bytes, std::size_t n) {
   Text text;
   if (IsUtf8(bytes, n)) {
-    names::AppendNameUnits(bytes, n, text);  // well-formed: no byte is escaped
+    Vandrel::names::AppendNameUnits(bytes, n, text);  // well-formed: no byte is escaped
     return text;
   }
   for (std::size_t i = 0; i < n; ++i) {

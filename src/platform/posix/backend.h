@@ -1,7 +1,9 @@
-// POSIX backend: each concern's file sets its calls in the table by name.
+// POSIX backend: each concern's file sets its calls in the table by name,
+// and takes the NT paths it is given through ntpath.h.
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/posix/ntpath.h"
 
 namespace TalqOSUtils {
 namespace platform {

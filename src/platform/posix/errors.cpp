@@ -5,12 +5,6 @@
 
 #include <sys/stat.h>
 
-#include <vector>
-
-#include "Vandrel/Vandrel.h"
-#include "paths/NameBytes.h"
-#include "platform/posix/ntpath.h"
-
 namespace TalqOSUtils {
 namespace platform {
 
@@ -85,25 +79,6 @@ void SetLastErrorFromErrno(int err, const std::string& posixPath) {
     }
   }
   SetLastError(code);
-}
-
-bool NtToPosixPath(const OsChar* ntPath, std::string& posixPath) {
-  posixPath.clear();
-  if (ntPath == nullptr) return true;
-  std::string bytes;
-  if (!names::AppendNameBytes(ntPath, Vandrel::Uni16CharGetLength(ntPath), bytes)) {
-    SetLastError(kErrorInvalidName);
-    return false;
-  }
-  posixPath = NtToPosix(bytes);
-  return true;
-}
-
-bool NtToPosixPath(const char* ntUtf8, std::string& posixPath) {
-  if (ntUtf8 == nullptr) return NtToPosixPath(static_cast<const OsChar*>(nullptr), posixPath);
-  std::vector<OsChar> wide(std::char_traits<char>::length(ntUtf8) + 1);
-  Vandrel::UTF8ToUni16Char(ntUtf8, wide.data(), wide.size());
-  return NtToPosixPath(wide.data(), posixPath);
 }
 
 }  // namespace posix

@@ -7,7 +7,7 @@
 // find handle is the address of a heap record holding the DIR.
 //
 // Entries come in readdir's order, "." and ".." included, each name's bytes
-// as UTF-16 by paths/NameBytes.h (bytes that are not UTF-8 become U+DC80..
+// as UTF-16 by VandrelRules/NameBytes.h (bytes that are not UTF-8 become U+DC80..
 // U+DCFF). A symbolic link is listed as what it points to (kind, size, time),
 // as GetFileAttributesW's emulation reads it; a broken link, or one in a
 // loop, as a file with the link's own size and time.
@@ -30,7 +30,7 @@
 #include <new>
 #include <string>
 
-#include "paths/NameBytes.h"
+#include "VandrelRules/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -183,13 +183,13 @@ void FindNameFromBytes(const char* name, OsChar (&out)[260]) {
   constexpr std::size_t kUnits = sizeof out / sizeof out[0];
   std::size_t used = 0;
   // Whole characters only: a pair cut in two would leave a lone surrogate.
-  names::ForEachNameCharacter<OsChar>(name, std::strlen(name),
-                                      [&](const OsChar* units, std::size_t count) {
-                                        if (used + count > kUnits - 1) return false;
-                                        std::copy(units, units + count, out + used);
-                                        used += count;
-                                        return true;
-                                      });
+  Vandrel::names::ForEachNameCharacter<OsChar>(name, std::strlen(name),
+                                               [&](const OsChar* units, std::size_t count) {
+                                                 if (used + count > kUnits - 1) return false;
+                                                 std::copy(units, units + count, out + used);
+                                                 used += count;
+                                                 return true;
+                                               });
   out[used] = 0;
 }
 

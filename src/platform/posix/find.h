@@ -17,7 +17,7 @@ namespace posix {
 std::uint64_t FileTimeFromTimespec(const struct timespec& t);
 
 /// A directory entry's name (bytes as the file system stores them) as the
-/// record's NUL-terminated UTF-16 by paths/NameBytes.h: a byte B that is not
+/// record's NUL-terminated UTF-16 by VandrelRules/NameBytes.h: a byte B that is not
 /// part of well-formed UTF-8 becomes U+DC00+B. A name of more than 259 units
 /// keeps the whole characters that fit (the record holds MAX_PATH units;
 /// Linux names have at most 255 bytes, so at most 255 units).

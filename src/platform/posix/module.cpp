@@ -1,11 +1,11 @@
 // POSIX backend, module: GetModuleFileNameW for the executable, from the
 // kernel's link to it (/proc/self/exe, Linux), its bytes as UTF-16 by
-// paths/NameBytes.h. Like Windows, a path that does not fit is cut to
+// VandrelRules/NameBytes.h. Like Windows, a path that does not fit is cut to
 // capacity - 1 units, NUL-terminated, the result is the capacity and the
 // last error ERROR_INSUFFICIENT_BUFFER.
 //
 // GetEnvironmentVariableW from the process environment (environ), names and
-// values read as name bytes (paths/NameBytes.h). Windows names are not case
+// values read as name bytes (VandrelRules/NameBytes.h). Windows names are not case
 // sensitive: the first variable whose name matches in any case is the one
 // ("windir" finds WINDIR).
 #include <unistd.h>
@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "paths/NameBytes.h"
+#include "VandrelRules/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -48,7 +48,7 @@ std::uint32_t GetModuleFileNameImpl(OsChar* buffer, std::uint32_t capacity) {
   }
   // Decode in full, then cut by units as Windows does.
   std::basic_string<OsChar> wide;
-  names::AppendNameUnits(path.data(), length, wide);
+  Vandrel::names::AppendNameUnits(path.data(), length, wide);
   const std::size_t units = wide.size();
   if (units < capacity) {
     std::copy(wide.begin(), wide.end(), buffer);
@@ -85,13 +85,13 @@ std::uint32_t GetEnvironmentVariableImpl(const OsChar* name, OsChar* buffer,
   std::string bytes;
   const std::size_t units = name == nullptr ? 0 : std::char_traits<OsChar>::length(name);
   const char* value = nullptr;
-  if (names::AppendNameBytes(name, units, bytes)) value = FindVariable(bytes);
+  if (Vandrel::names::AppendNameBytes(name, units, bytes)) value = FindVariable(bytes);
   if (value == nullptr) {
     SetLastError(kErrorEnvvarNotFound);
     return 0;
   }
   std::basic_string<OsChar> wide;
-  names::AppendNameUnits(value, std::strlen(value), wide);
+  Vandrel::names::AppendNameUnits(value, std::strlen(value), wide);
   if (wide.empty()) {
     SetLastError(kErrorSuccess);
     return 0;

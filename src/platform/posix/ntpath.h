@@ -1,40 +1,24 @@
-// NT notation to POSIX notation, the POSIX emulation's rule for paths (the
-// one for the names in them is paths/NameBytes.h); header only, so that
-// Vandrel's FileSpec applies the same rule.
-//
-//   "C:\dir\file" => "/dir/file"    a drive (an ASCII letter and ':') is the root
-//   "C:"          => "/"
-//   "C:x"         => "/x"           the current directory of a drive is its root
-//   "dir\sub\"    => "dir/sub/"     '\' becomes '/'; nothing else changes
-//   "\\srv\share" => "//srv/share"  (POSIX reads "//" as "/")
-//   "1:\a"        => "1:/a"         not a drive
+// POSIX backend: the NT paths the calls receive, as POSIX paths. The rules
+// are Vandrel's (VandrelRules/NtPath.h for drives and separators,
+// VandrelRules/NameBytes.h for the names), shared with its FileSpec.
 #pragma once
 
 #include <string>
+
+#include "platform/Platform.h"
 
 namespace TalqOSUtils {
 namespace platform {
 namespace posix {
 
-inline bool IsNtDrive(const std::string& nt) {
-  if (nt.size() < 2 || nt[1] != ':') return false;
-  const char c = nt[0];
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-/// nt (name bytes in NT notation) as a POSIX path.
-inline std::string NtToPosix(const std::string& nt) {
-  std::string out;
-  std::size_t start = 0;
-  if (IsNtDrive(nt)) {
-    out = "/";
-    start = 2;
-    if (nt.size() > 2 && (nt[2] == '\\' || nt[2] == '/')) start = 3;
-  }
-  out.reserve(out.size() + nt.size() - start);
-  for (std::size_t i = start; i < nt.size(); ++i) out += nt[i] == '\\' ? '/' : nt[i];
-  return out;
-}
+/// The NT path as a POSIX path, its text as name bytes (U+DC80..U+DCFF are
+/// the bytes they stand for). False, with ERROR_INVALID_NAME as the last
+/// error, for text no name has (a lone surrogate outside U+DC80..U+DCFF,
+/// escapes that spell a character). Null gives "".
+bool NtToPosixPath(const OsChar* ntPath, std::string& posixPath);
+/// The same for an NT path in UTF-8 (the shortcut call's), read as
+/// UnicodeString reads UTF-8.
+bool NtToPosixPath(const char* ntUtf8, std::string& posixPath);
 
 }  // namespace posix
 }  // namespace platform

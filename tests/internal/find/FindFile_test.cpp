@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -47,12 +48,15 @@ TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
   EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked after the end";
   b.EndSearch();
   EXPECT_EQ(pf::CallsSeen(CallId::kFindClose), 2u) << "the last sharer closes";
-  pf::ScopedFault fault(CallId::kFindFirstFile, 1, pf::kErrorAccessDenied);
+  pf::ScopedFault fault(CallId::kFindFirstFile, 1, pf::kErrorAccessDenied,
+                        pf::FaultMode::kFromNthOn);
   b.Init(dir.Generic().c_str());
   b.FindFirst();
   EXPECT_FALSE(b.FindNext().IsValid());
   EXPECT_TRUE(b.AtEnd());
   EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked with no search to continue";
+  EXPECT_FALSE(b.FindFirst().IsValid());
+  EXPECT_TRUE(b.AtEnd()) << "a search that cannot start keeps AtEnd";
 }
 
 // LastError: the OS code of a search that could not start or stopped early,
@@ -103,12 +107,9 @@ TEST(FindEntryRecord, NamesAreCutAtWholeCharactersTo255Bytes) {
     pf::FindData record;
     std::copy(name.begin(), name.end(), record.name);
     record.lastWriteTime = 0x01D0000012345678ULL;
-    TalqOSUtils::ChFindFileEntry entry;
-    entry.refCount = 7;
-    TalqOSUtils::find::FillEntry(record, entry);
-    EXPECT_EQ(std::string(entry.name), utf8);
-    EXPECT_EQ(entry.refCount, 1u);
-    EXPECT_EQ(entry.lastWriteTime, 0x01D0000012345678ULL);
+    const std::unique_ptr<TalqOSUtils::ChFindFileEntry> entry(TalqOSUtils::find::NewEntry(record));
+    EXPECT_EQ(std::string(entry->name), utf8);
+    EXPECT_EQ(entry->lastWriteTime, 0x01D0000012345678ULL);
   }
 }
 

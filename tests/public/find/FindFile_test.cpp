@@ -8,7 +8,10 @@
 #endif
 
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <set>
 #include <string>
@@ -74,6 +77,7 @@ TEST_F(FindFile, ListsEveryEntryOnceThroughTheFilter) {
     ChFindFile search(Root().c_str());
     search.SetFilter(filter);
     EXPECT_EQ(Enumerate(search), expected);
+    EXPECT_EQ(Enumerate(search), expected) << "a restart after the end";
   }
   ChFindFile search(Root().c_str());
   ASSERT_TRUE(search.FindFirst().IsValid());
@@ -107,17 +111,22 @@ TEST_F(FindFile, RootsAreCheckedAndEndInASeparator) {
   };
   ExpectThrows([] { ChFindFile().FindFirst(); }, "Uninitialized search");
   ExpectThrows([] { ChFindFile().SetFilter(nullptr); }, "Uninitialized search");
-  ExpectThrows([] { ChFindFile().Init(nullptr); }, "Root string too long");
-  for (const std::string& root :
-       {Root() + "/missing", Root() + "/x", std::string(), padded(255, false), padded(256, true)}) {
-    SCOPED_TRACE(root);
-    const bool cut = root.size() >= 255;  // too long, or no room for the '/'
+  const std::string roots[] = {Root() + "/missing", Root() + "/x", "", padded(255, false),
+                               padded(256, true)};
+  for (std::size_t i = 0; i <= std::size(roots); ++i) {
+    const char* const root = i < std::size(roots) ? roots[i].c_str() : nullptr;  // last: null
+    SCOPED_TRACE(root == nullptr ? "null" : root);
+    const bool cut = root == nullptr || std::strlen(root) >= 255;  // or no room for the '/'
     const char* const message = cut ? "Root string too long" : "Bad directory specification";
+    ExpectThrows([&] { ChFindFile{root}; }, message);  // leaves no search behind
     ChFindFile search(Root().c_str());
-    ExpectThrows([&] { search.Init(root.c_str()); }, message);
-    // A refused directory ends the search; a cut root stays, never searched.
+    ExpectThrows([&] { search.Init(root); }, message);
+    // A refused directory ends the search; a cut root stays, never searched,
+    // and a null one keeps the root as it was.
     EXPECT_EQ(search.IsValid(), cut);
-    if (cut) ExpectThrows([&] { search.FindFirst(); }, message);
+    if (!cut) continue;
+    ExpectThrows([&] { search.FindFirst(); }, message);
+    EXPECT_EQ(search.Root(nullptr), root ? std::string(root, 255) : Root() + "/");
   }
   for (const std::string& given : {Root(), Root() + "/"}) {
     EXPECT_EQ(std::string(ChFindFile(given.c_str()).Root(nullptr)), Root() + "/") << given;
@@ -180,16 +189,16 @@ TEST_F(FindFile, NamesThatAreNotUtf8OpenTheirOwnFiles) {
   out.write("w");
   out.close();
   EXPECT_EQ(streamtest::ReadAll(dir.Native("") / "new\xE9"), "w");
-  Vandrel::FileSpec spec;
   EXPECT_TRUE(TalqOSUtils::OSDeleteFile(escaped.c_str()));
-  EXPECT_FALSE(TalqOSUtils::OSFileExists(escaped.c_str()));
-  EXPECT_FALSE(TalqOSUtils::GenericPathToDravoFileSpec(escaped, spec));
   EXPECT_TRUE(streamtest::fs::exists(dir.Native("") / "\xED\xB3\xA9")) << "deleted its namesake";
   // U+DCC3 U+DCA9 would be the bytes of "\xC3\xA9": a second spelling, refused.
   dir.Write("\xC3\xA9");
   const std::string twin = Root() + "/\xED\xB3\x83\xED\xB2\xA9";
-  EXPECT_FALSE(TalqOSUtils::OSFileExists(twin.c_str()));
-  EXPECT_FALSE(TalqOSUtils::GenericPathToDravoFileSpec(twin, spec));
+  for (const std::string& gone : {escaped, twin}) {
+    Vandrel::FileSpec spec;
+    EXPECT_FALSE(TalqOSUtils::OSFileExists(gone.c_str())) << gone;
+    EXPECT_FALSE(TalqOSUtils::GenericPathToDravoFileSpec(gone, spec)) << gone;
+  }
   out.open(twin);
   EXPECT_EQ(out.error(), 123);
 }
@@ -207,12 +216,7 @@ std::string Unprivileged(const std::function<std::string()>& fn, std::string* wh
     ::close(pipeFds[0]);
     const bool dropped = ::geteuid() != 0 || (::setgroups(0, nullptr) == 0 &&
                                               ::setgid(65534) == 0 && ::setuid(65534) == 0);
-    const std::string answer = dropped ? fn() : std::string();
-    for (std::size_t done = 0; done < answer.size();) {
-      const ssize_t n = ::write(pipeFds[1], answer.data() + done, answer.size() - done);
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
+    if (dropped) ::dprintf(pipeFds[1], "%s", fn().c_str());
     ::_exit(dropped ? 0 : 3);
   }
   ::close(pipeFds[1]);

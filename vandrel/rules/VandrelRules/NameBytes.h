@@ -1,6 +1,7 @@
 // File names as bytes (Linux) and as UTF-16 text: the one rule between the
-// two, header only so that the POSIX backend, OSNameBytesToUTF8 and
-// OSUTF8ToNameBytes (LocalPath.cpp), and Vandrel's FileSpec apply it alike.
+// two. Header only, below both libraries: TalqOSUtils' POSIX backend, its
+// OSNameBytesToUTF8 and OSUTF8ToNameBytes, and Vandrel's FileSpec apply it
+// alike. For the rest of a path see NtPath.h.
 //
 // Bytes to text: each well-formed UTF-8 character stands for itself; every
 // other byte b (80-FF) becomes the lone surrogate U+DC00+b, as Python's
@@ -20,7 +21,7 @@
 #include <cstdint>
 #include <string>
 
-namespace TalqOSUtils {
+namespace Vandrel {
 namespace names {
 
 constexpr std::uint32_t kEscapeBase = 0xDC00;
@@ -139,4 +140,4 @@ bool AppendNameBytes(const Unit* units, std::size_t n, std::string& out) {
 }
 
 }  // namespace names
-}  // namespace TalqOSUtils
+}  // namespace Vandrel

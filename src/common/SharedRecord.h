@@ -1,0 +1,44 @@
+// Records that copies of one public object share through a plain pointer
+// (a stream's open file, a directory search, a listed entry): the count of
+// sharers is taken and dropped here only. The count is a plain integer, as
+// the public headers promise: objects sharing a record stay on one thread.
+#pragma once
+
+#include <cstdint>
+
+namespace TalqOSUtils {
+namespace shared {
+
+/// The base of a shared record: its sharers, starting with its creator. The
+/// record's own destructor lets go of what it holds (a handle, say).
+struct Counted {
+  std::uint32_t sharers = 1;
+};
+
+/// Takes one more share of record (null allowed) and returns it.
+template <typename Record>
+Record* Share(Record* record) noexcept {
+  if (record != nullptr) ++record->sharers;
+  return record;
+}
+
+/// Empties slot and drops its share; the last share deletes the record.
+template <typename Record>
+void Release(Record*& slot) noexcept {
+  Record* const record = slot;
+  slot = nullptr;
+  if (record != nullptr && --record->sharers == 0) delete record;
+}
+
+/// Makes slot share incoming instead of its record. The new share is taken
+/// first, so that assigning another sharer of the same record never frees
+/// it in between.
+template <typename Record>
+void Assign(Record*& slot, Record* incoming) noexcept {
+  Share(incoming);
+  Release(slot);
+  slot = incoming;
+}
+
+}  // namespace shared
+}  // namespace TalqOSUtils
