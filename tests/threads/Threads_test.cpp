@@ -70,12 +70,11 @@ TEST(Threads, EachWithItsOwnStreamsConversionsAndShortcuts) {
   talqtest::TempDir tmp;
   std::vector<std::thread> threads;
   for (int t = 0; t < 8; ++t) {
-    const std::string dir = tmp / ("t" + std::to_string(t));
-    std::filesystem::create_directories(tmp.Native("t" + std::to_string(t)));
-    tmp.Write("t" + std::to_string(t) + "/plain.txt");
-    const std::string target = tmp.Write("t" + std::to_string(t) + "/target.txt");
-    EXPECT_TRUE(talqtest::MakeShortcut(dir + "/link.lnk", target));
-    threads.emplace_back(Work, t, dir, talqtest::Resolved(target));
+    const std::string name = "t" + std::to_string(t), dir = tmp / name;
+    std::filesystem::create_directories(tmp.Native(name));
+    tmp.Write(name + "/plain.txt");
+    EXPECT_TRUE(talqtest::MakeShortcut(dir + "/link.lnk", tmp.Write(name + "/target.txt")));
+    threads.emplace_back(Work, t, dir, talqtest::Resolved(dir + "/target.txt"));
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(gFailures.size(), 0u) << gFailures.front();
