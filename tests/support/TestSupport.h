@@ -1,18 +1,31 @@
-// Helpers shared by the test suites: third-party test data and temporary folders.
+// Helpers shared by the test suites: third-party test data and expected exceptions.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 
 namespace talqtest {
 
 /// Full path of a file under the shared test data folder, or an empty string
 /// when the folder is absent (callers then skip, saying why).
-std::string TestDataPath(const std::string& relative);
+inline std::string TestDataPath(const std::string& relative) {
+  std::string path = std::string(TALQ_TESTDATA_DIR) + "/" + relative;
+#if defined(_WIN32)
+  if (path[0] == '/') path = "Z:" + path;  // under Wine the Linux root is drive Z:
+#endif
+  return std::ifstream(path, std::ios::binary) ? path : std::string();
+}
 
 /// Reads a whole file as bytes; false when it cannot be opened.
-bool ReadFileBytes(const std::string& path, std::string& out);
+inline bool ReadFileBytes(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
 
 /// Checks that fn throws an E whose what() is `message`.
 template <typename E, typename Fn>

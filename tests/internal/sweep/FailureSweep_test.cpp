@@ -44,20 +44,6 @@ long OpenDescriptors() {
 using streamtest::ReadAll;
 using streamtest::WriteAll;
 
-// Equal bytes; else the sizes and the first offset that differs.
-::testing::AssertionResult SameBytes(const std::string& got, const std::string& want) {
-  if (got == want) return ::testing::AssertionSuccess();
-  const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first;
-  return ::testing::AssertionFailure() << got.size() << " bytes where " << want.size()
-                                       << " were due, first difference at " << at - got.begin();
-}
-
-std::string Payload(std::size_t size, unsigned seed) {
-  std::string bytes(size, '\0');
-  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + seed) % 251);
-  return bytes;
-}
-
 struct Faults {
   pf::ErrorCode code = 0;
   /// (index in the trace, call) of each call made to fail.
@@ -135,30 +121,18 @@ class FailureSweep : public ::testing::Test {
   void TearDown() override { pf::ClearFaults(); }
 };
 
-const std::string kData = Payload(3 * 4096, 1);
-constexpr std::uint32_t kChunk = 4096;
-constexpr std::uint32_t kReadChunk = 700;
+const std::string kData = [] {
+  std::string bytes(3 * 4096, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7 % 251);
+  return bytes;
+}();
+constexpr std::int64_t kHalf = 3 * 4096 / 2;
 
-// Reads to the end in pieces, bounded against a stream that never ends.
-std::string ReadToEnd(ChInputStream& in) {
-  std::string data;
-  char buf[kReadChunk];
-  for (int i = 0; i < 100; ++i) {
-    const std::uint32_t got = in.read(buf, kReadChunk);
-    data.append(buf, got);
-    if (got < kReadChunk || !in.good()) break;
-  }
-  return data;
-}
-
-// Writes kData in chunks with the library, reads it back, closes. Good means
-// complete; a failed call of a step (closing aside: the bytes are out by
-// then) means that step is not good, with the injected code. A failed
-// CREATE_NEW is followed by TRUNCATE_EXISTING, whose own failure (no file) is
-// the one recorded; reading a file never made, or a fork whose stream
-// cannot be opened (the missing companion is tried), fails alike.
-void SweepWriteRead(const char* name, bool fork) {
-  const std::string stream = fork ? "doc:AFP_Resource" : "doc";
+// Writes kData in chunks to a new file or a new fork of "doc". Good means
+// complete; a failed call (closing aside: the bytes are out by then) means
+// not good, with the injected code. A failed CREATE_NEW is followed by
+// TRUNCATE_EXISTING, whose own failure (no file) is the one recorded.
+void SweepWrite(const char* name, const std::string& stream) {
   Sweep(
       name,
       [=](const Dir& dir) {
@@ -166,121 +140,94 @@ void SweepWriteRead(const char* name, bool fork) {
         stdfs::remove(dir.Native(stream));
       },
       [=](const Dir& dir) {
-        bool outGood = false;
-        int outError = 0;
+        bool good = false;
+        int error = 0;
         {
           ChOutputStream out;
-          fork ? out.openFork(dir / "doc", true) : out.open(dir / "doc");
-          for (std::uint32_t at = 0; at < kData.size(); at += kChunk) {
-            out.write(kData.data() + at, kChunk);
-          }
-          outGood = out.good();
-          outError = out.error();
+          out.openFork(dir / "doc", stream != "doc");
+          for (std::size_t at = 0; at < kData.size(); at += 4096) out.write(&kData[at], 4096);
+          good = out.good();
+          error = out.error();
         }
-        const std::string disk = ReadAll(dir.Native(stream));
-        const bool made = stdfs::exists(dir.Native(stream));
-        const std::size_t readFrom = Mark();
-        ChInputStream in;
-        fork ? in.openFork(dir / "doc", true) : in.open(dir / "doc");
-        const std::int64_t size = in.size();
-        const std::string data = ReadToEnd(in);
-        const bool inGood = in.good();
-        const bool eof = in.eof();
-        const int inError = in.error();
-        in.close();
-        const std::string file = ReadAll(dir.Native("doc"));
+        const std::string disk = ReadAll(dir.Native(stream)), file = ReadAll(dir.Native("doc"));
         return [=](const Faults& run) {
-          if (fork) EXPECT_EQ(file, "data") << "the file itself changed";
-          EXPECT_EQ(outGood, outError == 0);
-          EXPECT_EQ(inGood, inError == 0);
-          if (outGood) EXPECT_TRUE(SameBytes(disk, kData)) << "reported written, file incomplete";
-          if (inGood) {
-            EXPECT_TRUE(SameBytes(data, disk)) << "reported read, data wrong";
-            EXPECT_TRUE(eof);
-            if (!run.Ambiguous()) EXPECT_EQ(size, static_cast<std::int64_t>(disk.size()));
-          }
-          if (run.FailedIn(0, readFrom, {CallId::kCloseHandle})) EXPECT_FALSE(outGood);
-          if (run.FailedIn(readFrom, SIZE_MAX, {CallId::kCloseHandle})) EXPECT_FALSE(inGood);
-          if (!outGood && outError != pf::kErrorFileNotFound) {
-            EXPECT_EQ(outError, run.StreamCode());
-          }
-          if (!inGood && ((made && !fork) || inError != pf::kErrorFileNotFound)) {
-            EXPECT_EQ(inError, run.StreamCode());
-          }
-        };
-      });
-}
-
-TEST_F(FailureSweep, StreamAndForkWriteThenRead) {
-  SweepWriteRead("open, write, close, read back", false);
-  SweepWriteRead("fork: write it, read it back", true);
-}
-
-// Call 0 opens the missing AFP_Resource stream, which fails anyway.
-TEST_F(FailureSweep, ResourceForkFromCompanion) {
-  Sweep(
-      "fork: read the ._ companion",
-      [](const Dir& dir) {
-        WriteAll(dir.Native("doc"), "data");
-        WriteAll(dir.Native("._doc"), kData);
-      },
-      [](const Dir& dir) {
-        ChInputStream in;
-        in.openFork(dir / "doc", true);
-        const std::int64_t size = in.size();
-        const std::string data = ReadToEnd(in);
-        const bool good = in.good();
-        const int error = in.error();
-        in.close();
-        return [=](const Faults& run) {
+          if (stream != "doc") EXPECT_EQ(file, "data") << "the file itself changed";
           EXPECT_EQ(good, error == 0);
-          if (good) EXPECT_TRUE(SameBytes(data, kData)) << "reported read, data wrong";
-          if (good && !run.Ambiguous()) EXPECT_EQ(size, static_cast<std::int64_t>(kData.size()));
-          if (run.FailedIn(1, SIZE_MAX, {CallId::kCloseHandle})) EXPECT_FALSE(good);
-          if (!good) EXPECT_EQ(error, run.StreamCode());
+          if (good) EXPECT_TRUE(disk == kData) << "reported written, " << disk.size() << " bytes";
+          if (run.FailedIn(0, SIZE_MAX, {CallId::kCloseHandle})) EXPECT_FALSE(good);
+          if (!good && error != pf::kErrorFileNotFound) EXPECT_EQ(error, run.StreamCode());
         };
       });
 }
 
-TEST_F(FailureSweep, SeekPositionPercent) {
+// Opens kData as `stream` of "doc" (the file, its fork, or the "._" companion
+// read when there is no fork), seeks to the middle, asks the position and
+// the percentage, reads to the end in pieces.
+void SweepRead(const char* name, const std::string& stream) {
   Sweep(
-      "seek, getpos, percent, read",
-      [](const Dir& dir) { WriteAll(dir.Native("in"), Payload(1000, 3)); },
-      [](const Dir& dir) {
+      name,
+      [=](const Dir& dir) {
+        WriteAll(dir.Native("doc"), "data");
+        WriteAll(dir.Native(stream), kData);
+      },
+      [=](const Dir& dir) {
         ChInputStream in;
-        in.open(dir / "in");
+        in.openFork(dir / "doc", stream != "doc");
+        const std::int64_t size = in.size();
         const std::size_t seekAt = Mark();
-        in.seek(500);
+        in.seek(kHalf);
         const std::size_t posAt = Mark();
         const std::int64_t pos = in.getpos();
         const std::size_t percentAt = Mark();
         const int percent = in.percent();
         const std::size_t readAt = Mark();
-        char buf[10] = {};
-        const std::string bytes(buf, in.read(buf, sizeof buf));
-        const bool good = in.good();
+        std::string data;
+        char buf[700];
+        for (int i = 0; i < 100 && in.good(); ++i) {
+          const std::uint32_t got = in.read(buf, sizeof buf);
+          data.append(buf, got);
+          if (got < sizeof buf) break;
+        }
+        const bool good = in.good(), eof = in.eof();
         const int error = in.error();
         in.close();
         return [=](const Faults& run) {
-          EXPECT_EQ(good, error == 0);
-          if (good) EXPECT_EQ(bytes, Payload(1000, 3).substr(500, 10));
-          const bool openFailed = run.FailedIn(0, seekAt);
+          // The companion is opened after the missing fork, whose failure is no news.
+          const bool companion = stream == "._doc";
+          const bool openFailed = run.FailedIn(companion ? 1 : 0, seekAt);
           const bool inError = openFailed || run.FailedIn(seekAt, posAt);
+          EXPECT_EQ(good, error == 0);
           if (!run.Ambiguous()) {
+            if (!openFailed) EXPECT_EQ(size, static_cast<std::int64_t>(kData.size()));
             // A stream in error has position 0; a failed open counts as
             // complete (100); getpos and percent answer from position 0
             // when the OS cannot tell them the position.
-            EXPECT_EQ(pos, inError || run.FailedIn(posAt, percentAt) ? 0 : 500);
+            EXPECT_EQ(pos, inError || run.FailedIn(posAt, percentAt) ? 0 : kHalf);
             EXPECT_EQ(percent, openFailed                                   ? 100
                                : inError || run.FailedIn(percentAt, readAt) ? 0
                                                                             : 50);
           }
+          if (good) {
+            EXPECT_TRUE(data == kData.substr(kHalf)) << data.size() << " bytes read";
+            EXPECT_TRUE(eof);
+          }
           if (inError || run.FailedIn(readAt, SIZE_MAX, {CallId::kCloseHandle})) {
             EXPECT_FALSE(good);
           }
-          if (!good) EXPECT_EQ(error, run.StreamCode());
+          // A failed fork open tries the companion, which is not there.
+          if (!good && (stream == "doc" || companion || error != pf::kErrorFileNotFound)) {
+            EXPECT_EQ(error, run.StreamCode());
+          }
         };
       });
+}
+
+TEST_F(FailureSweep, StreamsWriteAndRead) {
+  SweepWrite("write a file", "doc");
+  SweepWrite("write a fork", "doc:AFP_Resource");
+  SweepRead("read a file", "doc");
+  SweepRead("read a fork", "doc:AFP_Resource");
+  SweepRead("read a fork from its companion", "._doc");
 }
 
 using Listed = std::tuple<std::string, std::int64_t, bool>;  // name, size, directory
@@ -305,8 +252,7 @@ TEST_F(FailureSweep, DirectorySearch) {
         std::string thrown;
         std::vector<ChFindFileIterator> kept;
         std::size_t restartAt = 0;
-        bool searchAtEnd = false;
-        bool copyAtEnd = false;
+        bool searchAtEnd = false, copyAtEnd = false;
         std::uint32_t lastError = 0;
         try {
           ChFindFile search((dir / "").c_str());
@@ -340,12 +286,10 @@ TEST_F(FailureSweep, DirectorySearch) {
             EXPECT_TRUE(run.FailedIn(0, 1));
             return;
           }
-          std::set<Listed> seen;
-          for (const Listed& entry : listed) {
-            SCOPED_TRACE(std::get<0>(entry));
-            EXPECT_EQ(expected.count(entry), 1u) << "an entry not in the folder, or wrong";
-            EXPECT_TRUE(seen.insert(entry).second) << "listed twice";
-          }
+          const std::set<Listed> seen(listed.begin(), listed.end());
+          EXPECT_EQ(seen.size(), listed.size()) << "an entry listed twice";
+          EXPECT_TRUE(std::includes(expected.begin(), expected.end(), seen.begin(), seen.end()))
+              << "an entry not in the folder, or wrong";
           // A failed FindFirstFile or FindNextFile ends the listing early, as
           // a real end would, and LastError says why; what fails before the
           // restart is forgotten with it.

@@ -22,25 +22,34 @@ namespace {
 
 const char* const kNoConversion = "Unable to convert file path";
 
-TEST(FileQueries, AnswersForFileDirectoryMissingNullAndEmpty) {
+// Each path is asked about, made a directory, asked again, deleted; errno
+// stays at zero whatever happens.
+TEST(FileQueries, ExistenceMakeDirectoryAndDeleteOnFilesDirectoriesAndTheRoot) {
   talqtest::TempDir tmp;
   stdfs::create_directory(tmp.Native("dir"));
+  enum Kind { kNone, kFile, kDirectory };
   Vandrel::FileSpec spec;
-  // path, exists, is a directory; then a file is deleted, errno left at zero whatever happens
-  const std::tuple<std::string, bool, bool> rows[] = {{tmp.Write("file.txt"), true, false},
-                                                      {tmp / "dir/", true, true},
-                                                      {tmp / "missing", false, false},
-                                                      {"/", true, true}};
-  for (const auto& [path, exists, isDirectory] : rows) {
+  // path, what it is, made, a directory after
+  const std::tuple<std::string, Kind, bool, bool> rows[] = {
+      {tmp.Write("file"), kFile, false, false},
+      {tmp / "dir/", kDirectory, true, true},
+      {tmp / "a/b/c/", kNone, true, true},
+      {"/", kDirectory, false, true},
+      {"/talq-fs-never-created-7d1c", kNone, false, false},  // below the root: never made
+      {"/C:", kDirectory, true, true},                       // the current drive
+      {".", kDirectory, true, true}};
+  for (const auto& [path, kind, made, directoryAfter] : rows) {
     SCOPED_TRACE(path);
-    bool flag = !isDirectory;
-    EXPECT_EQ(OSFileExists(path.c_str(), &flag), exists);
-    EXPECT_EQ(flag, isDirectory);
-    EXPECT_EQ(OSFileExists(path.c_str()), exists && !isDirectory);
-    EXPECT_EQ(OSDirectoryExists(path.c_str()), exists && isDirectory);
-    EXPECT_EQ(GenericPathToDravoFileSpec(path, spec), exists);
+    bool flag = kind != kDirectory;
+    EXPECT_EQ(OSFileExists(path.c_str(), &flag), kind != kNone);
+    EXPECT_EQ(flag, kind == kDirectory);
+    EXPECT_EQ(OSFileExists(path.c_str()), kind == kFile);
+    EXPECT_EQ(OSDirectoryExists(path.c_str()), kind == kDirectory);
+    EXPECT_EQ(GenericPathToDravoFileSpec(path, spec), kind != kNone);
+    EXPECT_EQ(OSMakeDirectory(path.c_str()), made);
+    EXPECT_EQ(OSDirectoryExists(path.c_str()), directoryAfter);
     errno = EINVAL;
-    EXPECT_EQ(OSDeleteFile(path.c_str()), exists && !isDirectory);
+    EXPECT_EQ(OSDeleteFile(path.c_str()), kind == kFile);
     EXPECT_EQ(errno, 0);
   }
   bool flag = true;
@@ -74,24 +83,6 @@ TEST(FileQueries, TheLimitIs255BytesAsWritten) {
     EXPECT_EQ(stdfs::exists(tmp.Native("d")), fits);
     EXPECT_EQ(OSDeleteFile(path.c_str()), fits);
     EXPECT_EQ(stdfs::exists(tmp.Native(name)), !fits);
-  }
-}
-
-TEST(MakeDirectory, MakesChainsStopsAtFilesAndAtTheRoot) {
-  talqtest::TempDir tmp;
-  tmp.Write("file");
-  // path, made, a directory after
-  const std::tuple<std::string, bool, bool> rows[] = {
-      {tmp / "a/b/c/", true, true},
-      {tmp / "file", false, false},
-      {"/", false, true},
-      {"/talq-fs-never-created-7d1c", false, false},  // below the root: reported, never made
-      {"/C:", true, true},                            // the current drive
-      {".", true, true}};
-  for (const auto& [path, made, directoryAfter] : rows) {
-    SCOPED_TRACE(path);
-    EXPECT_EQ(OSMakeDirectory(path.c_str()), made);
-    EXPECT_EQ(OSDirectoryExists(path.c_str()), directoryAfter);
   }
 }
 

@@ -88,8 +88,9 @@ TEST(UnicodeStringGet, ArraysHoldAtMostSizeElementsWithTheNul) {
   s.get(static_cast<UniChar*>(nullptr), 4);
 }
 
-// A bad encoding throws before anything changes; the system one is stored as is.
-TEST(Encoding, DispatchRefusesBadValuesAndMapsUseTheSystemEncoding) {
+// A bad encoding throws before anything changes; the system one is stored as
+// is. The named forms are the dispatch's cases: same results as through it.
+TEST(Encoding, DispatchRefusesBadValuesAndNamedFormsAndSystemMapsMatchIt) {
   for (int value : {1, 7, -1}) {
     SCOPED_TRACE(value);
     const auto e = static_cast<Encoding>(value);
@@ -110,33 +111,27 @@ TEST(Encoding, DispatchRefusesBadValuesAndMapsUseTheSystemEncoding) {
   EXPECT_EQ("\xC3\xA9", UnicodeString::MapSystemEncodingToUTF8("\x8E"));
   EXPECT_EQ("\x8E", UnicodeString::MapUTF8ToSystemEncoding("\xC3\xA9"));
   EXPECT_EQ(kMacRomanEncoding, UnicodeString::SetSystemEncoding(kDefaultEncoding));
+  EXPECT_EQ(kDefaultEncoding, UnicodeString::GetSystemEncoding());
   EXPECT_EQ("\xC3\x84", UnicodeString::MapMacRomanToUTF8("\x80"));
   EXPECT_EQ("\x80", UnicodeString::MapUTF8ToMacRoman("\xC3\x84"));
-}
 
-// The named forms are the dispatch's cases: same results as through it.
-TEST(Encoding, NamedSettersAndReadOutsMatchTheDispatch) {
   UnicodeString s(Units({'a'}));
   s.setISOLatin1Encoding("\xE9");
   s.setURLEncoding("%41+");
   s.setURLEncoding("%G1");  // refused: nothing appended
   s.setPlatformEncoding("z");
-  UnicodeString moved(std::move(s));
+  const UnicodeString moved(std::move(s));
   EXPECT_EQ(State(false, Units({'a', 0xE9, 'A', '+', 'z'})), Of(moved));
   std::string latin, url, platform;
   moved.getISOLatin1Encoding(latin);
   moved.getURLEncoding(url);
   moved.getPlatformEncoding(platform);
-  EXPECT_EQ(
-      "a\xE9"
-      "A+z",
-      latin);
+  EXPECT_EQ(std::string("a\xE9") + "A+z", latin);
   EXPECT_EQ("a%C3%A9A%2Bz", url);
   EXPECT_EQ(moved.getStringWithEncoding(kPlatformEncoding), platform);
   UniString units;
   moved.get(units);
-  EXPECT_EQ(Units({'a', 0xE9, 'A', '+', 'z'}), units);
-  EXPECT_EQ(kDefaultEncoding, UnicodeString::GetSystemEncoding());
+  EXPECT_EQ(UniString(moved), units);
   EXPECT_EQ(Units({0x4100, 0xFEFF}), UnicodeString::ReverseBytes(Units({'A', 0xFFFE})));
 }
 
