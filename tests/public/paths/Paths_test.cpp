@@ -239,9 +239,9 @@ TEST(NameBytes, EscapesRoundTripThroughUnicodeStringAndTextWithoutANameIsRefused
       {"\xC3"
        "A",
        "\xED\xB3\x83"
-       "A"},                                                     // cut short
-      {"\xC0\xAF", "\xED\xB3\x80\xED\xB2\xAF"},                  // overlong '/'
-      {"\xF4\x90\x80", "\xED\xB3\xB4\xED\xB2\x90\xED\xB2\x80"},  // beyond U+10FFFF
+       "A"},                                                                     // cut short
+      {"\xC0\xAF", "\xED\xB3\x80\xED\xB2\xAF"},                                  // overlong '/'
+      {"\xF4\x90\x80\x80", "\xED\xB3\xB4\xED\xB2\x90\xED\xB2\x80\xED\xB2\x80"},  // U+110000
       {"\xF0\x9F\x98x", "\xED\xB3\xB0\xED\xB2\x9F\xED\xB2\x98x"},
   };
   for (const auto& [bytes, utf8] : both) {
