@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <tuple>
 
+#include "Kernels.h"
 #include "Vandrel/Vandrel.h"
 #include "support/TestSupport.h"
 
@@ -138,6 +141,101 @@ TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogatesWithTheirLengths) {
     check(U16(s % 20, s % 2 ? 'a' : 0xE9) + Units({0xDC00, 0xD83D, 0xDE00, s}) + U16(20, 'b') +
           Units({s, s, 0x4E2D}));
   }
+}
+
+// Long texts run through the block kernels; their pieces, each too short for
+// a block, through the scalar coder alone. Every piece is whole on its own
+// (no piece starts with a byte its predecessor could take), so the text's
+// conversion is the concatenation of its pieces' whatever the blocks do.
+TEST(Utf8Blocks, AgreeWithTheScalarCoderPieceByPiece) {
+  const std::vector<std::string> pieces[] = {
+      {"a", "Hello, ", "0123456789 ", "~"},
+      {"\xC3\xA9", "\xC2\x80", "\xDF\xBF", "\xC3\x9F"},
+      {"\xE0\xA0\x80", "\xE4\xB8\xAD", "\xEF\xBF\xBF", "\xED\x9F\xBF", "\xEE\x80\x80"},
+      {"\xF0\x90\x80\x80", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"},
+      {"x\x80", "\xC3", "\xE4\xB8", "\xF0\x9F\x98", "\xC0\xAF", "\xE0\x80\x80", "\xF5\x80", "\xFF",
+       "\xF4\x90\x80\x80", "\xED\xB0\x80", "\xED\xA0\x80x", "\xED\xA0\x80\xED\xB0\x80"}};
+  std::uint32_t seed = 1;
+  const auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 400; ++round) {
+    // Mostly one kind of piece, so that whole blocks of each kind occur.
+    const std::uint32_t main = round % 4, other = next(5), bad = round % 8 == 7 ? 30 : 0;
+    std::string text, want8;
+    U16 want16;
+    for (std::uint32_t n = next(700); n-- > 0;) {
+      const std::uint32_t roll = next(100);
+      const auto& kind = pieces[roll < bad ? 4 : roll < 85 ? main : other];
+      const std::string& piece = kind[next(static_cast<std::uint32_t>(kind.size()))];
+      text += piece;
+      want16 += Decode(piece);
+    }
+    SCOPED_TRACE(testing::PrintToString(text));
+    ASSERT_EQ(Decode(text), want16);
+    // No lone high surrogate is followed by a low one here, so each
+    // character of the result encodes on its own.
+    for (std::size_t i = 0; i < want16.size();) {
+      const std::size_t units = detail::IsPair(want16.c_str() + i, want16.size() - i) ? 2 : 1;
+      want8 += Encode(want16.substr(i, units));
+      i += units;
+    }
+    ASSERT_EQ(Encode(want16), want8);
+    ASSERT_EQ(Decode(want8), want16);
+    ASSERT_EQ(Uni16CharUTF8Length(want16.c_str(), want16.size()), want8.size());
+    ASSERT_EQ(UTF8Uni16CharLength(want8.c_str(), want8.size()), want16.size());
+    // Cut at half: a prefix of whole characters, nothing written past it.
+    std::vector<Uni16> units(want16.size() / 2 + 2, 0xAAAA);
+    EXPECT_EQ(UTF8ToUni16Char(text.c_str(), units.data(), units.size() - 1),
+              want16.empty() ? 0 : -1);
+    const U16 cut(units.data());
+    EXPECT_EQ(want16.substr(0, cut.size()), cut);
+    EXPECT_GE(cut.size() + 3, units.size());
+    EXPECT_EQ(units.back(), 0xAAAA);
+    std::vector<char> bytes(want8.size() / 2 + 2, 'Z');
+    EXPECT_EQ(Uni16CharToUTF8(want16.c_str(), bytes.data(), bytes.size() - 1),
+              want8.empty() ? 0 : -1);
+    const std::string cut8(bytes.data());
+    EXPECT_EQ(want8.substr(0, cut8.size()), cut8);
+    EXPECT_GE(cut8.size() + 5, bytes.size());
+    EXPECT_EQ(bytes.back(), 'Z');
+  }
+}
+
+// The scans find the terminator at every alignment and length.
+TEST(Utf8Blocks, ScansFindTheEndAtEveryOffset) {
+  std::vector<Uni16> units(600, 'u');
+  std::string bytes(600, 'b');
+  for (std::size_t at = 0; at < 64; ++at) {
+    for (std::size_t n = 0; n < 520; n += 1 + n / 8) {
+      units[at + n] = 0;
+      bytes[at + n] = '\0';
+      ASSERT_EQ(Uni16CharGetLength(units.data() + at), n) << at;
+      ASSERT_EQ(UTF8ToUni16Char(bytes.data() + at, units.data() + at, n + 1), static_cast<int>(n));
+      std::fill(units.begin(), units.end(), 'u');
+      bytes[at + n] = 'b';
+    }
+  }
+}
+
+// VANDREL_KERNELS lowers the kernel set to one this processor runs.
+TEST(Utf8Blocks, RunInTheSetChosen) {
+  const char* const widths[] = {"portable", "sse41", "avx2", "avx512"};
+  int widest = 0;
+#if !TALQ_VANDREL_PORTABLE && (defined(__x86_64__) || defined(__i386__))
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("sse4.1")) widest = 1;
+  if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("bmi2")) widest = 2;
+  if (widest == 2 && __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2"))
+    widest = 3;
+#endif
+  const char* wanted = std::getenv("VANDREL_KERNELS");
+  int chosen = widest;
+  for (int k = 0; wanted != nullptr && k < widest; ++k)
+    if (std::strcmp(wanted, widths[k]) == 0) chosen = k;
+  EXPECT_STREQ(detail::KernelSetName(), widths[chosen]);
 }
 
 // Percent-encoding keeps only the unreserved characters (here with their

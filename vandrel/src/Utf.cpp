@@ -1,6 +1,5 @@
-// UTF-8 <-> UTF-16 and percent-encoding: the entry points, and the run-time
-// choice between the x86 kernels (UtfX86.cpp) and the portable loops
-// (UtfPortable.cpp).
+// UTF-8 <-> UTF-16 and percent-encoding: the entry points. Their blocks,
+// scans and counts run in the kernel set chosen at load time (Kernels.h).
 //
 // Both directions measure the source first, then run a fast loop over blocks
 // while both the source and the room left are comfortably larger than a
@@ -10,6 +9,7 @@
 #include <cstring>
 
 #include "Internal.h"
+#include "Kernels.h"
 #include "UtfCoder.h"
 #include "Vandrel/Vandrel.h"
 
@@ -71,17 +71,7 @@ struct PercentBytes {
 // source yields 0 or a character does not fit (full).
 template <class Source>
 Uni16* DecodeUtf8(Source& src, Uni16* q, Uni16* qend, bool& full) {
-  if constexpr (Source::kContiguous) {
-#if VANDREL_X86
-    if (HaveSse41()) {
-      DecodeBlocksSse41(src, q, qend);
-    } else {
-      DecodeBlocksPortable(src, q, qend);
-    }
-#else
-    DecodeBlocksPortable(src, q, qend);
-#endif
-  }
+  if constexpr (Source::kContiguous) Kernels().decodeBlocks(src, q, qend);
   while (src.At(0) != 0) {
     if (!DecodeOne(src, q, qend)) {
       full = true;
@@ -93,15 +83,7 @@ Uni16* DecodeUtf8(Source& src, Uni16* q, Uni16* qend, bool& full) {
 
 // Encodes s..send into [q, qend); `full` tells whether some did not fit.
 char* EncodeUtf8(const Uni16* s, const Uni16* send, char* q, const char* qend, bool& full) {
-#if VANDREL_X86
-  if (HaveSse41()) {
-    EncodeBlocksSse41(s, send, q, qend);
-  } else {
-    EncodeBlocksPortable(s, send, q, qend);
-  }
-#else
-  EncodeBlocksPortable(s, send, q, qend);
-#endif
+  Kernels().encodeBlocks(s, send, q, qend);
   while (s < send) {
     const std::size_t taken = EncodeOne(s, send, q, qend);
     if (taken == 0) break;
@@ -127,37 +109,25 @@ constexpr UnreservedTable kUnreserved;
 
 std::size_t Uni16CharGetLength(const Uni16* s) {
   if (s == nullptr) return 0;
-#if VANDREL_X86
-  return Uni16LengthSse2(s);
-#else
-  return Uni16LengthPortable(s);
-#endif
+  return Kernels().unitLength(s);
 }
 
 std::size_t Uni16CharUTF8Length(const Uni16* src, std::size_t n) {
   if (src == nullptr) return 0;
-#if VANDREL_X86
-  return UTF8LengthSse2(src, n);
-#else
-  return UTF8LengthPortable(src, n);
-#endif
+  return Kernels().utf8Length(src, n);
 }
 
 std::size_t UTF8Uni16CharLength(const char* src, std::size_t n) {
   if (src == nullptr) return 0;
   const auto* bytes = reinterpret_cast<const unsigned char*>(src);
-#if VANDREL_X86
-  return Uni16UnitsSse2(bytes, n);
-#else
-  return Uni16UnitsPortable(bytes, n);
-#endif
+  return Kernels().uni16Units(bytes, n);
 }
 
 int UTF8ToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
   capacity = ClampCapacity(capacity);
   if (src == nullptr) src = "";
-  const std::size_t n = std::strlen(src);
+  const std::size_t n = Kernels().byteLength(src);
   const auto* bytes = reinterpret_cast<const unsigned char*>(src);
   CStringBytes in{bytes, bytes + n};
   Uni16* const qend = dst + (capacity - 1);

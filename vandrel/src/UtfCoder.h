@@ -142,17 +142,19 @@ inline std::size_t EncodeOne(const Uni16* s, const Uni16* send, char*& q, const 
 
 // Block loops, one per direction and instruction set. Each runs while the
 // source and the room left are well above a block, so that it needs no room
-// tests inside, and leaves the rest to DecodeOne and EncodeOne.
+// tests inside, and leaves the rest to DecodeOne and EncodeOne. The kernel
+// sets (Kernels.h) gather them with the scans and counts below.
 void DecodeBlocksPortable(CStringBytes& src, Uni16*& q, Uni16* qend);
 void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
 #if VANDREL_X86
-bool HaveSse41();
 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend);
 void EncodeBlocksSse41(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
 #endif
 
-// Counts, for the public length functions.
-std::size_t Uni16LengthPortable(const Uni16* s);
+// Scans and counts: the offset of the first NUL; UTF-8 bytes of units up to
+// a NUL; UTF-16 units of bytes. The portable counts also finish the wider
+// kernels' last units.
+std::size_t ByteLengthPortable(const char* s);
 std::size_t UTF8LengthPortable(const Uni16* s, std::size_t n);
 std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n);
 #if VANDREL_X86

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "Kernels.h"
 #include "UtfCoder.h"
 
 namespace Vandrel {
@@ -41,11 +42,17 @@ void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const ch
   }
 }
 
+std::size_t ByteLengthPortable(const char* s) { return std::strlen(s); }
+
+namespace {
+
 std::size_t Uni16LengthPortable(const Uni16* s) {
   const Uni16* p = s;
   while (*p != 0) ++p;
   return static_cast<std::size_t>(p - s);
 }
+
+}  // namespace
 
 std::size_t UTF8LengthPortable(const Uni16* s, std::size_t n) {
   std::size_t bytes = 0;
@@ -71,6 +78,10 @@ std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n) {
   }
   return units;
 }
+
+const KernelSet kPortableKernels = {"portable",         DecodeBlocksPortable, EncodeBlocksPortable,
+                                    ByteLengthPortable, Uni16LengthPortable,  UTF8LengthPortable,
+                                    Uni16UnitsPortable};
 
 }  // namespace detail
 }  // namespace Vandrel

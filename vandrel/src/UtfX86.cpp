@@ -9,6 +9,7 @@
 // 4.9, CJK 2.3 and 5.1, emoji 1.3 and 2.2. Every kernel is checked against
 // the scalar coder (tests/vandrel, the fuzzer), and the VANDREL_PORTABLE
 // build runs the same tests on the portable path alone.
+#include "Kernels.h"
 #include "UtfCoder.h"
 
 #if VANDREL_X86
@@ -139,14 +140,6 @@ constexpr SimdTables kSimd;
 }  // namespace
 
 #define VANDREL_SSE41 __attribute__((target("sse4.1")))
-
-bool HaveSse41() {
-  static const bool have = [] {
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("sse4.1") != 0;
-  }();
-  return have;
-}
 
 inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
@@ -527,6 +520,10 @@ std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n) {
   }
   return units + Uni16UnitsPortable(s + i, n - i);
 }
+
+const KernelSet kSse41Kernels = {
+    "sse41",         DecodeBlocksSse41, EncodeBlocksSse41, ByteLengthPortable,
+    Uni16LengthSse2, UTF8LengthSse2,    Uni16UnitsSse2};
 
 }  // namespace detail
 }  // namespace Vandrel
