@@ -1,15 +1,357 @@
-// The Avx512 kernels of the UTF-8 coder.
+// The AVX-512 kernels of the UTF-8 coder (with BW, VL, VBMI and VBMI2: Ice
+// Lake and later, Zen 4 and later), 64 bytes or 32 units a block.
+//
+// Decoding finds each byte's role with mask compares, checks the block with
+// Utf8Errors.h's tables, computes in every 16-bit lane the unit a character
+// starting there would give, and keeps the lanes of characters with one
+// compress (Lemire and Mula, "Transcoding billions of Unicode characters per
+// second with SIMD instructions", 2022, do the same with other steps). A
+// four-byte character gives its high surrogate in its lead's lane and the
+// low one in the next lane. Encoding builds each unit's bytes in its lane
+// and compresses the bytes that are not zero (a text holds no NUL).
+//
+// Blocks the fast paths cannot take (ill-formed bytes, encoded or unpaired
+// surrogates) go through the scalar coder, so every result is the scalar
+// coder's.
 #include "Kernels.h"
+#include "Utf8Errors.h"
 #include "UtfCoder.h"
 
 #if VANDREL_X86
+#include <immintrin.h>
+
+#include <cstdint>
+
+#define VANDREL_AVX512 \
+  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,popcnt")))
 
 namespace Vandrel {
 namespace detail {
+namespace {
 
-const KernelSet kAvx512Kernels = {"avx512",           DecodeBlocksSse41, EncodeBlocksSse41,
-                                 ByteLengthPortable, Uni16LengthSse2,   UTF8LengthSse2,
-                                 Uni16UnitsSse2};
+// Element i: i - 1, for the permutes that move every byte, or every unit,
+// one place on.
+struct Back1 {
+  alignas(64) std::uint8_t index[64] = {};
+  alignas(64) std::uint16_t unitIndex[32] = {};
+  constexpr Back1() {
+    for (int i = 0; i < 64; ++i) index[i] = static_cast<std::uint8_t>((i + 63) & 63);
+    for (int i = 0; i < 32; ++i) unitIndex[i] = static_cast<std::uint16_t>((i + 31) & 31);
+  }
+};
+constexpr Back1 kBack1;
+
+VANDREL_AVX512 inline __m512i Load(const void* p) { return _mm512_loadu_si512(p); }
+VANDREL_AVX512 inline void Store(void* p, __m512i v) { _mm512_storeu_si512(p, v); }
+VANDREL_AVX512 inline __m512i Splat(int v) { return _mm512_set1_epi16(static_cast<short>(v)); }
+VANDREL_AVX512 inline __m512i Tables(const std::uint8_t (&t)[16]) {
+  return _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(t)));
+}
+
+// Half 0 or 1 of x: its bytes widened to 16 bits, or its units to 32.
+VANDREL_AVX512 inline __m512i WidenBytes(__m512i x, int half) {
+  return _mm512_cvtepu8_epi16(half ? _mm512_extracti64x4_epi64(x, 1) : _mm512_castsi512_si256(x));
+}
+VANDREL_AVX512 inline __m512i WidenUnits(__m512i x, int half) {
+  return _mm512_cvtepu16_epi32(half ? _mm512_extracti64x4_epi64(x, 1) : _mm512_castsi512_si256(x));
+}
+
+inline unsigned Count(std::uint64_t m) { return static_cast<unsigned>(__builtin_popcountll(m)); }
+
+// Whether 64 bytes that start at a character boundary hold no ill-formed
+// sequence and no encoded surrogate, given masks of the bytes >= E0 and
+// >= F0; a sequence cut off at the end is not looked at.
+VANDREL_AVX512 inline bool Valid(__m512i v, std::uint64_t ge3, std::uint64_t ge4) {
+  // What comes before the block counts as ASCII (0).
+  const __m512i prev1 = _mm512_maskz_permutexvar_epi8(~1ull, Load(kBack1.index), v);
+  const __m512i nibble = _mm512_set1_epi8(0x0F);
+  const __m512i special = _mm512_ternarylogic_epi64(
+      _mm512_shuffle_epi8(Tables(kUtf8Errors.byte1High),
+                          _mm512_and_si512(_mm512_srli_epi16(prev1, 4), nibble)),
+      _mm512_shuffle_epi8(Tables(kUtf8Errors.byte1Low), _mm512_and_si512(prev1, nibble)),
+      _mm512_shuffle_epi8(Tables(kUtf8Errors.byte2High),
+                          _mm512_and_si512(_mm512_srli_epi16(v, 4), nibble)),
+      0x80);  // a & b & c
+  // The second and third continuations show kTwoConts alone; anything else
+  // is an error.
+  const std::uint64_t must23 = (ge3 << 2) | (ge4 << 3);
+  const __m512i expected = _mm512_maskz_mov_epi8(must23, _mm512_set1_epi8(static_cast<char>(0x80)));
+  return _mm512_cmpneq_epi8_mask(special, expected) == 0;
+}
+
+// The units of the characters starting in 32 bytes (w0: the bytes, w1 and w2
+// the next ones, each widened to 16 bits) whose lanes are set in `keep`,
+// stored at q. lead2..lead4 mark the leads of each length, low the lanes
+// after a four-byte lead.
+VANDREL_AVX512 inline void Units32(__m512i w0, __m512i w1, __m512i w2, std::uint32_t lead2,
+                                   std::uint32_t lead3, std::uint32_t lead4, std::uint32_t low,
+                                   std::uint32_t keep, Uni16*& q) {
+  // bits 6..11 from w1, 0..5 from w2: the last two bytes' payload
+  const __m512i t = _mm512_ternarylogic_epi64(Splat(0x0FC0), _mm512_slli_epi16(w1, 6), w2, 0xCA);
+  // 110xxxxx 10yyyyyy: xxxxx from w0 at 6..10, yyyyyy from w1
+  __m512i units = _mm512_mask_blend_epi16(
+      lead2, w0, _mm512_ternarylogic_epi64(Splat(0x07C0), _mm512_slli_epi16(w0, 6), w1, 0xCA));
+  if (lead3 | lead4 | low) {
+    units = _mm512_mask_blend_epi16(lead3, units, _mm512_or_si512(_mm512_slli_epi16(w0, 12), t));
+    if (lead4 | low) {
+      // high: D800 + (code point - 10000h) >> 10 = D7C0 + (w0 & 7) << 8 + t >> 4
+      const __m512i high =
+          _mm512_add_epi16(_mm512_ternarylogic_epi64(Splat(0x0700), _mm512_slli_epi16(w0, 8),
+                                                     _mm512_srli_epi16(t, 4), 0xCA),
+                           Splat(0xD7C0));
+      // low, in the next lane, where t holds the last two bytes' payload
+      const __m512i lowUnits = _mm512_ternarylogic_epi64(t, Splat(0x3FF), Splat(0xDC00), 0xEA);
+      units = _mm512_mask_blend_epi16(lead4, units, high);
+      units = _mm512_mask_blend_epi16(low, units, lowUnits);
+    }
+  }
+  Store(q, _mm512_maskz_compress_epi16(keep, units));
+  q += Count(keep);
+}
+
+}  // namespace
+
+VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* qend) {
+  const unsigned char* p = src.p;
+  const unsigned char* const end = src.end;
+  Uni16* q = qRef;
+  // Per block: 66 bytes loaded, 64 units stored at most. The careful path
+  // reads and writes a few more past the block (a character or a six-byte
+  // encoded pair started in it).
+  while (end - p >= 80 && qend - q >= 80) {
+    const __m512i v = Load(p);
+    const std::uint64_t high = _mm512_movepi8_mask(v);
+    if (high == 0) {
+      Store(q, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
+      Store(q + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
+      q += 64;
+      p += 64;
+      continue;
+    }
+    const std::uint64_t ge2 = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xC0)));
+    const std::uint64_t ge3 = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xE0)));
+    const std::uint64_t ge4 = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF0)));
+    const std::uint64_t cont = high & ~ge2;
+    // A character that runs past the block waits for the next one.
+    const std::uint64_t cut = (ge2 & (1ull << 63)) | (ge3 & (3ull << 62)) | (ge4 & (7ull << 61));
+    const unsigned size = cut ? static_cast<unsigned>(__builtin_ctzll(cut)) : 64;
+    const std::uint64_t inside = size == 64 ? ~0ull : (1ull << size) - 1;
+    bool valid;
+    if (ge3 == 0) {
+      // One and two bytes: each continuation right after a C2..DF lead.
+      const std::uint64_t overlong =
+          _mm512_cmple_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xC1))) & ge2;
+      valid = overlong == 0 && (ge2 << 1) == cont;
+    } else {
+      valid = Valid(v, ge3, ge4);
+    }
+    if (!valid) {
+      src.p = p;
+      const unsigned char* const stop = p + 64;
+      while (src.p < stop) DecodeOne(src, q, qend);  // at most 69 units
+      p = src.p;
+      continue;
+    }
+    const std::uint64_t keep = ~cont & inside;
+    const std::uint64_t lead2 = ge2 & ~ge3, lead3 = ge3 & ~ge4, lead4 = ge4 & inside;
+    const std::uint64_t lanes = keep | (lead4 << 1);
+    const __m512i v1 = Load(p + 1);
+    const __m512i v2 = Load(p + 2);
+    for (int half = 0; half < 2; ++half) {
+      const int shift = 32 * half;
+      const __m512i w0 = WidenBytes(v, half), w1 = WidenBytes(v1, half);
+      if (ge3 == 0) {
+        Units32(w0, w1, _mm512_setzero_si512(), static_cast<std::uint32_t>(lead2 >> shift), 0, 0, 0,
+                static_cast<std::uint32_t>(keep >> shift), q);
+      } else {
+        Units32(w0, w1, WidenBytes(v2, half), static_cast<std::uint32_t>(lead2 >> shift),
+                static_cast<std::uint32_t>(lead3 >> shift),
+                static_cast<std::uint32_t>(lead4 >> shift),
+                static_cast<std::uint32_t>((lead4 << 1) >> shift),
+                static_cast<std::uint32_t>(lanes >> shift), q);
+      }
+    }
+    p += size;
+  }
+  src.p = p;
+  qRef = q;
+  DecodeBlocksSse41(src, qRef, qend);  // the last bytes, and short texts
+}
+
+VANDREL_AVX512 void EncodeBlocksAvx512(const Uni16*& sRef, const Uni16* send, char*& qRef,
+                                       const char* qend) {
+  const Uni16* s = sRef;
+  char* q = qRef;
+  // Per block: 64 units read (33 on the paths that are not ASCII), 128
+  // bytes stored at most.
+  while (send - s >= 65 && qend - q >= 128) {
+    const __m512i v = Load(s);
+    const __m512i v2 = Load(s + 32);
+    if (_mm512_test_epi16_mask(_mm512_or_si512(v, v2), Splat(0xFF80)) == 0) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), _mm512_cvtepi16_epi8(v));
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + 32), _mm512_cvtepi16_epi8(v2));
+      q += 64;
+      s += 64;
+      continue;
+    }
+    const std::uint32_t beyond7 = _mm512_test_epi16_mask(v, Splat(0xFF80));
+    const std::uint32_t beyond11 = _mm512_test_epi16_mask(v, Splat(0xF800));
+    if (beyond11 == 0) {
+      // One or two bytes a unit, in the unit's 16-bit lane: 110xxxxx 10yyyyyy.
+      const __m512i two = _mm512_ternarylogic_epi64(
+          _mm512_srli_epi16(v, 6), _mm512_slli_epi16(v, 8), Splat(0x3F00), 0xF8);  // a | (b & c)
+      const __m512i bytes = _mm512_mask_blend_epi16(
+          beyond7, v, _mm512_or_si512(two, Splat(static_cast<short>(0x80C0))));
+      const std::uint64_t keep = _mm512_test_epi8_mask(bytes, bytes);
+      Store(q, _mm512_maskz_compress_epi8(keep, bytes));
+      q += Count(keep);
+      s += 32;
+      continue;
+    }
+    const __m512i kind = _mm512_and_si512(v, Splat(0xFC00));
+    const std::uint32_t highs = _mm512_cmpeq_epi16_mask(kind, Splat(0xD800));
+    const std::uint32_t lows = _mm512_cmpeq_epi16_mask(kind, Splat(0xDC00));
+    // Every low unit right after a high one; a high unit in the last lane
+    // waits for the next block.
+    const unsigned take = 32 - (highs >> 31);
+    if (lows != (highs << 1)) {
+      const Uni16* const stop = s + 32;
+      while (s < stop) s += EncodeOne(s, send, q, qend);  // at most 100 bytes
+      continue;
+    }
+    // The previous unit in each lane, for the low half of a pair.
+    const __m512i prev = _mm512_maskz_permutexvar_epi16(~1u, Load(kBack1.unitIndex), v);
+    for (int half = 0; half < 2; ++half) {
+      const int shift = 16 * half;
+      const __m512i u = WidenUnits(v, half);
+      const __m512i x3F = _mm512_set1_epi32(0x3F);
+      // 1110xxxx 10yyyyyy 10zzzzzz, lead in the low byte
+      __m512i lane =
+          _mm512_or_si512(_mm512_ternarylogic_epi32(
+                              _mm512_srli_epi32(u, 12),
+                              _mm512_and_si512(_mm512_slli_epi32(u, 2), _mm512_set1_epi32(0x3F00)),
+                              _mm512_slli_epi32(_mm512_and_si512(u, x3F), 16), 0xFE),
+                          _mm512_set1_epi32(0x8080E0));
+      // 110xxxxx 10yyyyyy
+      const __m512i two = _mm512_or_si512(
+          _mm512_or_si512(_mm512_srli_epi32(u, 6), _mm512_slli_epi32(_mm512_and_si512(u, x3F), 8)),
+          _mm512_set1_epi32(0x80C0));
+      lane = _mm512_mask_blend_epi32(
+          static_cast<std::uint16_t>(~static_cast<std::uint16_t>(beyond11 >> shift)), lane, two);
+      lane = _mm512_mask_blend_epi32(
+          static_cast<std::uint16_t>(~static_cast<std::uint16_t>(beyond7 >> shift)), lane, u);
+      if (highs) {
+        // A pair's four bytes: 11110hhh 10hhhhhh from the high unit, with h
+        // = its ten bits + 40h; 10hhllll 10llllll from the low one, with the
+        // high's two lowest bits (the same in h).
+        const __m512i h = _mm512_add_epi32(_mm512_and_si512(u, _mm512_set1_epi32(0x3FF)),
+                                           _mm512_set1_epi32(0x40));
+        const __m512i first = _mm512_or_si512(
+            _mm512_or_si512(_mm512_srli_epi32(h, 8),
+                            _mm512_and_si512(_mm512_slli_epi32(h, 6), _mm512_set1_epi32(0x3F00))),
+            _mm512_set1_epi32(0x80F0));
+        const __m512i second = _mm512_or_si512(
+            _mm512_or_si512(_mm512_slli_epi32(
+                                _mm512_and_si512(WidenUnits(prev, half), _mm512_set1_epi32(3)), 4),
+                            _mm512_and_si512(_mm512_srli_epi32(u, 6), _mm512_set1_epi32(0xF))),
+            _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(u, x3F), 8),
+                            _mm512_set1_epi32(0x8080)));
+        lane = _mm512_mask_blend_epi32(static_cast<std::uint16_t>(highs >> shift), lane, first);
+        lane = _mm512_mask_blend_epi32(static_cast<std::uint16_t>(lows >> shift), lane, second);
+      }
+      // A waiting high unit's lane is left out.
+      const std::uint64_t usable = half && take == 31 ? ~0ull >> 4 : ~0ull;
+      const std::uint64_t keep = _mm512_mask_test_epi8_mask(usable, lane, lane);
+      Store(q, _mm512_maskz_compress_epi8(keep, lane));
+      q += Count(keep);
+    }
+    s += take;
+  }
+  sRef = s;
+  qRef = q;
+  EncodeBlocksSse41(sRef, send, qRef, qend);  // the last units, and short texts
+}
+
+// ---------------------------------------------------------------------------
+// Scans and counts
+
+// 64 bytes at a time from aligned addresses, the first block from the
+// aligned address at or below s with the bytes before s masked off. Such a
+// load never crosses into another page, so reading past the terminator
+// inside it is harmless (as in every C library's strlen); the sanitizers
+// would still call it an overflow, so these two are exempt from them.
+VANDREL_AVX512 VANDREL_NO_SANITIZE std::size_t ByteLengthAvx512(const char* s) {
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(s);
+  const char* p = reinterpret_cast<const char*>(start & ~std::uintptr_t{63});
+  std::uint64_t nul =
+      _mm512_testn_epi8_mask(_mm512_load_si512(p), _mm512_load_si512(p)) >> (start & 63);
+  if (nul != 0) return static_cast<std::size_t>(__builtin_ctzll(nul));
+  for (;;) {
+    p += 64;
+    const __m512i v = _mm512_load_si512(p);
+    nul = _mm512_testn_epi8_mask(v, v);
+    if (nul != 0)
+      return static_cast<std::size_t>(p - s) + static_cast<std::size_t>(__builtin_ctzll(nul));
+  }
+}
+
+VANDREL_AVX512 VANDREL_NO_SANITIZE std::size_t Uni16LengthAvx512(const Uni16* s) {
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(s);
+  if (start & 1) return Uni16LengthSse2(s);  // units off their alignment
+  const Uni16* p = reinterpret_cast<const Uni16*>(start & ~std::uintptr_t{63});
+  std::uint32_t nul =
+      _mm512_testn_epi16_mask(_mm512_load_si512(p), _mm512_load_si512(p)) >> ((start & 63) / 2);
+  if (nul != 0) return static_cast<std::size_t>(__builtin_ctz(nul));
+  for (;;) {
+    p += 32;
+    const __m512i v = _mm512_load_si512(p);
+    nul = _mm512_testn_epi16_mask(v, v);
+    if (nul != 0)
+      return static_cast<std::size_t>(p - s) + static_cast<std::size_t>(__builtin_ctz(nul));
+  }
+}
+
+VANDREL_AVX512 std::size_t UTF8LengthAvx512(const Uni16* s, std::size_t n) {
+  // A unit takes one byte, one more from 80h, one more from 800h; a pair
+  // takes two less, counted at its high unit. A block holding a NUL is left
+  // to the portable count, which stops there.
+  std::size_t bytes = 0, i = 0;
+  for (; n - i >= 33; i += 32) {
+    const __m512i v = Load(s + i);
+    if (_mm512_testn_epi16_mask(v, v) != 0) break;
+    const std::uint32_t beyond7 = _mm512_test_epi16_mask(v, Splat(0xFF80));
+    if (beyond7 == 0) {
+      bytes += 32;
+      continue;
+    }
+    const std::uint32_t beyond11 = _mm512_test_epi16_mask(v, Splat(0xF800));
+    const __m512i next = Load(s + i + 1);
+    const std::uint32_t pairs =
+        _mm512_cmpeq_epi16_mask(_mm512_and_si512(v, Splat(0xFC00)), Splat(0xD800)) &
+        _mm512_cmpeq_epi16_mask(_mm512_and_si512(next, Splat(0xFC00)), Splat(0xDC00));
+    bytes += 32 + Count(beyond7) + Count(beyond11) - 2 * Count(pairs);
+  }
+  // A low unit there that ends a pair started in the blocks takes its 3
+  // bytes as in the blocks (the pair's start took off 2).
+  return bytes + UTF8LengthPortable(s + i, n - i);
+}
+
+VANDREL_AVX512 std::size_t Uni16UnitsAvx512(const unsigned char* s, std::size_t n) {
+  // One unit a byte that is not a continuation, two for a four-byte lead.
+  std::size_t units = 0, i = 0;
+  for (; n - i >= 64; i += 64) {
+    const __m512i v = Load(s + i);
+    const std::uint64_t cont =
+        _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(-64));  // 80..BF as signed bytes
+    const std::uint64_t four = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF0)));
+    units += 64 - Count(cont) + Count(four);
+  }
+  return units + Uni16UnitsPortable(s + i, n - i);
+}
+
+const KernelSet kAvx512Kernels = {"avx512",         DecodeBlocksAvx512, EncodeBlocksAvx512,
+                                  ByteLengthAvx512, Uni16LengthAvx512,  UTF8LengthAvx512,
+                                  Uni16UnitsAvx512};
 
 }  // namespace detail
 }  // namespace Vandrel

@@ -10,6 +10,7 @@
 // the scalar coder (tests/vandrel, the fuzzer), and the VANDREL_PORTABLE
 // build runs the same tests on the portable path alone.
 #include "Kernels.h"
+#include "Utf8Errors.h"
 #include "UtfCoder.h"
 
 #if VANDREL_X86
@@ -146,42 +147,11 @@ inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p
 
 // Whether 16 bytes that start at a character boundary hold no ill-formed
 // sequence and no encoded surrogate; a sequence cut off at the end is not
-// looked at. Each byte is judged with the one before it through three
-// nibble-indexed tables whose bits name the errors (Keiser and Lemire,
-// "Validating UTF-8 in less than one instruction per byte", 2021); a byte
-// that must be a second or third continuation is checked apart.
+// looked at (the tables are Utf8Errors.h's).
 VANDREL_SSE41 inline bool Utf8BlockValid(__m128i v) {
-  enum : std::uint8_t {
-    kTooShort = 1 << 0,      // lead, then no continuation
-    kTooLong = 1 << 1,       // ASCII, then a continuation
-    kOverlong3 = 1 << 2,     // E0 80..9F
-    kTooLarge = 1 << 3,      // F4 90..BF, F5..FF 90..BF
-    kSurrogate = 1 << 4,     // ED A0..BF
-    kOverlong2 = 1 << 5,     // C0, C1 and a continuation
-    kTooLarge1000 = 1 << 6,  // F5..FF 80..8F; for F0 80..8F: overlong
-    kTwoConts = 1 << 7,      // continuation, continuation
-    kCarry = kTooShort | kTooLong | kTwoConts,
-  };
-  const __m128i byte1High = _mm_setr_epi8(
-      kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong, kTooLong,
-      static_cast<char>(kTwoConts), static_cast<char>(kTwoConts), static_cast<char>(kTwoConts),
-      static_cast<char>(kTwoConts), kTooShort | kOverlong2, kTooShort,
-      kTooShort | kOverlong3 | kSurrogate, kTooShort | kTooLarge | kTooLarge1000);
-  static_assert((kCarry | kTooLarge | kTooLarge1000) > 127, "casts below are needed");
-  const char kLarge = static_cast<char>(kCarry | kTooLarge | kTooLarge1000);
-  const __m128i byte1Low = _mm_setr_epi8(
-      static_cast<char>(kCarry | kOverlong3 | kOverlong2 | kTooLarge1000),
-      static_cast<char>(kCarry | kOverlong2), static_cast<char>(kCarry), static_cast<char>(kCarry),
-      static_cast<char>(kCarry | kTooLarge), kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
-      kLarge, static_cast<char>(kLarge | kSurrogate), kLarge, kLarge);
-  const char kCont8 =
-      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge1000);
-  const char kCont9 = static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge);
-  const char kContAB =
-      static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge);
-  const __m128i byte2High = _mm_setr_epi8(kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
-                                          kTooShort, kTooShort, kTooShort, kCont8, kCont9, kContAB,
-                                          kContAB, kTooShort, kTooShort, kTooShort, kTooShort);
+  const __m128i byte1High = Load(kUtf8Errors.byte1High);
+  const __m128i byte1Low = Load(kUtf8Errors.byte1Low);
+  const __m128i byte2High = Load(kUtf8Errors.byte2High);
   const __m128i nibble = _mm_set1_epi8(0x0F);
   // The block starts at a boundary, so what comes before it counts as ASCII.
   const __m128i prev1 = _mm_slli_si128(v, 1);
