@@ -48,8 +48,10 @@ void DecodeUTF8(const char* bytes, std::size_t n, UniString& out) {
     out.assign(units.data(), ConvertedLength(units.data(), units.capacity(), written));
     return;
   }
-  // A NUL inside the text ends it, as it ends Vandrel's reading.
-  const std::size_t m = TerminatedLength(src, n - static_cast<std::size_t>(src - bytes));
+  // A NUL inside the text ends it, as it ends Vandrel's reading; the count
+  // then only sizes the result too large, and the result is cut to what the
+  // converter wrote.
+  const std::size_t m = n - static_cast<std::size_t>(src - bytes);
   ConvertInto(out, Vandrel::UTF8Uni16CharLength(src, m), m,
               [src](UniChar* dst, std::size_t capacity) {
                 return Vandrel::UTF8ToUni16Char(src, dst, capacity);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -203,19 +204,34 @@ TEST(Utf8Blocks, AgreeWithTheScalarCoderPieceByPiece) {
   }
 }
 
-// The scans find the terminator at every alignment and length.
-TEST(Utf8Blocks, ScansFindTheEndAtEveryOffset) {
-  std::vector<Uni16> units(600, 'u');
-  std::string bytes(600, 'b');
+// The scans, and the conversions that find the end as they go, stop at the
+// terminator at every alignment, also where it lies on a page's edge.
+TEST(Utf8Blocks, FindTheEndAtEveryOffsetAndPageEdge) {
+  constexpr std::size_t kPage = 4096;
+  std::vector<char> rawBytes(4 * kPage, 'b');
+  std::vector<Uni16> rawUnits(2 * kPage, 'u');
+  const auto pageAligned = [](auto* p) {
+    return p + (kPage - reinterpret_cast<std::uintptr_t>(p) % kPage) / sizeof(*p);
+  };
+  char* const bytes = pageAligned(rawBytes.data());
+  Uni16* const units = pageAligned(rawUnits.data());
+  std::vector<Uni16> outUnits(2 * kPage);
+  std::vector<char> outBytes(2 * kPage);
+  const auto check = [&](std::size_t at, std::size_t n) {
+    bytes[at + n] = '\0';
+    units[at + n] = 0;
+    EXPECT_EQ(Uni16CharGetLength(units + at), n) << at << "+" << n;
+    EXPECT_EQ(UTF8ToUni16Char(bytes + at, outUnits.data(), outUnits.size()), static_cast<int>(n));
+    EXPECT_EQ(Uni16CharToUTF8(units + at, outBytes.data(), outBytes.size()), static_cast<int>(n));
+    bytes[at + n] = 'b';
+    units[at + n] = 'u';
+  };
   for (std::size_t at = 0; at < 64; ++at) {
-    for (std::size_t n = 0; n < 520; n += 1 + n / 8) {
-      units[at + n] = 0;
-      bytes[at + n] = '\0';
-      ASSERT_EQ(Uni16CharGetLength(units.data() + at), n) << at;
-      ASSERT_EQ(UTF8ToUni16Char(bytes.data() + at, units.data() + at, n + 1), static_cast<int>(n));
-      std::fill(units.begin(), units.end(), 'u');
-      bytes[at + n] = 'b';
-    }
+    for (std::size_t n = 0; n < 520; n += 1 + n / 8) check(at, n);
+  }
+  for (std::size_t at = kPage / 2 - 130; at < kPage / 2; at += 3) {
+    for (const std::size_t end : {kPage / 2 - 1, kPage / 2, kPage / 2 + 1, kPage - 1, kPage})
+      check(at, end - at);
   }
 }
 

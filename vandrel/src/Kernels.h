@@ -17,10 +17,13 @@ namespace detail {
 
 struct KernelSet {
   const char* name;
-  // Block loops (see UtfCoder.h): both run while the source and the room
-  // left are well above a block, then leave the rest to the scalar coder.
+  // Block loops (see UtfCoder.h): each runs while the source and the room
+  // left are well above a block, then leaves the rest to the scalar coder.
+  // decodeBlocks measures the text when src.end is null, and sets it;
+  // encodeString takes the units up to their NUL.
   void (*decodeBlocks)(CStringBytes& src, Uni16*& q, Uni16* qend);
   void (*encodeBlocks)(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
+  void (*encodeString)(const Uni16*& s, char*& q, const char* qend);
   // Scans: the offset of the first NUL.
   std::size_t (*byteLength)(const char* s);
   std::size_t (*unitLength)(const Uni16* s);
@@ -28,6 +31,18 @@ struct KernelSet {
   std::size_t (*utf8Length)(const Uni16* s, std::size_t n);
   std::size_t (*uni16Units)(const unsigned char* s, std::size_t n);
 };
+
+// Block loops that need the end first, for the sets whose loops do not find it.
+template <void (*Blocks)(CStringBytes&, Uni16*&, Uni16*), std::size_t (*Length)(const char*)>
+void DecodeMeasured(CStringBytes& src, Uni16*& q, Uni16* qend) {
+  if (src.end == nullptr) src.end = src.p + Length(reinterpret_cast<const char*>(src.p));
+  Blocks(src, q, qend);
+}
+template <void (*Blocks)(const Uni16*&, const Uni16*, char*&, const char*),
+          std::size_t (*Length)(const Uni16*)>
+void EncodeMeasured(const Uni16*& s, char*& q, const char* qend) {
+  Blocks(s, s + Length(s), q, qend);
+}
 
 extern const KernelSet kPortableKernels;
 #if VANDREL_X86

@@ -127,9 +127,9 @@ int UTF8ToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
   capacity = ClampCapacity(capacity);
   if (src == nullptr) src = "";
-  const std::size_t n = Kernels().byteLength(src);
-  const auto* bytes = reinterpret_cast<const unsigned char*>(src);
-  CStringBytes in{bytes, bytes + n};
+  // The block loop finds the end (one pass with the conversion, or a scan
+  // first).
+  CStringBytes in{reinterpret_cast<const unsigned char*>(src), nullptr};
   Uni16* const qend = dst + (capacity - 1);
   bool full = false;
   Uni16* q = DecodeUtf8(in, dst, qend, full);
@@ -140,12 +140,20 @@ int UTF8ToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {
 int Uni16CharToUTF8(const Uni16* src, char* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
   capacity = ClampCapacity(capacity);
-  const std::size_t n = Uni16CharGetLength(src);
+  char* q = dst;
   char* const qend = dst + (capacity - 1);
-  bool full = false;
-  char* q = EncodeUtf8(src, src + n, dst, qend, full);
+  const Uni16* s = src;
+  if (s != nullptr) {
+    Kernels().encodeString(s, q, qend);
+    // The rest up to the NUL; s[1] is there to look at while s[0] is not 0.
+    while (*s != 0) {
+      const std::size_t taken = EncodeOne(s, s + 2, q, qend);
+      if (taken == 0) break;
+      s += taken;
+    }
+  }
   *q = 0;
-  return full ? -1 : static_cast<int>(q - dst);
+  return s != nullptr && *s != 0 ? -1 : static_cast<int>(q - dst);
 }
 
 int Uni16CharToURLEncoding(const Uni16* src, char* dst, std::size_t capacity) {

@@ -29,15 +29,38 @@ struct Utf8ErrorTables {
     kCont9 = kTooLong | kOverlong2 | kTwoConts | kOverlong3 | kTooLarge,
     kContAB = kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge,
   };
-  alignas(16) std::uint8_t byte1High[16] = {
-      kTooLong,  kTooLong,  kTooLong,  kTooLong,  kTooLong,  kTooLong,
-      kTooLong,  kTooLong,  kTwoConts, kTwoConts, kTwoConts, kTwoConts,
-      kTooShort | kOverlong2, kTooShort, kTooShort | kOverlong3 | kSurrogate,
-      kTooShort | kTooLarge | kTooLarge1000};
-  alignas(16) std::uint8_t byte1Low[16] = {
-      kCarry | kOverlong3 | kOverlong2 | kTooLarge1000, kCarry | kOverlong2, kCarry, kCarry,
-      kCarry | kTooLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge, kLarge,
-      kLarge | kSurrogate, kLarge, kLarge};
+  alignas(16) std::uint8_t byte1High[16] = {kTooLong,
+                                            kTooLong,
+                                            kTooLong,
+                                            kTooLong,
+                                            kTooLong,
+                                            kTooLong,
+                                            kTooLong,
+                                            kTooLong,
+                                            kTwoConts,
+                                            kTwoConts,
+                                            kTwoConts,
+                                            kTwoConts,
+                                            kTooShort | kOverlong2,
+                                            kTooShort,
+                                            kTooShort | kOverlong3 | kSurrogate,
+                                            kTooShort | kTooLarge | kTooLarge1000};
+  alignas(16) std::uint8_t byte1Low[16] = {kCarry | kOverlong3 | kOverlong2 | kTooLarge1000,
+                                           kCarry | kOverlong2,
+                                           kCarry,
+                                           kCarry,
+                                           kCarry | kTooLarge,
+                                           kLarge,
+                                           kLarge,
+                                           kLarge,
+                                           kLarge,
+                                           kLarge,
+                                           kLarge,
+                                           kLarge,
+                                           kLarge,
+                                           kLarge | kSurrogate,
+                                           kLarge,
+                                           kLarge};
   alignas(16) std::uint8_t byte2High[16] = {
       kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort, kTooShort,
       kCont8,    kCont9,    kContAB,   kContAB,   kTooShort, kTooShort, kTooShort, kTooShort};

@@ -7,9 +7,14 @@
 namespace Vandrel {
 namespace detail {
 
-const KernelSet kAvx2Kernels = {"avx2",           DecodeBlocksSse41, EncodeBlocksSse41,
-                                 ByteLengthPortable, Uni16LengthSse2,   UTF8LengthSse2,
-                                 Uni16UnitsSse2};
+const KernelSet kAvx2Kernels = {"avx2",
+                                DecodeMeasured<DecodeBlocksSse41, ByteLengthPortable>,
+                                EncodeBlocksSse41,
+                                EncodeMeasured<EncodeBlocksSse41, Uni16LengthSse2>,
+                                ByteLengthPortable,
+                                Uni16LengthSse2,
+                                UTF8LengthSse2,
+                                Uni16UnitsSse2};
 
 }  // namespace detail
 }  // namespace Vandrel

@@ -18,6 +18,10 @@
 #include "UtfCoder.h"
 
 #if VANDREL_X86
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12 sees the intrinsics' undefined upper halves as uninitialized.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 #include <cstdint>
@@ -27,6 +31,10 @@
 
 namespace Vandrel {
 namespace detail {
+
+std::size_t ByteLengthAvx512(const char* s);
+std::size_t Uni16LengthAvx512(const Uni16* s);
+
 namespace {
 
 // Element i: i - 1, for the permutes that move every byte, or every unit,
@@ -109,16 +117,56 @@ VANDREL_AVX512 inline void Units32(__m512i w0, __m512i w1, __m512i w2, std::uint
   q += Count(keep);
 }
 
+// Bit i: element i of the aligned 64 bytes at p is 0.
+VANDREL_AVX512 inline std::uint64_t Nul(const unsigned char* p) {
+  const __m512i v = _mm512_load_si512(p);
+  return _mm512_testn_epi8_mask(v, v);
+}
+VANDREL_AVX512 inline std::uint64_t Nul(const Uni16* p) {
+  const __m512i v = _mm512_load_si512(p);
+  return _mm512_testn_epi16_mask(v, v);
+}
+
+// The first NUL at or after `from` in from's page, found = true; or, when
+// the page holds none from there, the page's end, found = false. T is a byte
+// or a unit (from then even). Aligned 64-byte loads never leave the page,
+// so reading past the NUL inside it is harmless (as in every C library's
+// strlen); the sanitizers would still call it an overflow, so the scans are
+// exempt from them.
+template <typename T>
+VANDREL_AVX512 VANDREL_NO_SANITIZE const T* ScanPage(const T* from, bool& found) {
+  const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(from);
+  const auto* block = reinterpret_cast<const T*>(at & ~std::uintptr_t{63});
+  const auto* const pageEnd = reinterpret_cast<const T*>((at | 4095) + 1);
+  std::uint64_t nul = Nul(block) >> ((at & 63) / sizeof(T));
+  found = true;
+  if (nul != 0) return from + __builtin_ctzll(nul);
+  for (block += 64 / sizeof(T); block < pageEnd; block += 64 / sizeof(T)) {
+    nul = Nul(block);
+    if (nul != 0) return block + __builtin_ctzll(nul);
+  }
+  found = false;
+  return pageEnd;
+}
+
 }  // namespace
 
 VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* qend) {
   const unsigned char* p = src.p;
-  const unsigned char* const end = src.end;
+  // No NUL before limit, which is the end once `measured`. An unmeasured
+  // text is measured a page ahead of the blocks, in the same pass.
+  bool measured = src.end != nullptr;
+  const unsigned char* limit = measured ? src.end : p;
   Uni16* q = qRef;
   // Per block: 66 bytes loaded, 64 units stored at most. The careful path
   // reads and writes a few more past the block (a character or a six-byte
   // encoded pair started in it).
-  while (end - p >= 80 && qend - q >= 80) {
+  while (qend - q >= 80) {
+    if (limit - p < 80) {
+      if (measured) break;
+      limit = ScanPage(limit, measured);
+      continue;
+    }
     const __m512i v = Load(p);
     const std::uint64_t high = _mm512_movepi8_mask(v);
     if (high == 0) {
@@ -174,17 +222,27 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
     p += size;
   }
   src.p = p;
+  src.end = limit;  // the rest of an unmeasured text, if the room lasts, one at a time
   qRef = q;
   DecodeBlocksSse41(src, qRef, qend);  // the last bytes, and short texts
 }
 
-VANDREL_AVX512 void EncodeBlocksAvx512(const Uni16*& sRef, const Uni16* send, char*& qRef,
-                                       const char* qend) {
+namespace {
+
+// Encodes from sRef while there is room, up to limit when `measured`, else
+// up to the NUL, which it finds a page ahead of the blocks (sRef even).
+VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bool measured,
+                                      char*& qRef, const char* qend) {
   const Uni16* s = sRef;
   char* q = qRef;
   // Per block: 64 units read (33 on the paths that are not ASCII), 128
   // bytes stored at most.
-  while (send - s >= 65 && qend - q >= 128) {
+  while (qend - q >= 128) {
+    if (limit - s < 65) {
+      if (measured) break;
+      limit = ScanPage(limit, measured);
+      continue;
+    }
     const __m512i v = Load(s);
     const __m512i v2 = Load(s + 32);
     if (_mm512_test_epi16_mask(_mm512_or_si512(v, v2), Splat(0xFF80)) == 0) {
@@ -216,7 +274,7 @@ VANDREL_AVX512 void EncodeBlocksAvx512(const Uni16*& sRef, const Uni16* send, ch
     const unsigned take = 32 - (highs >> 31);
     if (lows != (highs << 1)) {
       const Uni16* const stop = s + 32;
-      while (s < stop) s += EncodeOne(s, send, q, qend);  // at most 100 bytes
+      while (s < stop) s += EncodeOne(s, limit, q, qend);  // at most 100 bytes
       continue;
     }
     // The previous unit in each lane, for the low half of a pair.
@@ -269,46 +327,46 @@ VANDREL_AVX512 void EncodeBlocksAvx512(const Uni16*& sRef, const Uni16* send, ch
   }
   sRef = s;
   qRef = q;
-  EncodeBlocksSse41(sRef, send, qRef, qend);  // the last units, and short texts
+  // The last units, and short texts; the rest of an unmeasured text, if the
+  // room lasts, goes one character at a time.
+  EncodeBlocksSse41(sRef, limit, qRef, qend);
+}
+
+}  // namespace
+
+VANDREL_AVX512 void EncodeBlocksAvx512(const Uni16*& s, const Uni16* send, char*& q,
+                                       const char* qend) {
+  EncodeUpTo(s, send, true, q, qend);
+}
+
+VANDREL_AVX512 void EncodeStringAvx512(const Uni16*& s, char*& q, const char* qend) {
+  if (reinterpret_cast<std::uintptr_t>(s) & 1) {  // units off their alignment
+    EncodeUpTo(s, s + Uni16LengthSse2(s), true, q, qend);
+  } else {
+    EncodeUpTo(s, s, false, q, qend);
+  }
 }
 
 // ---------------------------------------------------------------------------
 // Scans and counts
 
-// 64 bytes at a time from aligned addresses, the first block from the
-// aligned address at or below s with the bytes before s masked off. Such a
-// load never crosses into another page, so reading past the terminator
-// inside it is harmless (as in every C library's strlen); the sanitizers
-// would still call it an overflow, so these two are exempt from them.
-VANDREL_AVX512 VANDREL_NO_SANITIZE std::size_t ByteLengthAvx512(const char* s) {
-  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(s);
-  const char* p = reinterpret_cast<const char*>(start & ~std::uintptr_t{63});
-  std::uint64_t nul =
-      _mm512_testn_epi8_mask(_mm512_load_si512(p), _mm512_load_si512(p)) >> (start & 63);
-  if (nul != 0) return static_cast<std::size_t>(__builtin_ctzll(nul));
-  for (;;) {
-    p += 64;
-    const __m512i v = _mm512_load_si512(p);
-    nul = _mm512_testn_epi8_mask(v, v);
-    if (nul != 0)
-      return static_cast<std::size_t>(p - s) + static_cast<std::size_t>(__builtin_ctzll(nul));
-  }
+VANDREL_AVX512 std::size_t ByteLengthAvx512(const char* s) {
+  const auto* const start = reinterpret_cast<const unsigned char*>(s);
+  const unsigned char* at = start;
+  bool found = false;
+  do at = ScanPage(at, found);
+  while (!found);
+  return static_cast<std::size_t>(at - start);
 }
 
-VANDREL_AVX512 VANDREL_NO_SANITIZE std::size_t Uni16LengthAvx512(const Uni16* s) {
-  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(s);
-  if (start & 1) return Uni16LengthSse2(s);  // units off their alignment
-  const Uni16* p = reinterpret_cast<const Uni16*>(start & ~std::uintptr_t{63});
-  std::uint32_t nul =
-      _mm512_testn_epi16_mask(_mm512_load_si512(p), _mm512_load_si512(p)) >> ((start & 63) / 2);
-  if (nul != 0) return static_cast<std::size_t>(__builtin_ctz(nul));
-  for (;;) {
-    p += 32;
-    const __m512i v = _mm512_load_si512(p);
-    nul = _mm512_testn_epi16_mask(v, v);
-    if (nul != 0)
-      return static_cast<std::size_t>(p - s) + static_cast<std::size_t>(__builtin_ctz(nul));
-  }
+VANDREL_AVX512 std::size_t Uni16LengthAvx512(const Uni16* s) {
+  if (reinterpret_cast<std::uintptr_t>(s) & 1)
+    return Uni16LengthSse2(s);  // units off their alignment
+  const Uni16* at = s;
+  bool found = false;
+  do at = ScanPage(at, found);
+  while (!found);
+  return static_cast<std::size_t>(at - s);
 }
 
 VANDREL_AVX512 std::size_t UTF8LengthAvx512(const Uni16* s, std::size_t n) {
@@ -349,9 +407,9 @@ VANDREL_AVX512 std::size_t Uni16UnitsAvx512(const unsigned char* s, std::size_t 
   return units + Uni16UnitsPortable(s + i, n - i);
 }
 
-const KernelSet kAvx512Kernels = {"avx512",         DecodeBlocksAvx512, EncodeBlocksAvx512,
-                                  ByteLengthAvx512, Uni16LengthAvx512,  UTF8LengthAvx512,
-                                  Uni16UnitsAvx512};
+const KernelSet kAvx512Kernels = {"avx512",           DecodeBlocksAvx512, EncodeBlocksAvx512,
+                                  EncodeStringAvx512, ByteLengthAvx512,   Uni16LengthAvx512,
+                                  UTF8LengthAvx512,   Uni16UnitsAvx512};
 
 }  // namespace detail
 }  // namespace Vandrel

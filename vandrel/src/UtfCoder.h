@@ -24,7 +24,9 @@ inline bool IsContinuation(unsigned b) { return (b & 0xC0) == 0x80; }
 struct CStringBytes {
   static constexpr bool kContiguous = true;
   const unsigned char* p;
-  const unsigned char* end;  // the terminator
+  // No NUL before it: the terminator, or null until a block loop measures
+  // the text (which may stop measuring where its blocks stop).
+  const unsigned char* end;
   unsigned At(std::size_t k) const { return p[k]; }
   void Skip(std::size_t k) { p += k; }
 };
@@ -142,8 +144,9 @@ inline std::size_t EncodeOne(const Uni16* s, const Uni16* send, char*& q, const 
 
 // Block loops, one per direction and instruction set. Each runs while the
 // source and the room left are well above a block, so that it needs no room
-// tests inside, and leaves the rest to DecodeOne and EncodeOne. The kernel
-// sets (Kernels.h) gather them with the scans and counts below.
+// tests inside, and leaves the rest to DecodeOne and EncodeOne. The decoding
+// loops take src.end as given (see Kernels.h for those that find it). The
+// kernel sets (Kernels.h) gather them with the scans and counts below.
 void DecodeBlocksPortable(CStringBytes& src, Uni16*& q, Uni16* qend);
 void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
 #if VANDREL_X86

@@ -79,9 +79,11 @@ std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n) {
   return units;
 }
 
-const KernelSet kPortableKernels = {"portable",         DecodeBlocksPortable, EncodeBlocksPortable,
-                                    ByteLengthPortable, Uni16LengthPortable,  UTF8LengthPortable,
-                                    Uni16UnitsPortable};
+const KernelSet kPortableKernels = {
+    "portable",           DecodeMeasured<DecodeBlocksPortable, ByteLengthPortable>,
+    EncodeBlocksPortable, EncodeMeasured<EncodeBlocksPortable, Uni16LengthPortable>,
+    ByteLengthPortable,   Uni16LengthPortable,
+    UTF8LengthPortable,   Uni16UnitsPortable};
 
 }  // namespace detail
 }  // namespace Vandrel

@@ -491,9 +491,14 @@ std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n) {
   return units + Uni16UnitsPortable(s + i, n - i);
 }
 
-const KernelSet kSse41Kernels = {
-    "sse41",         DecodeBlocksSse41, EncodeBlocksSse41, ByteLengthPortable,
-    Uni16LengthSse2, UTF8LengthSse2,    Uni16UnitsSse2};
+const KernelSet kSse41Kernels = {"sse41",
+                                 DecodeMeasured<DecodeBlocksSse41, ByteLengthPortable>,
+                                 EncodeBlocksSse41,
+                                 EncodeMeasured<EncodeBlocksSse41, Uni16LengthSse2>,
+                                 ByteLengthPortable,
+                                 Uni16LengthSse2,
+                                 UTF8LengthSse2,
+                                 Uni16UnitsSse2};
 
 }  // namespace detail
 }  // namespace Vandrel
