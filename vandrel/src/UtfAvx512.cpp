@@ -118,11 +118,11 @@ VANDREL_AVX512 inline void Units32(__m512i w0, __m512i w1, __m512i w2, std::uint
 }
 
 // Bit i: element i of the aligned 64 bytes at p is 0.
-VANDREL_AVX512 inline std::uint64_t Nul(const unsigned char* p) {
+VANDREL_AVX512 VANDREL_NO_SANITIZE inline std::uint64_t Nul(const unsigned char* p) {
   const __m512i v = _mm512_load_si512(p);
   return _mm512_testn_epi8_mask(v, v);
 }
-VANDREL_AVX512 inline std::uint64_t Nul(const Uni16* p) {
+VANDREL_AVX512 VANDREL_NO_SANITIZE inline std::uint64_t Nul(const Uni16* p) {
   const __m512i v = _mm512_load_si512(p);
   return _mm512_testn_epi16_mask(v, v);
 }
