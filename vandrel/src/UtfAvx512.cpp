@@ -42,8 +42,12 @@ namespace {
 struct Back1 {
   alignas(64) std::uint8_t index[64] = {};
   alignas(64) std::uint16_t unitIndex[32] = {};
+  alignas(64) std::uint8_t lowBytes[64] = {};  // the low bytes of two vectors of units
   constexpr Back1() {
-    for (int i = 0; i < 64; ++i) index[i] = static_cast<std::uint8_t>((i + 63) & 63);
+    for (int i = 0; i < 64; ++i) {
+      index[i] = static_cast<std::uint8_t>((i + 63) & 63);
+      lowBytes[i] = static_cast<std::uint8_t>(2 * i);
+    }
     for (int i = 0; i < 32; ++i) unitIndex[i] = static_cast<std::uint16_t>((i + 31) & 31);
   }
 };
@@ -87,34 +91,29 @@ VANDREL_AVX512 inline bool Valid(__m512i v, std::uint64_t ge3, std::uint64_t ge4
   return _mm512_cmpneq_epi8_mask(special, expected) == 0;
 }
 
-// The units of the characters starting in 32 bytes (w0: the bytes, w1 and w2
-// the next ones, each widened to 16 bits) whose lanes are set in `keep`,
-// stored at q. lead2..lead4 mark the leads of each length, low the lanes
-// after a four-byte lead.
-VANDREL_AVX512 inline void Units32(__m512i w0, __m512i w1, __m512i w2, std::uint32_t lead2,
-                                   std::uint32_t lead3, std::uint32_t lead4, std::uint32_t low,
-                                   std::uint32_t keep, Uni16*& q) {
+// The unit in each 16-bit lane of a character starting with byte w0, w1
+// and w2 being the next ones (all widened to 16 bits). lead2..lead4 mark the
+// lanes of leads of each length, low the lanes that take the low surrogate
+// of a four-byte character from its last two bytes (then in w1 and w2).
+VANDREL_AVX512 inline __m512i Units(__m512i w0, __m512i w1, __m512i w2, std::uint32_t lead2,
+                                    std::uint32_t lead3, std::uint32_t lead4, std::uint32_t low) {
   // bits 6..11 from w1, 0..5 from w2: the last two bytes' payload
   const __m512i t = _mm512_ternarylogic_epi64(Splat(0x0FC0), _mm512_slli_epi16(w1, 6), w2, 0xCA);
   // 110xxxxx 10yyyyyy: xxxxx from w0 at 6..10, yyyyyy from w1
   __m512i units = _mm512_mask_blend_epi16(
       lead2, w0, _mm512_ternarylogic_epi64(Splat(0x07C0), _mm512_slli_epi16(w0, 6), w1, 0xCA));
-  if (lead3 | lead4 | low) {
-    units = _mm512_mask_blend_epi16(lead3, units, _mm512_or_si512(_mm512_slli_epi16(w0, 12), t));
-    if (lead4 | low) {
-      // high: D800 + (code point - 10000h) >> 10 = D7C0 + (w0 & 7) << 8 + t >> 4
-      const __m512i high =
-          _mm512_add_epi16(_mm512_ternarylogic_epi64(Splat(0x0700), _mm512_slli_epi16(w0, 8),
-                                                     _mm512_srli_epi16(t, 4), 0xCA),
-                           Splat(0xD7C0));
-      // low, in the next lane, where t holds the last two bytes' payload
-      const __m512i lowUnits = _mm512_ternarylogic_epi64(t, Splat(0x3FF), Splat(0xDC00), 0xEA);
-      units = _mm512_mask_blend_epi16(lead4, units, high);
-      units = _mm512_mask_blend_epi16(low, units, lowUnits);
-    }
+  units = _mm512_mask_blend_epi16(lead3, units, _mm512_or_si512(_mm512_slli_epi16(w0, 12), t));
+  if (lead4 | low) {
+    // high: D800 + (code point - 10000h) >> 10 = D7C0 + (w0 & 7) << 8 + t >> 4
+    const __m512i high =
+        _mm512_add_epi16(_mm512_ternarylogic_epi64(Splat(0x0700), _mm512_slli_epi16(w0, 8),
+                                                   _mm512_srli_epi16(t, 4), 0xCA),
+                         Splat(0xD7C0));
+    units = _mm512_mask_blend_epi16(lead4, units, high);
+    units = _mm512_mask_blend_epi16(
+        low, units, _mm512_ternarylogic_epi64(t, Splat(0x3FF), Splat(0xDC00), 0xEA));
   }
-  Store(q, _mm512_maskz_compress_epi16(keep, units));
-  q += Count(keep);
+  return units;
 }
 
 // Bit i: element i of the aligned 64 bytes at p is 0.
@@ -181,8 +180,9 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
     const std::uint64_t ge4 = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF0)));
     const std::uint64_t cont = high & ~ge2;
     // A character that runs past the block waits for the next one.
-    const std::uint64_t cut = (ge2 & (1ull << 63)) | (ge3 & (3ull << 62)) | (ge4 & (7ull << 61));
-    const unsigned size = cut ? static_cast<unsigned>(__builtin_ctzll(cut)) : 64;
+    // From the last three bytes read on their own: the next block's start
+    // then waits for one short load, not for the vector compares.
+    const unsigned size = p[61] >= 0xF0 ? 61 : p[62] >= 0xE0 ? 62 : p[63] >= 0xC0 ? 63 : 64;
     const std::uint64_t inside = size == 64 ? ~0ull : (1ull << size) - 1;
     bool valid;
     if (ge3 == 0) {
@@ -201,23 +201,41 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
       continue;
     }
     const std::uint64_t keep = ~cont & inside;
-    const std::uint64_t lead2 = ge2 & ~ge3, lead3 = ge3 & ~ge4, lead4 = ge4 & inside;
-    const std::uint64_t lanes = keep | (lead4 << 1);
+    const std::uint64_t lead2 = ge2 & ~ge3;
     const __m512i v1 = Load(p + 1);
-    const __m512i v2 = Load(p + 2);
-    for (int half = 0; half < 2; ++half) {
-      const int shift = 32 * half;
-      const __m512i w0 = WidenBytes(v, half), w1 = WidenBytes(v1, half);
-      if (ge3 == 0) {
-        Units32(w0, w1, _mm512_setzero_si512(), static_cast<std::uint32_t>(lead2 >> shift), 0, 0, 0,
-                static_cast<std::uint32_t>(keep >> shift), q);
-      } else {
-        Units32(w0, w1, WidenBytes(v2, half), static_cast<std::uint32_t>(lead2 >> shift),
-                static_cast<std::uint32_t>(lead3 >> shift),
-                static_cast<std::uint32_t>(lead4 >> shift),
-                static_cast<std::uint32_t>((lead4 << 1) >> shift),
-                static_cast<std::uint32_t>(lanes >> shift), q);
+    if (ge3 == 0) {
+      // One and two bytes: a unit in every lane, then the lanes of
+      // characters closed up.
+      for (int half = 0; half < 2; ++half) {
+        const std::uint32_t lanes = static_cast<std::uint32_t>(keep >> (32 * half));
+        const __m512i units =
+            Units(WidenBytes(v, half), WidenBytes(v1, half), _mm512_setzero_si512(),
+                  static_cast<std::uint32_t>(lead2 >> (32 * half)), 0, 0, 0);
+        Store(q, _mm512_maskz_compress_epi16(lanes, units));
+        q += Count(lanes);
       }
+    } else {
+      // Fewer characters than bytes: each one's bytes (lead, next, the one
+      // after) are closed up first, so that its unit is computed in one lane
+      // only. A four-byte character takes two lanes, the second from its
+      // first continuation on.
+      const std::uint64_t lead4 = ge4 & inside;
+      const std::uint64_t lanes = keep | (lead4 << 1);
+      const __m512i b0 = _mm512_maskz_compress_epi8(lanes, v);
+      const __m512i b1 = _mm512_maskz_compress_epi8(lanes, v1);
+      const __m512i b2 = _mm512_maskz_compress_epi8(lanes, Load(p + 2));
+      const std::uint64_t two = _pext_u64(lead2, lanes), three = _pext_u64(ge3 & ~ge4, lanes);
+      const std::uint64_t four = _pext_u64(lead4, lanes), low = _pext_u64(lead4 << 1, lanes);
+      const unsigned n = Count(lanes);
+      for (int half = 0; half < 2 && 32 * half < static_cast<int>(n); ++half) {
+        const int shift = 32 * half;
+        Store(q + shift, Units(WidenBytes(b0, half), WidenBytes(b1, half), WidenBytes(b2, half),
+                               static_cast<std::uint32_t>(two >> shift),
+                               static_cast<std::uint32_t>(three >> shift),
+                               static_cast<std::uint32_t>(four >> shift),
+                               static_cast<std::uint32_t>(low >> shift)));
+      }
+      q += n;
     }
     p += size;
   }
@@ -246,8 +264,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
     const __m512i v = Load(s);
     const __m512i v2 = Load(s + 32);
     if (_mm512_test_epi16_mask(_mm512_or_si512(v, v2), Splat(0xFF80)) == 0) {
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q), _mm512_cvtepi16_epi8(v));
-      _mm256_storeu_si256(reinterpret_cast<__m256i*>(q + 32), _mm512_cvtepi16_epi8(v2));
+      Store(q, _mm512_permutex2var_epi8(v, Load(kBack1.lowBytes), v2));
       q += 64;
       s += 64;
       continue;
