@@ -288,7 +288,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
     const std::uint32_t lows = _mm512_cmpeq_epi16_mask(kind, Splat(0xDC00));
     // Every low unit right after a high one; a high unit in the last lane
     // waits for the next block.
-    const unsigned take = 32 - (highs >> 31);
+    const unsigned take = 32 - ((s[31] & 0xFC00) == 0xD800);  // read alone: s waits for less
     if (lows != (highs << 1)) {
       const Uni16* const stop = s + 32;
       while (s < stop) s += EncodeOne(s, limit, q, qend);  // at most 100 bytes
