@@ -37,21 +37,21 @@ std::size_t Uni16LengthAvx512(const Uni16* s);
 
 namespace {
 
-// Element i: i - 1, for the permutes that move every byte, or every unit,
-// one place on.
-struct Back1 {
+// Permute indexes: each byte from the one before it; each unit from the one
+// after it; the low bytes of two vectors of units.
+struct Permutes {
   alignas(64) std::uint8_t index[64] = {};
-  alignas(64) std::uint16_t unitIndex[32] = {};
-  alignas(64) std::uint8_t lowBytes[64] = {};  // the low bytes of two vectors of units
-  constexpr Back1() {
+  alignas(64) std::uint16_t nextUnit[32] = {};  // i + 1: the next unit
+  alignas(64) std::uint8_t lowBytes[64] = {};   // the low bytes of two vectors of units
+  constexpr Permutes() {
     for (int i = 0; i < 64; ++i) {
       index[i] = static_cast<std::uint8_t>((i + 63) & 63);
       lowBytes[i] = static_cast<std::uint8_t>(2 * i);
     }
-    for (int i = 0; i < 32; ++i) unitIndex[i] = static_cast<std::uint16_t>((i + 31) & 31);
+    for (int i = 0; i < 32; ++i) nextUnit[i] = static_cast<std::uint16_t>((i + 1) & 31);
   }
 };
-constexpr Back1 kBack1;
+constexpr Permutes kPermutes;
 
 VANDREL_AVX512 inline __m512i Load(const void* p) { return _mm512_loadu_si512(p); }
 VANDREL_AVX512 inline void Store(void* p, __m512i v) { _mm512_storeu_si512(p, v); }
@@ -75,7 +75,7 @@ inline unsigned Count(std::uint64_t m) { return static_cast<unsigned>(__builtin_
 // >= F0; a sequence cut off at the end is not looked at.
 VANDREL_AVX512 inline bool Valid(__m512i v, std::uint64_t ge3, std::uint64_t ge4) {
   // What comes before the block counts as ASCII (0).
-  const __m512i prev1 = _mm512_maskz_permutexvar_epi8(~1ull, Load(kBack1.index), v);
+  const __m512i prev1 = _mm512_maskz_permutexvar_epi8(~1ull, Load(kPermutes.index), v);
   const __m512i nibble = _mm512_set1_epi8(0x0F);
   const __m512i special = _mm512_ternarylogic_epi64(
       _mm512_shuffle_epi8(Tables(kUtf8Errors.byte1High),
@@ -264,7 +264,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
     const __m512i v = Load(s);
     const __m512i v2 = Load(s + 32);
     if (_mm512_test_epi16_mask(_mm512_or_si512(v, v2), Splat(0xFF80)) == 0) {
-      Store(q, _mm512_permutex2var_epi8(v, Load(kBack1.lowBytes), v2));
+      Store(q, _mm512_permutex2var_epi8(v, Load(kPermutes.lowBytes), v2));
       q += 64;
       s += 64;
       continue;
@@ -294,45 +294,51 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
       while (s < stop) s += EncodeOne(s, limit, q, qend);  // at most 100 bytes
       continue;
     }
-    // The previous unit in each lane, for the low half of a pair.
-    const __m512i prev = _mm512_maskz_permutexvar_epi16(~1u, Load(kBack1.unitIndex), v);
+    // The next unit in each lane, for the high half of a pair.
+    const __m512i next = _mm512_permutexvar_epi16(Load(kPermutes.nextUnit), v);
+    const std::uint32_t two = beyond7 & ~beyond11, three = beyond11 & ~(highs | lows);
     for (int half = 0; half < 2; ++half) {
       const int shift = 16 * half;
       const __m512i u = WidenUnits(v, half);
       const __m512i x3F = _mm512_set1_epi32(0x3F);
-      // 1110xxxx 10yyyyyy 10zzzzzz, lead in the low byte
-      __m512i lane =
-          _mm512_or_si512(_mm512_ternarylogic_epi32(
-                              _mm512_srli_epi32(u, 12),
-                              _mm512_and_si512(_mm512_slli_epi32(u, 2), _mm512_set1_epi32(0x3F00)),
-                              _mm512_slli_epi32(_mm512_and_si512(u, x3F), 16), 0xFE),
-                          _mm512_set1_epi32(0x8080E0));
-      // 110xxxxx 10yyyyyy
-      const __m512i two = _mm512_or_si512(
-          _mm512_or_si512(_mm512_srli_epi32(u, 6), _mm512_slli_epi32(_mm512_and_si512(u, x3F), 8)),
-          _mm512_set1_epi32(0x80C0));
-      lane = _mm512_mask_blend_epi32(
-          static_cast<std::uint16_t>(~static_cast<std::uint16_t>(beyond11 >> shift)), lane, two);
-      lane = _mm512_mask_blend_epi32(
-          static_cast<std::uint16_t>(~static_cast<std::uint16_t>(beyond7 >> shift)), lane, u);
+      __m512i lane = u;
+      if (two) {
+        // 110xxxxx 10yyyyyy, lead in the low byte
+        lane = _mm512_mask_blend_epi32(
+            static_cast<std::uint16_t>(two >> shift), lane,
+            _mm512_ternarylogic_epi32(_mm512_srli_epi32(u, 6),
+                                      _mm512_slli_epi32(_mm512_and_si512(u, x3F), 8),
+                                      _mm512_set1_epi32(0x80C0), 0xFE));
+      }
+      if (three) {
+        // 1110xxxx 10yyyyyy 10zzzzzz
+        lane = _mm512_mask_blend_epi32(
+            static_cast<std::uint16_t>(three >> shift), lane,
+            _mm512_or_si512(
+                _mm512_ternarylogic_epi32(
+                    _mm512_srli_epi32(u, 12),
+                    _mm512_and_si512(_mm512_slli_epi32(u, 2), _mm512_set1_epi32(0x3F00)),
+                    _mm512_slli_epi32(_mm512_and_si512(u, x3F), 16), 0xFE),
+                _mm512_set1_epi32(0x8080E0)));
+      }
       if (highs) {
-        // A pair's four bytes: 11110hhh 10hhhhhh from the high unit, with h
-        // = its ten bits + 40h; 10hhllll 10llllll from the low one, with the
-        // high's two lowest bits (the same in h).
-        const __m512i h = _mm512_add_epi32(_mm512_and_si512(u, _mm512_set1_epi32(0x3FF)),
-                                           _mm512_set1_epi32(0x40));
-        const __m512i first = _mm512_or_si512(
-            _mm512_or_si512(_mm512_srli_epi32(h, 8),
-                            _mm512_and_si512(_mm512_slli_epi32(h, 6), _mm512_set1_epi32(0x3F00))),
-            _mm512_set1_epi32(0x80F0));
-        const __m512i second = _mm512_or_si512(
-            _mm512_or_si512(_mm512_slli_epi32(
-                                _mm512_and_si512(WidenUnits(prev, half), _mm512_set1_epi32(3)), 4),
-                            _mm512_and_si512(_mm512_srli_epi32(u, 6), _mm512_set1_epi32(0xF))),
-            _mm512_or_si512(_mm512_slli_epi32(_mm512_and_si512(u, x3F), 8),
-                            _mm512_set1_epi32(0x8080)));
-        lane = _mm512_mask_blend_epi32(static_cast<std::uint16_t>(highs >> shift), lane, first);
-        lane = _mm512_mask_blend_epi32(static_cast<std::uint16_t>(lows >> shift), lane, second);
+        // A pair's four bytes in its high unit's lane, from the code point
+        // (high's ten bits + 40h) << 10 | low's ten bits; its low unit's lane
+        // gives none.
+        const __m512i cp = _mm512_ternarylogic_epi32(
+            _mm512_slli_epi32(_mm512_add_epi32(_mm512_and_si512(u, _mm512_set1_epi32(0x3FF)),
+                                               _mm512_set1_epi32(0x40)),
+                              10),
+            WidenUnits(next, half), _mm512_set1_epi32(0x3FF), 0xF8);  // a | (b & c)
+        const __m512i four = _mm512_or_si512(
+            _mm512_ternarylogic_epi32(
+                _mm512_srli_epi32(cp, 18),
+                _mm512_and_si512(_mm512_srli_epi32(cp, 4), _mm512_set1_epi32(0x3F00)),
+                _mm512_and_si512(_mm512_slli_epi32(cp, 10), _mm512_set1_epi32(0x3F0000)), 0xFE),
+            _mm512_ternarylogic_epi32(_mm512_slli_epi32(cp, 24), _mm512_set1_epi32(0x3F000000),
+                                      _mm512_set1_epi32(static_cast<int>(0x808080F0u)), 0xEA));
+        lane = _mm512_mask_blend_epi32(static_cast<std::uint16_t>(highs >> shift), lane, four);
+        lane = _mm512_maskz_mov_epi32(static_cast<std::uint16_t>(~(lows >> shift)), lane);
       }
       // A waiting high unit's lane is left out.
       const std::uint64_t usable = half && take == 31 ? ~0ull >> 4 : ~0ull;
