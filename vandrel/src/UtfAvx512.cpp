@@ -239,6 +239,8 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
     }
     p += size;
   }
+  // Where the room ran out first, enough of the text for the room left.
+  while (!measured && limit - p < 256) limit = ScanPage(limit, measured);
   src.p = p;
   src.end = limit;  // the rest of an unmeasured text, if the room lasts, one at a time
   qRef = q;
@@ -348,6 +350,8 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
     }
     s += take;
   }
+  // Where the room ran out first, enough of the text for the room left.
+  while (!measured && limit - s < 256) limit = ScanPage(limit, measured);
   sRef = s;
   qRef = q;
   // The last units, and short texts; the rest of an unmeasured text, if the
