@@ -11,8 +11,8 @@ namespace detail {
 
 // Bytes to units through a decoding table (null table: Latin-1). n bytes
 // become exactly n units, so the cut is simply the room left.
-int DecodeBytes(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
-                std::size_t capacity) {
+int DecodeBytes16(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
+                  std::size_t capacity) {
   const std::size_t m = n < capacity - 1 ? n : capacity - 1;
   std::size_t i = 0;
   for (; m - i >= 16; i += 16) {
@@ -61,8 +61,8 @@ constexpr EncodeTable<PagesFor(kMacRomanDecode)> kMacRomanEncode(kMacRomanDecode
 int ISOLatin1CStringToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
   if (src == nullptr) src = "";
-  return DecodeBytes(reinterpret_cast<const unsigned char*>(src), std::strlen(src), nullptr, dst,
-                     ClampCapacity(capacity));
+  return DecodeBytes(reinterpret_cast<const unsigned char*>(src), Kernels().byteLength(src),
+                     nullptr, dst, ClampCapacity(capacity));
 }
 
 int Uni16CharToISOLatin1CString(const Uni16* src, char* dst, std::size_t capacity) {

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "Internal.h"
+#include "Kernels.h"
 #include "Vandrel/Vandrel.h"
 
 #if (defined(__SSE2__) || defined(_M_X64)) && !defined(VANDREL_PORTABLE)
@@ -117,9 +118,12 @@ inline bool NoSurrogate16(const Uni16* s) {
 #endif
 
 // Bytes to units through a decoding table (null table: Latin-1). n bytes
-// become exactly n units, so the cut is simply the room left.
-int DecodeBytes(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
-                std::size_t capacity);
+// become exactly n units, so the cut is simply the room left. DecodeBytes16
+// (Kernels.h) goes 16 bytes at a time; the kernel set may have a wider loop.
+inline int DecodeBytes(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
+                       std::size_t capacity) {
+  return Kernels().decodeBytes(s, n, table, dst, capacity);
+}
 
 // Units to bytes through a lookup, one byte per character (a pair is one
 // character). `lookup(u)` gives the byte, or 0 when there is none: then

@@ -15,6 +15,8 @@
 namespace Vandrel {
 namespace detail {
 
+struct DecodeTable;
+
 struct KernelSet {
   const char* name;
   // Block loops (see UtfCoder.h): each runs while the source and the room
@@ -30,6 +32,9 @@ struct KernelSet {
   // Counts: UTF-8 bytes of s[0, n) up to a NUL; UTF-16 units of s[0, n).
   std::size_t (*utf8Length)(const Uni16* s, std::size_t n);
   std::size_t (*uni16Units)(const unsigned char* s, std::size_t n);
+  // A single-byte code page's bytes to units (CodePages.h).
+  int (*decodeBytes)(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
+                     std::size_t capacity);
 };
 
 // Block loops that need the end first, for the sets whose loops do not find it.
@@ -43,6 +48,10 @@ template <void (*Blocks)(const Uni16*&, const Uni16*, char*&, const char*),
 void EncodeMeasured(const Uni16*& s, char*& q, const char* qend) {
   Blocks(s, s + Length(s), q, qend);
 }
+
+// The code pages' 16-byte loop (CodePages.cpp), which the narrower sets share.
+int DecodeBytes16(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
+                  std::size_t capacity);
 
 extern const KernelSet kPortableKernels;
 #if VANDREL_X86

@@ -14,7 +14,8 @@ const KernelSet kAvx2Kernels = {"avx2",
                                 ByteLengthPortable,
                                 Uni16LengthSse2,
                                 UTF8LengthSse2,
-                                Uni16UnitsSse2};
+                                Uni16UnitsSse2,
+                                DecodeBytes16};
 
 }  // namespace detail
 }  // namespace Vandrel

@@ -13,6 +13,7 @@
 // Blocks the fast paths cannot take (ill-formed bytes, encoded or unpaired
 // surrogates) go through the scalar coder, so every result is the scalar
 // coder's.
+#include "CodePages.h"
 #include "Kernels.h"
 #include "Utf8Errors.h"
 #include "UtfCoder.h"
@@ -53,8 +54,8 @@ struct Permutes {
 };
 constexpr Permutes kPermutes;
 
-VANDREL_AVX512 inline __m512i Load(const void* p) { return _mm512_loadu_si512(p); }
-VANDREL_AVX512 inline void Store(void* p, __m512i v) { _mm512_storeu_si512(p, v); }
+VANDREL_AVX512 inline __m512i Load512(const void* p) { return _mm512_loadu_si512(p); }
+VANDREL_AVX512 inline void Store512(void* p, __m512i v) { _mm512_storeu_si512(p, v); }
 VANDREL_AVX512 inline __m512i Splat(int v) { return _mm512_set1_epi16(static_cast<short>(v)); }
 VANDREL_AVX512 inline __m512i Tables(const std::uint8_t (&t)[16]) {
   return _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(t)));
@@ -75,7 +76,7 @@ inline unsigned Count(std::uint64_t m) { return static_cast<unsigned>(__builtin_
 // >= F0; a sequence cut off at the end is not looked at.
 VANDREL_AVX512 inline bool Valid(__m512i v, std::uint64_t ge3, std::uint64_t ge4) {
   // What comes before the block counts as ASCII (0).
-  const __m512i prev1 = _mm512_maskz_permutexvar_epi8(~1ull, Load(kPermutes.index), v);
+  const __m512i prev1 = _mm512_maskz_permutexvar_epi8(~1ull, Load512(kPermutes.index), v);
   const __m512i nibble = _mm512_set1_epi8(0x0F);
   const __m512i special = _mm512_ternarylogic_epi64(
       _mm512_shuffle_epi8(Tables(kUtf8Errors.byte1High),
@@ -166,11 +167,11 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
       limit = ScanPage(limit, measured);
       continue;
     }
-    const __m512i v = Load(p);
+    const __m512i v = Load512(p);
     const std::uint64_t high = _mm512_movepi8_mask(v);
     if (high == 0) {
-      Store(q, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
-      Store(q + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
+      Store512(q, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
+      Store512(q + 32, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
       q += 64;
       p += 64;
       continue;
@@ -202,7 +203,7 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
     }
     const std::uint64_t keep = ~cont & inside;
     const std::uint64_t lead2 = ge2 & ~ge3;
-    const __m512i v1 = Load(p + 1);
+    const __m512i v1 = Load512(p + 1);
     if (ge3 == 0) {
       // One and two bytes: a unit in every lane, then the lanes of
       // characters closed up.
@@ -211,7 +212,7 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
         const __m512i units =
             Units(WidenBytes(v, half), WidenBytes(v1, half), _mm512_setzero_si512(),
                   static_cast<std::uint32_t>(lead2 >> (32 * half)), 0, 0, 0);
-        Store(q, _mm512_maskz_compress_epi16(lanes, units));
+        Store512(q, _mm512_maskz_compress_epi16(lanes, units));
         q += Count(lanes);
       }
     } else {
@@ -223,17 +224,17 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
       const std::uint64_t lanes = keep | (lead4 << 1);
       const __m512i b0 = _mm512_maskz_compress_epi8(lanes, v);
       const __m512i b1 = _mm512_maskz_compress_epi8(lanes, v1);
-      const __m512i b2 = _mm512_maskz_compress_epi8(lanes, Load(p + 2));
+      const __m512i b2 = _mm512_maskz_compress_epi8(lanes, Load512(p + 2));
       const std::uint64_t two = _pext_u64(lead2, lanes), three = _pext_u64(ge3 & ~ge4, lanes);
       const std::uint64_t four = _pext_u64(lead4, lanes), low = _pext_u64(lead4 << 1, lanes);
       const unsigned n = Count(lanes);
       for (int half = 0; half < 2 && 32 * half < static_cast<int>(n); ++half) {
         const int shift = 32 * half;
-        Store(q + shift, Units(WidenBytes(b0, half), WidenBytes(b1, half), WidenBytes(b2, half),
-                               static_cast<std::uint32_t>(two >> shift),
-                               static_cast<std::uint32_t>(three >> shift),
-                               static_cast<std::uint32_t>(four >> shift),
-                               static_cast<std::uint32_t>(low >> shift)));
+        Store512(q + shift, Units(WidenBytes(b0, half), WidenBytes(b1, half), WidenBytes(b2, half),
+                                  static_cast<std::uint32_t>(two >> shift),
+                                  static_cast<std::uint32_t>(three >> shift),
+                                  static_cast<std::uint32_t>(four >> shift),
+                                  static_cast<std::uint32_t>(low >> shift)));
       }
       q += n;
     }
@@ -263,10 +264,10 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
       limit = ScanPage(limit, measured);
       continue;
     }
-    const __m512i v = Load(s);
-    const __m512i v2 = Load(s + 32);
+    const __m512i v = Load512(s);
+    const __m512i v2 = Load512(s + 32);
     if (_mm512_test_epi16_mask(_mm512_or_si512(v, v2), Splat(0xFF80)) == 0) {
-      Store(q, _mm512_permutex2var_epi8(v, Load(kPermutes.lowBytes), v2));
+      Store512(q, _mm512_permutex2var_epi8(v, Load512(kPermutes.lowBytes), v2));
       q += 64;
       s += 64;
       continue;
@@ -280,7 +281,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
       const __m512i bytes = _mm512_mask_blend_epi16(
           beyond7, v, _mm512_or_si512(two, Splat(static_cast<short>(0x80C0))));
       const std::uint64_t keep = _mm512_test_epi8_mask(bytes, bytes);
-      Store(q, _mm512_maskz_compress_epi8(keep, bytes));
+      Store512(q, _mm512_maskz_compress_epi8(keep, bytes));
       q += Count(keep);
       s += 32;
       continue;
@@ -297,7 +298,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
       continue;
     }
     // The next unit in each lane, for the high half of a pair.
-    const __m512i next = _mm512_permutexvar_epi16(Load(kPermutes.nextUnit), v);
+    const __m512i next = _mm512_permutexvar_epi16(Load512(kPermutes.nextUnit), v);
     const std::uint32_t two = beyond7 & ~beyond11, three = beyond11 & ~(highs | lows);
     for (int half = 0; half < 2; ++half) {
       const int shift = 16 * half;
@@ -345,7 +346,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
       // A waiting high unit's lane is left out.
       const std::uint64_t usable = half && take == 31 ? ~0ull >> 4 : ~0ull;
       const std::uint64_t keep = _mm512_mask_test_epi8_mask(usable, lane, lane);
-      Store(q, _mm512_maskz_compress_epi8(keep, lane));
+      Store512(q, _mm512_maskz_compress_epi8(keep, lane));
       q += Count(keep);
     }
     s += take;
@@ -402,7 +403,7 @@ VANDREL_AVX512 std::size_t UTF8LengthAvx512(const Uni16* s, std::size_t n) {
   // to the portable count, which stops there.
   std::size_t bytes = 0, i = 0;
   for (; n - i >= 33; i += 32) {
-    const __m512i v = Load(s + i);
+    const __m512i v = Load512(s + i);
     if (_mm512_testn_epi16_mask(v, v) != 0) break;
     const std::uint32_t beyond7 = _mm512_test_epi16_mask(v, Splat(0xFF80));
     if (beyond7 == 0) {
@@ -410,7 +411,7 @@ VANDREL_AVX512 std::size_t UTF8LengthAvx512(const Uni16* s, std::size_t n) {
       continue;
     }
     const std::uint32_t beyond11 = _mm512_test_epi16_mask(v, Splat(0xF800));
-    const __m512i next = Load(s + i + 1);
+    const __m512i next = Load512(s + i + 1);
     const std::uint32_t pairs =
         _mm512_cmpeq_epi16_mask(_mm512_and_si512(v, Splat(0xFC00)), Splat(0xD800)) &
         _mm512_cmpeq_epi16_mask(_mm512_and_si512(next, Splat(0xFC00)), Splat(0xDC00));
@@ -425,7 +426,7 @@ VANDREL_AVX512 std::size_t Uni16UnitsAvx512(const unsigned char* s, std::size_t 
   // One unit a byte that is not a continuation, two for a four-byte lead.
   std::size_t units = 0, i = 0;
   for (; n - i >= 64; i += 64) {
-    const __m512i v = Load(s + i);
+    const __m512i v = Load512(s + i);
     const std::uint64_t cont =
         _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(-64));  // 80..BF as signed bytes
     const std::uint64_t four = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF0)));
@@ -434,9 +435,60 @@ VANDREL_AVX512 std::size_t Uni16UnitsAvx512(const unsigned char* s, std::size_t 
   return units + Uni16UnitsPortable(s + i, n - i);
 }
 
+// ---------------------------------------------------------------------------
+// Single-byte code pages
+
+namespace {
+
+// Half 0 or 1 of 64 bytes as units: through the table's upper half (four
+// registers of 32 entries) where `high` marks bytes 80..FF, `top` C0..FF.
+VANDREL_AVX512 inline __m512i TableUnits(__m512i bytes, int half, const __m512i (&upper)[4],
+                                         std::uint64_t high, std::uint64_t top) {
+  const __m512i w = WidenBytes(bytes, half);
+  const int shift = 32 * half;
+  if (static_cast<std::uint32_t>(high >> shift) == 0) return w;
+  // The low six bits of each byte pick one of 64 entries from two registers.
+  const __m512i from80 = _mm512_permutex2var_epi16(upper[0], w, upper[1]);
+  const __m512i fromC0 = _mm512_permutex2var_epi16(upper[2], w, upper[3]);
+  return _mm512_mask_blend_epi16(
+      static_cast<std::uint32_t>(high >> shift), w,
+      _mm512_mask_blend_epi16(static_cast<std::uint32_t>(top >> shift), from80, fromC0));
+}
+
+}  // namespace
+
+// 64 bytes a block: ASCII (and, for Latin-1, every byte) widened as it is;
+// bytes 80..FF of a table looked up 32 at a time in its upper half, held in
+// four registers. The last bytes go through masked loads and stores.
+VANDREL_AVX512 int DecodeBytesAvx512(const unsigned char* s, std::size_t n,
+                                     const DecodeTable* table, Uni16* dst, std::size_t capacity) {
+  const std::size_t m = n < capacity - 1 ? n : capacity - 1;
+  __m512i upper[4] = {};
+  if (table != nullptr) {
+    for (int k = 0; k < 4; ++k) upper[k] = Load512(table->unit + 128 + 32 * k);
+  }
+  for (std::size_t i = 0; i < m;) {
+    const std::size_t left = m - i;
+    const std::uint64_t take = left >= 64 ? ~0ull : (1ull << left) - 1;
+    const __m512i v = _mm512_maskz_loadu_epi8(take, s + i);
+    // Latin-1: no table, every byte as it is.
+    const std::uint64_t high = table != nullptr ? _mm512_movepi8_mask(v) : 0;
+    const std::uint64_t top = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xC0)));
+    _mm512_mask_storeu_epi16(dst + i, static_cast<std::uint32_t>(take),
+                             TableUnits(v, 0, upper, high, top));
+    if (left > 32) {
+      _mm512_mask_storeu_epi16(dst + i + 32, static_cast<std::uint32_t>(take >> 32),
+                               TableUnits(v, 1, upper, high, top));
+    }
+    i += left >= 64 ? 64 : left;
+  }
+  dst[m] = 0;
+  return m == n ? static_cast<int>(m) : -1;
+}
+
 const KernelSet kAvx512Kernels = {"avx512",           DecodeBlocksAvx512, EncodeBlocksAvx512,
                                   EncodeStringAvx512, ByteLengthAvx512,   Uni16LengthAvx512,
-                                  UTF8LengthAvx512,   Uni16UnitsAvx512};
+                                  UTF8LengthAvx512,   Uni16UnitsAvx512,   DecodeBytesAvx512};
 
 }  // namespace detail
 }  // namespace Vandrel

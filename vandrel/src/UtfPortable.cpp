@@ -83,7 +83,8 @@ const KernelSet kPortableKernels = {
     "portable",           DecodeMeasured<DecodeBlocksPortable, ByteLengthPortable>,
     EncodeBlocksPortable, EncodeMeasured<EncodeBlocksPortable, Uni16LengthPortable>,
     ByteLengthPortable,   Uni16LengthPortable,
-    UTF8LengthPortable,   Uni16UnitsPortable};
+    UTF8LengthPortable,   Uni16UnitsPortable,
+    DecodeBytes16};
 
 }  // namespace detail
 }  // namespace Vandrel

@@ -498,7 +498,8 @@ const KernelSet kSse41Kernels = {"sse41",
                                  ByteLengthPortable,
                                  Uni16LengthSse2,
                                  UTF8LengthSse2,
-                                 Uni16UnitsSse2};
+                                 Uni16UnitsSse2,
+                                 DecodeBytes16};
 
 }  // namespace detail
 }  // namespace Vandrel

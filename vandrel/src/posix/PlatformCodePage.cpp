@@ -38,8 +38,8 @@ constexpr EncodeTable<PagesFor(kCp1252Decode)> kCp1252Encode(kCp1252Decode);
 int PlatformCStringToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
   if (src == nullptr) src = "";
-  return DecodeBytes(reinterpret_cast<const unsigned char*>(src), std::strlen(src), &kCp1252Decode,
-                     dst, ClampCapacity(capacity));
+  return DecodeBytes(reinterpret_cast<const unsigned char*>(src), Kernels().byteLength(src),
+                     &kCp1252Decode, dst, ClampCapacity(capacity));
 }
 
 int Uni16CharToPlatformCString(const Uni16* src, char* dst, std::size_t capacity) {
