@@ -99,6 +99,14 @@ VANDREL_AVX2 inline __m256i ShiftUp(__m256i v) {
   return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 16 - N);
 }
 
+// A value the compiler cannot see through, so that a constant stays in a
+// register or a stack slot through a loop rather than being rebuilt from an
+// immediate every round.
+VANDREL_AVX2 inline __m256i Opaque(__m256i v) {
+  __asm__("" : "+x"(v));
+  return v;
+}
+
 // A 16-entry table in both halves.
 VANDREL_AVX2 inline __m256i Table(char b0, char b1, char b2, char b3, char b4, char b5, char b6,
                                   char b7, char b8, char b9, char b10, char b11, char b12, char b13,
@@ -108,11 +116,13 @@ VANDREL_AVX2 inline __m256i Table(char b0, char b1, char b2, char b3, char b4, c
 }
 
 // Whether 32 bytes that start at a character boundary hold no ill-formed
-// sequence and no encoded surrogate; prevK is the block moved K bytes up. A
-// sequence cut off at the end is not looked at. Each byte is judged with the
+// sequence and no encoded surrogate. prev1 is the block moved a byte up;
+// `later` has its top bit set in the bytes two after a lead E0..FF or three
+// after F0..FF. A sequence cut off at the end is not looked at. Each byte is judged with the
 // one before it through three nibble-indexed tables whose bits name the
 // errors; a byte that must be a second or third continuation is checked apart.
-VANDREL_AVX2 inline bool BlockValid(__m256i v, __m256i prev1, __m256i prev2, __m256i prev3) {
+VANDREL_AVX2 inline bool BlockValid(__m256i v, __m256i prev1, __m256i later, __m256i nibble,
+                                    __m256i x80) {
   enum : std::uint8_t {
     kTooShort = 1 << 0,      // lead, then no continuation
     kTooLong = 1 << 1,       // ASCII, then a continuation
@@ -144,16 +154,12 @@ VANDREL_AVX2 inline bool BlockValid(__m256i v, __m256i prev1, __m256i prev2, __m
       static_cast<char>(kTooLong | kOverlong2 | kTwoConts | kSurrogate | kTooLarge);
   const __m256i byte2High = Table(kShort, kShort, kShort, kShort, kShort, kShort, kShort, kShort,
                                   kCont8, kCont9, kContAB, kContAB, kShort, kShort, kShort, kShort);
-  const __m256i nibble = Bytes(0x0F);
   const __m256i special = _mm256_and_si256(
       _mm256_and_si256(
           _mm256_shuffle_epi8(byte1High, _mm256_and_si256(_mm256_srli_epi16(prev1, 4), nibble)),
           _mm256_shuffle_epi8(byte1Low, _mm256_and_si256(prev1, nibble))),
       _mm256_shuffle_epi8(byte2High, _mm256_and_si256(_mm256_srli_epi16(v, 4), nibble)));
-  const __m256i third = _mm256_subs_epu8(prev2, Bytes(0xE0 - 0x80));
-  const __m256i fourth = _mm256_subs_epu8(prev3, Bytes(0xF0 - 0x80));
-  const __m256i must23 = _mm256_and_si256(_mm256_or_si256(third, fourth), Bytes(0x80));
-  const __m256i error = _mm256_xor_si256(must23, special);
+  const __m256i error = _mm256_xor_si256(_mm256_and_si256(later, x80), special);
   return _mm256_testz_si256(error, error) != 0;
 }
 
@@ -181,6 +187,9 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
   const unsigned char* p = src.p;
   Uni16* q = qRef;
   const __m256i zero = _mm256_setzero_si256();
+  const __m256i x0F = Opaque(Bytes(0x0F)), x60 = Opaque(Bytes(0x60)), x70 = Opaque(Bytes(0x70)),
+                x80 = Opaque(Bytes(0x80)), xC0 = Opaque(Bytes(0xC0)), xC2 = Opaque(Bytes(0xC2)),
+                xF0 = Opaque(Bytes(0xF0));
   // Per block: 32 bytes loaded, at most 32 units stored; the careful path
   // reads on up to the terminator at most and tests the room itself.
   while (src.end - p >= 32 && qend - q >= 32) {
@@ -191,36 +200,49 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
       Store32(q + 16, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(v, 1)));
       q += 32;
       p += 32;
+      // ASCII runs on 64 bytes a round.
+      while (src.end - p >= 64 && qend - q >= 64) {
+        const __m256i a = Load32(p), b = Load32(p + 32);
+        if (Mask(_mm256_or_si256(a, b)) != 0) break;
+        Store32(q, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(a)));
+        Store32(q + 16, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(a, 1)));
+        Store32(q + 32, _mm256_cvtepu8_epi16(_mm256_castsi256_si128(b)));
+        Store32(q + 48, _mm256_cvtepu8_epi16(_mm256_extracti128_si256(b, 1)));
+        q += 64;
+        p += 64;
+      }
       continue;
     }
-    // Continuations 80..BF are the signed bytes below -64.
-    const unsigned cont = Mask(_mm256_cmpgt_epi8(Bytes(-64), v));
-    const unsigned lead = top & ~cont;
+    // Bits 6 and 5 of each byte, as the top bits of the block shifted left:
+    // leads C0..FF and E0..FF among the bytes above 7F.
+    const unsigned bit6 = Mask(_mm256_slli_epi16(v, 1));
+    const unsigned lead = top & bit6, cont = top & ~bit6;
+    const unsigned lead34 = lead & Mask(_mm256_slli_epi16(v, 2));
     const __m256i prev1 = ShiftUp<1>(v);
     // A character's last byte gives the low byte of its unit: six bits of its
     // own and two of the byte before (the ASCII byte alone).
     const __m256i lo = _mm256_blendv_epi8(
         v,
-        _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(prev1, 6), Bytes(0xC0)),
-                        _mm256_and_si256(v, Bytes(0x3F))),
+        _mm256_xor_si256(v,
+                         _mm256_and_si256(_mm256_xor_si256(v, _mm256_slli_epi16(prev1, 6)), xC0)),
         v);
     const __m256i nonAscii = _mm256_cmpgt_epi8(zero, v);
     // Four bits of the byte before go to the high byte.
-    const __m256i hiPrev1 = _mm256_and_si256(_mm256_srli_epi16(prev1, 2), Bytes(0x0F));
+    const __m256i hiPrev1 = _mm256_and_si256(_mm256_srli_epi16(prev1, 2), x0F);
     // One and two bytes: the block is well formed when the continuations are
-    // exactly the bytes after a lead and every lead is C2..DF (less 42h, the
-    // 30 lowest signed bytes). A lead in the last byte waits for the next
-    // block.
-    const unsigned twoByteLead =
-        Mask(_mm256_cmpgt_epi8(Bytes(-98), _mm256_sub_epi8(v, Bytes(0x42))));
-    if (twoByteLead == lead && (lead << 1) == cont) {
+    // exactly the bytes after a lead and every lead is C2..DF. A lead in the
+    // last byte waits for the next block.
+    if (lead34 == 0 && (lead << 1) == cont &&
+        (lead & ~Mask(_mm256_cmpeq_epi8(_mm256_max_epu8(v, xC2), v))) == 0) {
       StoreKept(lo, _mm256_and_si256(hiPrev1, nonAscii), ~lead, q);
       p += 32 - (lead >> 31);
       continue;
     }
     const __m256i prev2 = ShiftUp<2>(v);
-    const __m256i prev3 = ShiftUp<3>(v);
-    if (!BlockValid(v, prev1, prev2, prev3)) {
+    // Top bits: the byte two after a lead E0..FF, three after F0..FF.
+    const __m256i third = _mm256_subs_epu8(prev2, x60);
+    const __m256i fourth = _mm256_subs_epu8(ShiftUp<3>(v), x70);
+    if (!BlockValid(v, prev1, _mm256_or_si256(third, fourth), x0F, x80)) {
       // Ill-formed input or encoded surrogates: one careful block.
       src.p = p;
       const unsigned char* const stop = p + 32;
@@ -233,10 +255,7 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
       p = src.p;
       continue;
     }
-    // Leads of three (E0..EF) and four bytes (F0..F4), as signed bytes above
-    // -33 and -17 that are not ASCII.
-    const unsigned lead34 = Mask(_mm256_cmpgt_epi8(v, Bytes(-33))) & top;
-    const unsigned lead4 = Mask(_mm256_cmpgt_epi8(v, Bytes(-17))) & top;
+    const unsigned lead4 = lead34 & Mask(_mm256_slli_epi16(v, 3));
     const unsigned lead3 = lead34 & ~lead4;
     const unsigned lead2 = lead & ~lead34;
     // The last byte of each character; a character cut off at the end waits
@@ -244,33 +263,33 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
     const unsigned ends = ~top | (lead2 << 1) | (lead3 << 2) | (lead4 << 3);
     const unsigned consumed = 32 - static_cast<unsigned>(__builtin_clz(ends));
     const unsigned keep = _bzhi_u32(ends | (lead4 << 2), consumed);
-    // Three bytes: the lead's four bits are the top of the high byte.
-    const __m256i role3 = _mm256_cmpeq_epi8(_mm256_and_si256(prev2, Bytes(0xF0)), Bytes(0xE0));
+    // Three bytes: the lead's four bits are the top of the high byte (the
+    // third byte of a four-byte character is redone below).
     __m256i hi = _mm256_and_si256(
-        _mm256_or_si256(hiPrev1, _mm256_and_si256(_mm256_slli_epi16(prev2, 4),
-                                                  _mm256_and_si256(role3, Bytes(0xF0)))),
+        _mm256_or_si256(hiPrev1,
+                        _mm256_and_si256(_mm256_and_si256(_mm256_slli_epi16(prev2, 4), xF0),
+                                         _mm256_cmpgt_epi8(zero, third))),
         nonAscii);
     __m256i units = lo;
     if (lead4 != 0) {
       // The fourth byte gives DC00 | (cp & 3FF): its low byte as above, the
       // high one DC | two bits of the third byte.
-      const __m256i fourth = _mm256_cmpeq_epi8(_mm256_max_epu8(prev3, Bytes(0xF0)), prev3);
-      hi = _mm256_blendv_epi8(
-          hi, _mm256_or_si256(_mm256_and_si256(hiPrev1, Bytes(0x03)), Bytes(0xDC)), fourth);
+      hi = _mm256_blendv_epi8(hi, _mm256_or_si256(hiPrev1, Bytes(0xDC)), fourth);
       // The third byte gives D800 + x - 40h, x = cp >> 10: the lead's three
       // bits, then six of the second byte and two of the third. Its low byte
       // x - 40h wraps; the high one borrows when x's low byte is below 40h.
-      const __m256i third = _mm256_cmpeq_epi8(_mm256_max_epu8(prev2, Bytes(0xF0)), prev2);
-      const __m256i x = _mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(prev1, 2), Bytes(0xFC)),
-                                        _mm256_and_si256(_mm256_srli_epi16(v, 4), Bytes(0x03)));
-      const __m256i borrow =
-          _mm256_cmpeq_epi8(_mm256_and_si256(prev1, Bytes(0x30)), _mm256_setzero_si256());
-      units = _mm256_blendv_epi8(units, _mm256_sub_epi8(x, Bytes(0x40)), third);
+      const __m256i third4 = _mm256_subs_epu8(prev2, x70);
+      const __m256i shifted = _mm256_slli_epi16(prev1, 2);
+      const __m256i x = _mm256_xor_si256(
+          shifted,
+          _mm256_and_si256(_mm256_xor_si256(shifted, _mm256_srli_epi16(v, 4)), Bytes(0x03)));
+      const __m256i borrow = _mm256_cmpeq_epi8(_mm256_and_si256(prev1, Bytes(0x30)), zero);
+      units = _mm256_blendv_epi8(units, _mm256_sub_epi8(x, Bytes(0x40)), third4);
       hi = _mm256_blendv_epi8(
           hi,
           _mm256_or_si256(_mm256_add_epi8(_mm256_and_si256(prev2, Bytes(0x07)), borrow),
                           Bytes(0xD8)),
-          third);
+          third4);
     }
     StoreKept(units, hi, keep, q);
     p += consumed;
@@ -411,15 +430,19 @@ VANDREL_NO_SANITIZE VANDREL_AVX2 std::size_t ByteLengthAvx2(const char* s) {
   const auto start = reinterpret_cast<std::uintptr_t>(s);
   std::uintptr_t at = start & ~std::uintptr_t{31};
   const __m256i zero = _mm256_setzero_si256();
-  unsigned nul =
-      Mask(_mm256_cmpeq_epi8(_mm256_load_si256(reinterpret_cast<const __m256i*>(at)), zero)) >>
-      (start & 31);
-  while (nul == 0) {
-    at += 32;
-    nul = Mask(_mm256_cmpeq_epi8(_mm256_load_si256(reinterpret_cast<const __m256i*>(at)), zero));
-    if (nul != 0) return at - start + _tzcnt_u32(nul);
+  const auto nulAt = [zero](std::uintptr_t a) VANDREL_AVX2 {
+    return Mask(_mm256_cmpeq_epi8(_mm256_load_si256(reinterpret_cast<const __m256i*>(a)), zero));
+  };
+  unsigned nul = nulAt(at) >> (start & 31);
+  if (nul != 0) return _tzcnt_u32(nul);
+  // Four blocks a round, each loaded only after the one before held no NUL.
+  for (;;) {
+    if ((nul = nulAt(at + 32)) != 0) return at + 32 - start + _tzcnt_u32(nul);
+    if ((nul = nulAt(at + 64)) != 0) return at + 64 - start + _tzcnt_u32(nul);
+    if ((nul = nulAt(at + 96)) != 0) return at + 96 - start + _tzcnt_u32(nul);
+    at += 128;
+    if ((nul = nulAt(at)) != 0) return at - start + _tzcnt_u32(nul);
   }
-  return _tzcnt_u32(nul);
 }
 
 VANDREL_NO_SANITIZE VANDREL_AVX2 std::size_t Uni16LengthAvx2(const Uni16* s) {
