@@ -325,31 +325,66 @@ VANDREL_AVX2 inline void PackSixteen(__m256i first, __m256i third, __m256i oneBy
   q += kTables.pack123Length[c3];
 }
 
+// A 16-bit constant in all lanes.
+struct alignas(32) Splat16 {
+  std::uint16_t units[16] = {};
+  constexpr explicit Splat16(unsigned u) {
+    for (std::uint16_t& x : units) x = static_cast<std::uint16_t>(u);
+  }
+};
+
+// The encoder's constants. They are loaded from memory as operands (see
+// Hidden), which costs less than rebuilding them from immediates every round
+// and needs no registers or setup for short texts.
+struct EncodeConstants {
+  Splat16 ff80{0xFF80}, f800{0xF800}, d800{0xD800}, dc00{0xDC00}, fc00{0xFC00}, x3f{0x3F},
+      x80{0x80}, x80c0{0x80C0}, x80e0{0x80E0}, x3f00{0x3F00}, x3ff{0x3FF}, x40{0x40}, x80f0{0x80F0},
+      x3{0x3}, xf{0xF}, x8080{0x8080};
+};
+constexpr EncodeConstants kEncodeConstants;
+
+// p, with the compiler no longer knowing what it points to.
+template <typename T>
+const T* Hidden(const T* p) {
+  __asm__("" : "+r"(p));
+  return p;
+}
+
+VANDREL_AVX2 inline __m256i Get(const Splat16& c) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(c.units));
+}
+
 VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*& qRef,
                                    const char* qend) {
   // Local copies: the stores through q could otherwise alias the references.
   const Uni16* s = sRef;
   char* q = qRef;
+  const EncodeConstants& k = *Hidden(&kEncodeConstants);
   const __m256i zero = _mm256_setzero_si256();
   const __m256i ones = _mm256_set1_epi8(-1);
-  const __m256i x3F = Units(0x3F);
   // Per block: at most 32 units read, 52 bytes stored.
   while (send - s >= 17 && qend - q >= 64) {
-    const __m256i v = Load32(s);
+    __m256i v = Load32(s);
     if (send - s >= 32) {
-      const __m256i v2 = Load32(s + 16);
-      if (_mm256_testz_si256(_mm256_or_si256(v, v2), Units(-0x80))) {
+      __m256i v2 = Load32(s + 16);
+      // ASCII runs on 32 units a round.
+      while (_mm256_testz_si256(_mm256_or_si256(v, v2), Get(k.ff80))) {
         Store32(q, _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v2), 0xD8));
         q += 32;
         s += 32;
-        continue;
+        if (send - s < 32 || qend - q < 64) break;
+        v = Load32(s);
+        v2 = Load32(s + 16);
       }
+      if (send - s < 17 || qend - q < 64) break;
+      v = Load32(s);
     }
-    const __m256i oneByte = _mm256_cmpeq_epi16(_mm256_and_si256(v, Units(-0x80)), zero);
-    const __m256i upToTwo = _mm256_cmpeq_epi16(_mm256_and_si256(v, Units(-0x800)), zero);
-    const __m256i last = _mm256_and_si256(v, x3F);
+    const __m256i topBits = _mm256_and_si256(v, Get(k.f800));
+    const __m256i oneByte = _mm256_cmpeq_epi16(_mm256_and_si256(v, Get(k.ff80)), zero);
+    const __m256i upToTwo = _mm256_cmpeq_epi16(topBits, zero);
+    const __m256i last = _mm256_and_si256(v, Get(k.x3f));
     // Two bytes: 110xxxxx 10xxxxxx.
-    const __m256i two = _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(v, 6), Units(0x80C0)),
+    const __m256i two = _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(v, 6), Get(k.x80c0)),
                                         _mm256_slli_epi16(last, 8));
     if (Mask(upToTwo) == 0xFFFFFFFFu) {
       // One shuffle row per half closes up the 16-bit lanes.
@@ -365,14 +400,11 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
       continue;
     }
     // Three bytes: 1110xxxx 10xxxxxx, then 10xxxxxx.
-    __m256i first = _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(v, 12), Units(0x80E0)),
-                                    _mm256_and_si256(_mm256_slli_epi16(v, 2), Units(0x3F00)));
-    const __m256i third = _mm256_or_si256(last, Units(0x80));
+    __m256i first = _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(v, 12), Get(k.x80e0)),
+                                    _mm256_and_si256(_mm256_slli_epi16(v, 2), Get(k.x3f00)));
+    const __m256i third = _mm256_or_si256(last, Get(k.x80));
     first = _mm256_blendv_epi8(_mm256_blendv_epi8(first, two, upToTwo), v, oneByte);
-    const __m256i kind = _mm256_and_si256(v, Units(-0x400));
-    const __m256i high = _mm256_cmpeq_epi16(kind, Units(0xD800));
-    const __m256i low = _mm256_cmpeq_epi16(kind, Units(0xDC00));
-    const __m256i halves = _mm256_or_si256(high, low);
+    const __m256i halves = _mm256_cmpeq_epi16(topBits, Get(k.d800));
     if (_mm256_testz_si256(halves, halves)) {
       PackSixteen(first, third, oneByte, _mm256_xor_si256(upToTwo, ones), q);
       s += 16;
@@ -380,6 +412,9 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
     }
     // Pairs: every low unit right after a high one. A high unit in the last
     // lane waits for the next block; then a block never starts with a low.
+    const __m256i kind = _mm256_and_si256(v, Get(k.fc00));
+    const __m256i high = _mm256_cmpeq_epi16(kind, Get(k.d800));
+    const __m256i low = _mm256_cmpeq_epi16(kind, Get(k.dc00));
     const __m256i unpaired = _mm256_xor_si256(low, ShiftUp<2>(high));
     if (!_mm256_testz_si256(unpaired, unpaired)) {
       const Uni16* const stop = s + 16;
@@ -395,14 +430,14 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
     // gives the first two bytes, from h = (high & 3FF) + 40h:
     // 11110hhh 10hhhhhh; the low one the last two, from the high's two low
     // bits and its own ten: 10hhllll 10llllll.
-    const __m256i h = _mm256_add_epi16(_mm256_and_si256(v, Units(0x3FF)), Units(0x40));
+    const __m256i h = _mm256_add_epi16(_mm256_and_si256(v, Get(k.x3ff)), Get(k.x40));
     const __m256i highBytes =
-        _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(h, 8), Units(0x80F0)),
-                        _mm256_and_si256(_mm256_slli_epi16(h, 6), Units(0x3F00)));
+        _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(h, 8), Get(k.x80f0)),
+                        _mm256_and_si256(_mm256_slli_epi16(h, 6), Get(k.x3f00)));
     const __m256i lowBytes = _mm256_or_si256(
-        _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(ShiftUp<2>(v), Units(3)), 4),
-                        _mm256_and_si256(_mm256_srli_epi16(v, 6), Units(0xF))),
-        _mm256_or_si256(_mm256_slli_epi16(last, 8), Units(0x8080)));
+        _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(ShiftUp<2>(v), Get(k.x3)), 4),
+                        _mm256_and_si256(_mm256_srli_epi16(v, 6), Get(k.xf))),
+        _mm256_or_si256(_mm256_slli_epi16(last, 8), Get(k.x8080)));
     first = _mm256_blendv_epi8(_mm256_blendv_epi8(first, highBytes, high), lowBytes, low);
     // A waiting unit is encoded as one byte, which is then taken back.
     const bool waits = (s[15] & 0xFC00) == 0xD800;
