@@ -354,6 +354,19 @@ VANDREL_AVX2 inline __m256i Get(const Splat16& c) {
   return _mm256_load_si256(reinterpret_cast<const __m256i*>(c.units));
 }
 
+// Sixteen units of one or two bytes as UTF-8, stored at q: in each 16-bit
+// lane of `bytes` the first byte low, the second high; `oneByte` marks the
+// lanes that take one. One shuffle row a half closes up the lanes.
+VANDREL_AVX2 inline void PackOneTwo(__m256i bytes, __m256i oneByte, char*& q) {
+  const unsigned m = Mask(_mm256_packs_epi16(oneByte, _mm256_setzero_si256()));
+  const unsigned m0 = m & 0xFF, m1 = (m >> 16) & 0xFF;
+  const __m256i packed = _mm256_shuffle_epi8(bytes, Rows(kTables.pack12[m0], kTables.pack12[m1]));
+  Store16(q, _mm256_castsi256_si128(packed));
+  q += kTables.pack12Length[m0];
+  Store16(q, _mm256_extracti128_si256(packed, 1));
+  q += kTables.pack12Length[m1];
+}
+
 VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*& qRef,
                                    const char* qend) {
   // Local copies: the stores through q could otherwise alias the references.
@@ -362,40 +375,47 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
   const EncodeConstants& k = *Hidden(&kEncodeConstants);
   const __m256i zero = _mm256_setzero_si256();
   const __m256i ones = _mm256_set1_epi8(-1);
-  // Per block: at most 32 units read, 52 bytes stored.
+  // Units below 800h: 110xxxxx 10xxxxxx, or the unit itself below 80h.
+  const auto oneOrTwo = [&k](__m256i v, __m256i oneByte) VANDREL_AVX2 {
+    return _mm256_blendv_epi8(
+        _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(v, 6), Get(k.x80c0)),
+                        _mm256_slli_epi16(_mm256_and_si256(v, Get(k.x3f)), 8)),
+        v, oneByte);
+  };
+  // Per block: at most 32 units read, 64 bytes stored.
   while (send - s >= 17 && qend - q >= 64) {
-    __m256i v = Load32(s);
     if (send - s >= 32) {
-      __m256i v2 = Load32(s + 16);
-      // ASCII runs on 32 units a round.
-      while (_mm256_testz_si256(_mm256_or_si256(v, v2), Get(k.ff80))) {
-        Store32(q, _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v2), 0xD8));
-        q += 32;
-        s += 32;
-        if (send - s < 32 || qend - q < 64) break;
-        v = Load32(s);
-        v2 = Load32(s + 16);
+      __m256i v = Load32(s), v2 = Load32(s + 16);
+      if (_mm256_testz_si256(_mm256_or_si256(v, v2), Get(k.ff80))) {
+        // ASCII runs on 32 units a round.
+        do {
+          Store32(q, _mm256_permute4x64_epi64(_mm256_packus_epi16(v, v2), 0xD8));
+          q += 32;
+          s += 32;
+          if (send - s < 32 || qend - q < 64) break;
+          v = Load32(s);
+          v2 = Load32(s + 16);
+        } while (_mm256_testz_si256(_mm256_or_si256(v, v2), Get(k.ff80)));
+        continue;
       }
-      if (send - s < 17 || qend - q < 64) break;
-      v = Load32(s);
+      if (_mm256_testz_si256(_mm256_or_si256(v, v2), Get(k.f800))) {
+        // Latin and the like: 32 units of one or two bytes.
+        const __m256i one1 = _mm256_cmpeq_epi16(_mm256_and_si256(v, Get(k.ff80)), zero);
+        const __m256i one2 = _mm256_cmpeq_epi16(_mm256_and_si256(v2, Get(k.ff80)), zero);
+        PackOneTwo(oneOrTwo(v, one1), one1, q);
+        PackOneTwo(oneOrTwo(v2, one2), one2, q);
+        s += 32;
+        continue;
+      }
     }
+    const __m256i v = Load32(s);
     const __m256i topBits = _mm256_and_si256(v, Get(k.f800));
     const __m256i oneByte = _mm256_cmpeq_epi16(_mm256_and_si256(v, Get(k.ff80)), zero);
     const __m256i upToTwo = _mm256_cmpeq_epi16(topBits, zero);
     const __m256i last = _mm256_and_si256(v, Get(k.x3f));
-    // Two bytes: 110xxxxx 10xxxxxx.
-    const __m256i two = _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(v, 6), Get(k.x80c0)),
-                                        _mm256_slli_epi16(last, 8));
+    const __m256i two = oneOrTwo(v, oneByte);
     if (Mask(upToTwo) == 0xFFFFFFFFu) {
-      // One shuffle row per half closes up the 16-bit lanes.
-      const unsigned m = Mask(_mm256_packs_epi16(oneByte, zero));
-      const unsigned m0 = m & 0xFF, m1 = (m >> 16) & 0xFF;
-      const __m256i packed = _mm256_shuffle_epi8(_mm256_blendv_epi8(two, v, oneByte),
-                                                 Rows(kTables.pack12[m0], kTables.pack12[m1]));
-      Store16(q, _mm256_castsi256_si128(packed));
-      q += kTables.pack12Length[m0];
-      Store16(q, _mm256_extracti128_si256(packed, 1));
-      q += kTables.pack12Length[m1];
+      PackOneTwo(two, oneByte, q);
       s += 16;
       continue;
     }
@@ -403,7 +423,7 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
     __m256i first = _mm256_or_si256(_mm256_or_si256(_mm256_srli_epi16(v, 12), Get(k.x80e0)),
                                     _mm256_and_si256(_mm256_slli_epi16(v, 2), Get(k.x3f00)));
     const __m256i third = _mm256_or_si256(last, Get(k.x80));
-    first = _mm256_blendv_epi8(_mm256_blendv_epi8(first, two, upToTwo), v, oneByte);
+    first = _mm256_blendv_epi8(first, two, upToTwo);
     const __m256i halves = _mm256_cmpeq_epi16(topBits, Get(k.d800));
     if (_mm256_testz_si256(halves, halves)) {
       PackSixteen(first, third, oneByte, _mm256_xor_si256(upToTwo, ones), q);
@@ -443,9 +463,13 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
     const bool waits = (s[15] & 0xFC00) == 0xD800;
     const __m256i waiting =
         _mm256_and_si256(high, _mm256_setr_epi16(0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1));
-    PackSixteen(
-        first, third, _mm256_or_si256(oneByte, waiting),
-        _mm256_andnot_si256(_mm256_or_si256(upToTwo, _mm256_or_si256(halves, waiting)), ones), q);
+    const __m256i threeBytes =
+        _mm256_andnot_si256(_mm256_or_si256(upToTwo, _mm256_or_si256(halves, waiting)), ones);
+    if (_mm256_testz_si256(threeBytes, threeBytes)) {
+      PackOneTwo(first, _mm256_or_si256(oneByte, waiting), q);  // emoji and the like
+    } else {
+      PackSixteen(first, third, _mm256_or_si256(oneByte, waiting), threeBytes, q);
+    }
     q -= waits;
     s += 16 - waits;
   }
@@ -461,23 +485,31 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
 // strlen); each load holds at least one byte of the text, which keeps
 // valgrind content. The sanitizers would still call it an overflow.
 
+// The NUL bytes of the aligned block at `at`, one bit each.
+VANDREL_NO_SANITIZE VANDREL_AVX2 inline unsigned NulBytesAt(std::uintptr_t at) {
+  return Mask(_mm256_cmpeq_epi8(_mm256_load_si256(reinterpret_cast<const __m256i*>(at)),
+                                _mm256_setzero_si256()));
+}
+
 VANDREL_NO_SANITIZE VANDREL_AVX2 std::size_t ByteLengthAvx2(const char* s) {
   const auto start = reinterpret_cast<std::uintptr_t>(s);
   std::uintptr_t at = start & ~std::uintptr_t{31};
-  const __m256i zero = _mm256_setzero_si256();
-  const auto nulAt = [zero](std::uintptr_t a) VANDREL_AVX2 {
-    return Mask(_mm256_cmpeq_epi8(_mm256_load_si256(reinterpret_cast<const __m256i*>(a)), zero));
-  };
-  unsigned nul = nulAt(at) >> (start & 31);
+  unsigned nul = NulBytesAt(at) >> (start & 31);
   if (nul != 0) return _tzcnt_u32(nul);
   // Four blocks a round, each loaded only after the one before held no NUL.
   for (;;) {
-    if ((nul = nulAt(at + 32)) != 0) return at + 32 - start + _tzcnt_u32(nul);
-    if ((nul = nulAt(at + 64)) != 0) return at + 64 - start + _tzcnt_u32(nul);
-    if ((nul = nulAt(at + 96)) != 0) return at + 96 - start + _tzcnt_u32(nul);
+    if ((nul = NulBytesAt(at + 32)) != 0) return at + 32 - start + _tzcnt_u32(nul);
+    if ((nul = NulBytesAt(at + 64)) != 0) return at + 64 - start + _tzcnt_u32(nul);
+    if ((nul = NulBytesAt(at + 96)) != 0) return at + 96 - start + _tzcnt_u32(nul);
     at += 128;
-    if ((nul = nulAt(at)) != 0) return at - start + _tzcnt_u32(nul);
+    if ((nul = NulBytesAt(at)) != 0) return at - start + _tzcnt_u32(nul);
   }
+}
+
+// The NUL units of the aligned block at `at`, two bits each.
+VANDREL_NO_SANITIZE VANDREL_AVX2 inline unsigned NulUnitsAt(std::uintptr_t at) {
+  return Mask(_mm256_cmpeq_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(at)),
+                                 _mm256_setzero_si256()));
 }
 
 VANDREL_NO_SANITIZE VANDREL_AVX2 std::size_t Uni16LengthAvx2(const Uni16* s) {
@@ -488,16 +520,15 @@ VANDREL_NO_SANITIZE VANDREL_AVX2 std::size_t Uni16LengthAvx2(const Uni16* s) {
     return static_cast<std::size_t>(p - s);
   }
   std::uintptr_t at = start & ~std::uintptr_t{31};
-  const __m256i zero = _mm256_setzero_si256();
-  unsigned nul =
-      Mask(_mm256_cmpeq_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(at)), zero)) >>
-      (start & 31);
-  while (nul == 0) {
-    at += 32;
-    nul = Mask(_mm256_cmpeq_epi16(_mm256_load_si256(reinterpret_cast<const __m256i*>(at)), zero));
-    if (nul != 0) return (at - start + _tzcnt_u32(nul)) / 2;
+  unsigned nul = NulUnitsAt(at) >> (start & 31);
+  if (nul != 0) return _tzcnt_u32(nul) / 2;
+  for (;;) {
+    if ((nul = NulUnitsAt(at + 32)) != 0) return (at + 32 - start + _tzcnt_u32(nul)) / 2;
+    if ((nul = NulUnitsAt(at + 64)) != 0) return (at + 64 - start + _tzcnt_u32(nul)) / 2;
+    if ((nul = NulUnitsAt(at + 96)) != 0) return (at + 96 - start + _tzcnt_u32(nul)) / 2;
+    at += 128;
+    if ((nul = NulUnitsAt(at)) != 0) return (at - start + _tzcnt_u32(nul)) / 2;
   }
-  return _tzcnt_u32(nul) / 2;
 }
 
 // ---------------------------------------------------------------------------
