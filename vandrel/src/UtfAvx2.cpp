@@ -99,14 +99,6 @@ VANDREL_AVX2 inline __m256i ShiftUp(__m256i v) {
   return _mm256_alignr_epi8(v, _mm256_permute2x128_si256(v, v, 0x08), 16 - N);
 }
 
-// A value the compiler cannot see through, so that a constant stays in a
-// register or a stack slot through a loop rather than being rebuilt from an
-// immediate every round.
-VANDREL_AVX2 inline __m256i Opaque(__m256i v) {
-  __asm__("" : "+x"(v));
-  return v;
-}
-
 // A 16-entry table in both halves.
 VANDREL_AVX2 inline __m256i Table(char b0, char b1, char b2, char b3, char b4, char b5, char b6,
                                   char b7, char b8, char b9, char b10, char b11, char b12, char b13,
@@ -163,6 +155,52 @@ VANDREL_AVX2 inline bool BlockValid(__m256i v, __m256i prev1, __m256i later, __m
   return _mm256_testz_si256(error, error) != 0;
 }
 
+// An 8-bit constant in all lanes.
+struct alignas(32) Splat8 {
+  std::uint8_t bytes[32] = {};
+  constexpr explicit Splat8(unsigned b) {
+    for (std::uint8_t& x : bytes) x = static_cast<std::uint8_t>(b);
+  }
+};
+
+struct DecodeConstants {
+  Splat8 x0f{0x0F}, x60{0x60}, x70{0x70}, x80{0x80}, xc0{0xC0}, xc2{0xC2}, xf0{0xF0}, xdc{0xDC},
+      x03{0x03}, x30{0x30}, x40{0x40}, x07{0x07}, xd8{0xD8};
+};
+constexpr DecodeConstants kDecodeConstants;
+
+// A 16-bit constant in all lanes.
+struct alignas(32) Splat16 {
+  std::uint16_t units[16] = {};
+  constexpr explicit Splat16(unsigned u) {
+    for (std::uint16_t& x : units) x = static_cast<std::uint16_t>(u);
+  }
+};
+
+// The encoder's constants. Like the decoder's, they are loaded from memory as
+// operands (see Hidden), which costs less than rebuilding them from
+// immediates every round and needs no registers or setup for short texts.
+struct EncodeConstants {
+  Splat16 ff80{0xFF80}, f800{0xF800}, d800{0xD800}, dc00{0xDC00}, fc00{0xFC00}, x3f{0x3F},
+      x80{0x80}, x80c0{0x80C0}, x80e0{0x80E0}, x3f00{0x3F00}, x3ff{0x3FF}, x40{0x40}, x80f0{0x80F0},
+      x3{0x3}, xf{0xF}, x8080{0x8080};
+};
+constexpr EncodeConstants kEncodeConstants;
+
+// p, with the compiler no longer knowing what it points to.
+template <typename T>
+const T* Hidden(const T* p) {
+  __asm__("" : "+r"(p));
+  return p;
+}
+
+VANDREL_AVX2 inline __m256i Get(const Splat8& c) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(c.bytes));
+}
+VANDREL_AVX2 inline __m256i Get(const Splat16& c) {
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(c.units));
+}
+
 // Stores the units of the positions set in `keep`: position i's unit has its
 // low byte in byte i of lo and its high byte in byte i of hi.
 VANDREL_AVX2 inline void StoreKept(__m256i lo, __m256i hi, unsigned keep, Uni16*& q) {
@@ -187,9 +225,7 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
   const unsigned char* p = src.p;
   Uni16* q = qRef;
   const __m256i zero = _mm256_setzero_si256();
-  const __m256i x0F = Opaque(Bytes(0x0F)), x60 = Opaque(Bytes(0x60)), x70 = Opaque(Bytes(0x70)),
-                x80 = Opaque(Bytes(0x80)), xC0 = Opaque(Bytes(0xC0)), xC2 = Opaque(Bytes(0xC2)),
-                xF0 = Opaque(Bytes(0xF0));
+  const DecodeConstants& c = *Hidden(&kDecodeConstants);
   // Per block: 32 bytes loaded, at most 32 units stored; the careful path
   // reads on up to the terminator at most and tests the room itself.
   while (src.end - p >= 32 && qend - q >= 32) {
@@ -223,26 +259,26 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
     // own and two of the byte before (the ASCII byte alone).
     const __m256i lo = _mm256_blendv_epi8(
         v,
-        _mm256_xor_si256(v,
-                         _mm256_and_si256(_mm256_xor_si256(v, _mm256_slli_epi16(prev1, 6)), xC0)),
+        _mm256_xor_si256(
+            v, _mm256_and_si256(_mm256_xor_si256(v, _mm256_slli_epi16(prev1, 6)), Get(c.xc0))),
         v);
     const __m256i nonAscii = _mm256_cmpgt_epi8(zero, v);
     // Four bits of the byte before go to the high byte.
-    const __m256i hiPrev1 = _mm256_and_si256(_mm256_srli_epi16(prev1, 2), x0F);
+    const __m256i hiPrev1 = _mm256_and_si256(_mm256_srli_epi16(prev1, 2), Get(c.x0f));
     // One and two bytes: the block is well formed when the continuations are
     // exactly the bytes after a lead and every lead is C2..DF. A lead in the
     // last byte waits for the next block.
     if (lead34 == 0 && (lead << 1) == cont &&
-        (lead & ~Mask(_mm256_cmpeq_epi8(_mm256_max_epu8(v, xC2), v))) == 0) {
+        (lead & ~Mask(_mm256_cmpeq_epi8(_mm256_max_epu8(v, Get(c.xc2)), v))) == 0) {
       StoreKept(lo, _mm256_and_si256(hiPrev1, nonAscii), ~lead, q);
       p += 32 - (lead >> 31);
       continue;
     }
     const __m256i prev2 = ShiftUp<2>(v);
     // Top bits: the byte two after a lead E0..FF, three after F0..FF.
-    const __m256i third = _mm256_subs_epu8(prev2, x60);
-    const __m256i fourth = _mm256_subs_epu8(ShiftUp<3>(v), x70);
-    if (!BlockValid(v, prev1, _mm256_or_si256(third, fourth), x0F, x80)) {
+    const __m256i third = _mm256_subs_epu8(prev2, Get(c.x60));
+    const __m256i fourth = _mm256_subs_epu8(ShiftUp<3>(v), Get(c.x70));
+    if (!BlockValid(v, prev1, _mm256_or_si256(third, fourth), Get(c.x0f), Get(c.x80))) {
       // Ill-formed input or encoded surrogates: one careful block.
       src.p = p;
       const unsigned char* const stop = p + 32;
@@ -267,28 +303,27 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
     // third byte of a four-byte character is redone below).
     __m256i hi = _mm256_and_si256(
         _mm256_or_si256(hiPrev1,
-                        _mm256_and_si256(_mm256_and_si256(_mm256_slli_epi16(prev2, 4), xF0),
+                        _mm256_and_si256(_mm256_and_si256(_mm256_slli_epi16(prev2, 4), Get(c.xf0)),
                                          _mm256_cmpgt_epi8(zero, third))),
         nonAscii);
     __m256i units = lo;
     if (lead4 != 0) {
       // The fourth byte gives DC00 | (cp & 3FF): its low byte as above, the
       // high one DC | two bits of the third byte.
-      hi = _mm256_blendv_epi8(hi, _mm256_or_si256(hiPrev1, Bytes(0xDC)), fourth);
+      hi = _mm256_blendv_epi8(hi, _mm256_or_si256(hiPrev1, Get(c.xdc)), fourth);
       // The third byte gives D800 + x - 40h, x = cp >> 10: the lead's three
       // bits, then six of the second byte and two of the third. Its low byte
       // x - 40h wraps; the high one borrows when x's low byte is below 40h.
-      const __m256i third4 = _mm256_subs_epu8(prev2, x70);
+      const __m256i third4 = _mm256_subs_epu8(prev2, Get(c.x70));
       const __m256i shifted = _mm256_slli_epi16(prev1, 2);
       const __m256i x = _mm256_xor_si256(
           shifted,
-          _mm256_and_si256(_mm256_xor_si256(shifted, _mm256_srli_epi16(v, 4)), Bytes(0x03)));
-      const __m256i borrow = _mm256_cmpeq_epi8(_mm256_and_si256(prev1, Bytes(0x30)), zero);
-      units = _mm256_blendv_epi8(units, _mm256_sub_epi8(x, Bytes(0x40)), third4);
+          _mm256_and_si256(_mm256_xor_si256(shifted, _mm256_srli_epi16(v, 4)), Get(c.x03)));
+      const __m256i borrow = _mm256_cmpeq_epi8(_mm256_and_si256(prev1, Get(c.x30)), zero);
+      units = _mm256_blendv_epi8(units, _mm256_sub_epi8(x, Get(c.x40)), third4);
       hi = _mm256_blendv_epi8(
           hi,
-          _mm256_or_si256(_mm256_add_epi8(_mm256_and_si256(prev2, Bytes(0x07)), borrow),
-                          Bytes(0xD8)),
+          _mm256_or_si256(_mm256_add_epi8(_mm256_and_si256(prev2, Get(c.x07)), borrow), Get(c.xd8)),
           third4);
     }
     StoreKept(units, hi, keep, q);
@@ -296,7 +331,8 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
   }
   src.p = p;
   qRef = q;
-  DecodeBlocksSse41(src, qRef, qend);
+  // The SSE4.1 loop takes 16 bytes while 32 units of room are left.
+  if (src.end - p >= 16 && qend - q >= 32) DecodeBlocksSse41(src, qRef, qend);
 }
 
 // Sixteen units as UTF-8, stored at q. Each 16-bit lane of `first` holds the
@@ -323,35 +359,6 @@ VANDREL_AVX2 inline void PackSixteen(__m256i first, __m256i third, __m256i oneBy
   q += kTables.pack123Length[c2];
   Store16(q, _mm256_extracti128_si256(packed1, 1));
   q += kTables.pack123Length[c3];
-}
-
-// A 16-bit constant in all lanes.
-struct alignas(32) Splat16 {
-  std::uint16_t units[16] = {};
-  constexpr explicit Splat16(unsigned u) {
-    for (std::uint16_t& x : units) x = static_cast<std::uint16_t>(u);
-  }
-};
-
-// The encoder's constants. They are loaded from memory as operands (see
-// Hidden), which costs less than rebuilding them from immediates every round
-// and needs no registers or setup for short texts.
-struct EncodeConstants {
-  Splat16 ff80{0xFF80}, f800{0xF800}, d800{0xD800}, dc00{0xDC00}, fc00{0xFC00}, x3f{0x3F},
-      x80{0x80}, x80c0{0x80C0}, x80e0{0x80E0}, x3f00{0x3F00}, x3ff{0x3FF}, x40{0x40}, x80f0{0x80F0},
-      x3{0x3}, xf{0xF}, x8080{0x8080};
-};
-constexpr EncodeConstants kEncodeConstants;
-
-// p, with the compiler no longer knowing what it points to.
-template <typename T>
-const T* Hidden(const T* p) {
-  __asm__("" : "+r"(p));
-  return p;
-}
-
-VANDREL_AVX2 inline __m256i Get(const Splat16& c) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(c.units));
 }
 
 // Sixteen units of one or two bytes as UTF-8, stored at q: in each 16-bit
@@ -475,7 +482,8 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
   }
   sRef = s;
   qRef = q;
-  EncodeBlocksSse41(sRef, send, qRef, qend);
+  // The SSE4.1 loop takes 8 units while 9 are left and 32 bytes of room.
+  if (send - s >= 9 && qend - q >= 32) EncodeBlocksSse41(sRef, send, qRef, qend);
 }
 
 // ---------------------------------------------------------------------------
