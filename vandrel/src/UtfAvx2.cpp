@@ -10,11 +10,12 @@
 // four-byte character gives the high surrogate, the fourth the low one. The
 // other positions are dropped with one shuffle per eight 16-bit lanes.
 //
-// Encoding takes sixteen units: thirty-two ASCII units at once, then one or
-// two bytes a unit closed up in 16-bit lanes, or up to three bytes (surrogate
-// halves of a pair two each) closed up in 32-bit lanes, four units a shuffle
-// (after Lemire and Mula, "Transcoding billions of Unicode characters per
-// second with SIMD instructions", 2022).
+// Encoding takes 32 ASCII units, or 32 units of one or two bytes, at once;
+// otherwise sixteen units. Units of one or two bytes, and the halves of a
+// pair (two bytes each), are closed up in 16-bit lanes, eight a shuffle; with
+// three-byte units among them, in 32-bit lanes, four a shuffle (after Lemire
+// and Mula, "Transcoding billions of Unicode characters per second with SIMD
+// instructions", 2022).
 //
 // Blocks with ill-formed bytes or encoded surrogates (decoding) or unpaired
 // surrogates (encoding) go through the scalar coder, and so do the last bytes,
@@ -110,9 +111,10 @@ VANDREL_AVX2 inline __m256i Table(char b0, char b1, char b2, char b3, char b4, c
 // Whether 32 bytes that start at a character boundary hold no ill-formed
 // sequence and no encoded surrogate. prev1 is the block moved a byte up;
 // `later` has its top bit set in the bytes two after a lead E0..FF or three
-// after F0..FF. A sequence cut off at the end is not looked at. Each byte is judged with the
-// one before it through three nibble-indexed tables whose bits name the
-// errors; a byte that must be a second or third continuation is checked apart.
+// after F0..FF. A sequence cut off at the end is not looked at. Each byte is
+// judged with the one before it through three nibble-indexed tables whose
+// bits name the errors; a byte that must be a second or third continuation is
+// checked apart.
 VANDREL_AVX2 inline bool BlockValid(__m256i v, __m256i prev1, __m256i later, __m256i nibble,
                                     __m256i x80) {
   enum : std::uint8_t {
@@ -163,6 +165,7 @@ struct alignas(32) Splat8 {
   }
 };
 
+// The decoder's constants (see EncodeConstants).
 struct DecodeConstants {
   Splat8 x0f{0x0F}, x60{0x60}, x70{0x70}, x80{0x80}, xc0{0xC0}, xc2{0xC2}, xf0{0xF0}, xdc{0xDC},
       x03{0x03}, x30{0x30}, x40{0x40}, x07{0x07}, xd8{0xD8};
@@ -195,10 +198,10 @@ const T* Hidden(const T* p) {
 }
 
 VANDREL_AVX2 inline __m256i Get(const Splat8& c) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(c.bytes));
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.bytes));
 }
 VANDREL_AVX2 inline __m256i Get(const Splat16& c) {
-  return _mm256_load_si256(reinterpret_cast<const __m256i*>(c.units));
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.units));
 }
 
 // Stores the units of the positions set in `keep`: position i's unit has its
