@@ -20,6 +20,12 @@
 // Blocks with ill-formed bytes or encoded surrogates (decoding) or unpaired
 // surrogates (encoding) go through the scalar coder, and so do the last bytes,
 // after the SSE4.1 loops have taken what they can of them.
+//
+// Why they exist: on the 1 MiB texts of bench/ (Release, medians of three
+// interleaved runs on a shared two-core Xeon) they convert 1.2-2.3 times
+// faster than the SSE4.1 kernels. Decode and encode, SSE4.1 time over AVX2
+// time: ASCII 1.7 and 1.2, Latin 1.9 and 2.1, CJK 1.8 and 1.7, emoji 2.3 and
+// 1.5; on the 64-byte texts 1.05 to 2.1.
 #include "Kernels.h"
 #include "UtfCoder.h"
 
