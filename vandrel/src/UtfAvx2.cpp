@@ -196,6 +196,8 @@ VANDREL_AVX2 inline void StoreKept(__m256i lo, __m256i hi, unsigned keep, Uni16*
   q += _mm_popcnt_u32(k3);
 }
 
+}  // namespace
+
 VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend) {
   const unsigned char* p = src.p;
   Uni16* q = qRef;
@@ -460,6 +462,8 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
   // The SSE4.1 loop takes 8 units while 9 are left and 32 bytes of room.
   if (send - s >= 9 && qend - q >= 32) EncodeBlocksSse41(sRef, send, qRef, qend);
 }
+
+namespace {
 
 // ---------------------------------------------------------------------------
 // Scans: 32 bytes at a time from an aligned address. Such a load never

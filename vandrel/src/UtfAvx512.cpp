@@ -245,7 +245,7 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
   src.p = p;
   src.end = limit;  // the rest of an unmeasured text, if the room lasts, one at a time
   qRef = q;
-  DecodeBlocksSse41(src, qRef, qend);  // the last bytes, and short texts
+  DecodeBlocksAvx2(src, qRef, qend);  // the last bytes, and short texts
 }
 
 namespace {
@@ -357,7 +357,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
   qRef = q;
   // The last units, and short texts; the rest of an unmeasured text, if the
   // room lasts, goes one character at a time.
-  EncodeBlocksSse41(sRef, limit, qRef, qend);
+  EncodeBlocksAvx2(sRef, limit, qRef, qend);
 }
 
 }  // namespace

@@ -152,6 +152,8 @@ void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const ch
 #if VANDREL_X86
 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend);
 void EncodeBlocksSse41(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
+void DecodeBlocksAvx2(CStringBytes& src, Uni16*& q, Uni16* qend);
+void EncodeBlocksAvx2(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
 #endif
 
 // Scans and counts: the offset of the first NUL; UTF-8 bytes of units up to
