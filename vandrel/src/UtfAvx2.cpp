@@ -27,6 +27,7 @@
 // time: ASCII 1.7 and 1.2, Latin 1.9 and 2.1, CJK 1.8 and 1.7, emoji 2.3 and
 // 1.5; on the 64-byte texts 1.05 to 2.1.
 #include "Kernels.h"
+#include "ShuffleRows.h"
 #include "Utf8Errors.h"
 #include "UtfCoder.h"
 
@@ -40,44 +41,6 @@ namespace detail {
 namespace {
 
 #define VANDREL_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
-
-// A shuffle row that takes, in order, the first bytesOf(j) bytes of each
-// `stride`-byte lane j of 16 bytes and clears the rest (-1). Returns the
-// number of bytes taken.
-template <typename BytesOf>
-constexpr int TakeRow(std::int8_t (&row)[16], int lanes, int stride, BytesOf bytesOf) {
-  int out = 0;
-  for (int j = 0; j < lanes; ++j) {
-    for (int k = 0; k < bytesOf(j); ++k) row[out++] = static_cast<std::int8_t>(stride * j + k);
-  }
-  for (int k = out; k < 16; ++k) row[k] = -1;
-  return out;
-}
-
-// Shuffle rows for one 128-bit half, indexed by a mask of eight bits:
-//   keep16: the 16-bit lanes whose bit is set (decoding);
-//   pack12: eight units in 16-bit lanes, one byte where the bit is set, two
-//           otherwise (encoding);
-//   pack123: four units in 32-bit lanes, bits 2j..2j+1 giving the bytes of
-//           unit j less one (encoding).
-struct Avx2Tables {
-  std::int8_t keep16[256][16] = {};
-  std::int8_t pack12[256][16] = {};
-  std::uint8_t pack12Length[256] = {};
-  std::int8_t pack123[256][16] = {};
-  std::uint8_t pack123Length[256] = {};
-
-  constexpr Avx2Tables() {
-    for (int m = 0; m < 256; ++m) {
-      TakeRow(keep16[m], 8, 2, [m](int j) { return (m >> j) & 1 ? 2 : 0; });
-      pack12Length[m] = static_cast<std::uint8_t>(
-          TakeRow(pack12[m], 8, 2, [m](int j) { return (m >> j) & 1 ? 1 : 2; }));
-      pack123Length[m] = static_cast<std::uint8_t>(
-          TakeRow(pack123[m], 4, 4, [m](int j) { return 1 + ((m >> (2 * j)) & 3); }));
-    }
-  }
-};
-constexpr Avx2Tables kTables;
 
 VANDREL_AVX2 inline __m256i Load32(const void* p) {
   return _mm256_loadu_si256(static_cast<const __m256i*>(p));
@@ -184,8 +147,10 @@ VANDREL_AVX2 inline void StoreKept(__m256i lo, __m256i hi, unsigned keep, Uni16*
   const __m256i units1 = _mm256_unpackhi_epi8(lo, hi);
   const unsigned k0 = keep & 0xFF, k1 = (keep >> 8) & 0xFF, k2 = (keep >> 16) & 0xFF,
                  k3 = keep >> 24;
-  const __m256i kept0 = _mm256_shuffle_epi8(units0, Rows(kTables.keep16[k0], kTables.keep16[k2]));
-  const __m256i kept1 = _mm256_shuffle_epi8(units1, Rows(kTables.keep16[k1], kTables.keep16[k3]));
+  const __m256i kept0 =
+      _mm256_shuffle_epi8(units0, Rows(kShuffleRows.keep16[k0], kShuffleRows.keep16[k2]));
+  const __m256i kept1 =
+      _mm256_shuffle_epi8(units1, Rows(kShuffleRows.keep16[k1], kShuffleRows.keep16[k3]));
   Store16(q, _mm256_castsi256_si128(kept0));
   q += _mm_popcnt_u32(k0);
   Store16(q, _mm256_castsi256_si128(kept1));
@@ -324,18 +289,20 @@ VANDREL_AVX2 inline void PackSixteen(__m256i first, __m256i third, __m256i oneBy
   const unsigned c0 = counts & 0xFF, c1 = (counts >> 8) & 0xFF, c2 = (counts >> 16) & 0xFF,
                  c3 = counts >> 24;
   // Units 0-3 and 8-11, then 4-7 and 12-15, in 32-bit lanes.
-  const __m256i packed0 = _mm256_shuffle_epi8(_mm256_unpacklo_epi16(first, third),
-                                              Rows(kTables.pack123[c0], kTables.pack123[c2]));
-  const __m256i packed1 = _mm256_shuffle_epi8(_mm256_unpackhi_epi16(first, third),
-                                              Rows(kTables.pack123[c1], kTables.pack123[c3]));
+  const __m256i packed0 =
+      _mm256_shuffle_epi8(_mm256_unpacklo_epi16(first, third),
+                          Rows(kShuffleRows.pack123[c0], kShuffleRows.pack123[c2]));
+  const __m256i packed1 =
+      _mm256_shuffle_epi8(_mm256_unpackhi_epi16(first, third),
+                          Rows(kShuffleRows.pack123[c1], kShuffleRows.pack123[c3]));
   Store16(q, _mm256_castsi256_si128(packed0));
-  q += kTables.pack123Length[c0];
+  q += kShuffleRows.pack123Length[c0];
   Store16(q, _mm256_castsi256_si128(packed1));
-  q += kTables.pack123Length[c1];
+  q += kShuffleRows.pack123Length[c1];
   Store16(q, _mm256_extracti128_si256(packed0, 1));
-  q += kTables.pack123Length[c2];
+  q += kShuffleRows.pack123Length[c2];
   Store16(q, _mm256_extracti128_si256(packed1, 1));
-  q += kTables.pack123Length[c3];
+  q += kShuffleRows.pack123Length[c3];
 }
 
 // Sixteen units of one or two bytes as UTF-8, stored at q: in each 16-bit
@@ -344,11 +311,12 @@ VANDREL_AVX2 inline void PackSixteen(__m256i first, __m256i third, __m256i oneBy
 VANDREL_AVX2 inline void PackOneTwo(__m256i bytes, __m256i oneByte, char*& q) {
   const unsigned m = Mask(_mm256_packs_epi16(oneByte, _mm256_setzero_si256()));
   const unsigned m0 = m & 0xFF, m1 = (m >> 16) & 0xFF;
-  const __m256i packed = _mm256_shuffle_epi8(bytes, Rows(kTables.pack12[m0], kTables.pack12[m1]));
+  const __m256i packed =
+      _mm256_shuffle_epi8(bytes, Rows(kShuffleRows.pack12[m0], kShuffleRows.pack12[m1]));
   Store16(q, _mm256_castsi256_si128(packed));
-  q += kTables.pack12Length[m0];
+  q += kShuffleRows.pack12Length[m0];
   Store16(q, _mm256_extracti128_si256(packed, 1));
-  q += kTables.pack12Length[m1];
+  q += kShuffleRows.pack12Length[m1];
 }
 
 VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*& qRef,

@@ -10,6 +10,7 @@
 // the scalar coder (tests/vandrel, the fuzzer), and the VANDREL_PORTABLE
 // build runs the same tests on the portable path alone.
 #include "Kernels.h"
+#include "ShuffleRows.h"
 #include "Utf8Errors.h"
 #include "UtfCoder.h"
 
@@ -23,19 +24,6 @@ namespace Vandrel {
 namespace detail {
 namespace {
 
-// A shuffle row that takes, in order, the first bytesOf(j) bytes of each
-// `stride`-byte lane j of the source and clears the rest (-1). Returns the
-// number of bytes taken.
-template <typename BytesOf>
-constexpr int ShuffleRow(std::int8_t (&row)[16], int lanes, int stride, BytesOf bytesOf) {
-  int out = 0;
-  for (int j = 0; j < lanes; ++j) {
-    for (int k = 0; k < bytesOf(j); ++k) row[out++] = static_cast<std::int8_t>(stride * j + k);
-  }
-  for (int k = out; k < 16; ++k) row[k] = -1;
-  return out;
-}
-
 // Shuffle tables for the SSE loops, built at compile time.
 //
 // Decoding looks at the first 12 bytes of a validated 16-byte block. Bit k of
@@ -48,24 +36,14 @@ constexpr int ShuffleRow(std::int8_t (&row)[16], int lanes, int stride, BytesOf 
 // Decoding closes up three 32-bit lanes of one unit (bit j clear) or two
 // with close3.
 //
-// Encoding packs eight units of one or two bytes each, prepared in 16-bit
-// lanes (index: bit j set when unit j takes one byte), or four units of one
-// to three bytes in 32-bit lanes (index: bits 2j..2j+1 hold the byte count
-// less one).
-//
-// compact16 closes up the 16-bit lanes whose bit is set (eight lanes, one
-// half of a block of one- and two-byte characters).
+// Encoding packs eight units of one or two bytes each, or four units of one
+// to three bytes, with ShuffleRows.h's rows; so are the 16-bit lanes of a
+// block of one- and two-byte characters closed up.
 struct SimdTables {
   std::uint8_t pattern[4096] = {};
   std::uint8_t consumed[4096] = {};
   std::int8_t gather[209][16] = {};
-  std::int8_t pack12[256][16] = {};
-  std::uint8_t pack12Length[256] = {};
-  std::int8_t pack[256][16] = {};
-  std::uint8_t packLength[256] = {};
   std::int8_t close3[8][16] = {};
-  std::int8_t compact16[256][16] = {};
-  std::uint8_t compact16Length[256] = {};
 
   constexpr SimdTables() {
     for (int id = 0; id < 209; ++id) {
@@ -122,14 +100,6 @@ struct SimdTables {
       for (int j = 0; j < n; ++j) used += lengths[j];
       pattern[mask] = static_cast<std::uint8_t>(id);
       consumed[mask] = static_cast<std::uint8_t>(used);
-    }
-    for (int m = 0; m < 256; ++m) {
-      pack12Length[m] = static_cast<std::uint8_t>(
-          ShuffleRow(pack12[m], 8, 2, [m](int j) { return (m >> j) & 1 ? 1 : 2; }));
-      packLength[m] = static_cast<std::uint8_t>(
-          ShuffleRow(pack[m], 4, 4, [m](int j) { return 1 + ((m >> (2 * j)) & 3); }));
-      compact16Length[m] = static_cast<std::uint8_t>(
-          ShuffleRow(compact16[m], 8, 2, [m](int j) { return (m >> j) & 1 ? 2 : 0; }) / 2);
     }
     for (int m = 0; m < 8; ++m) {
       ShuffleRow(close3[m], 3, 4, [m](int j) { return (m >> j) & 1 ? 4 : 2; });
@@ -218,10 +188,10 @@ VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) 
         const unsigned cut = lead >> 15;  // 1 when the last byte is a lead
         const unsigned keep = ~continuation & (0xFFFFu >> cut);
         const unsigned keepLo = keep & 0xFF, keepHi = keep >> 8;
-        Store(q, _mm_shuffle_epi8(unitsLo, Load(kSimd.compact16[keepLo])));
-        q += kSimd.compact16Length[keepLo];
-        Store(q, _mm_shuffle_epi8(unitsHi, Load(kSimd.compact16[keepHi])));
-        q += kSimd.compact16Length[keepHi];
+        Store(q, _mm_shuffle_epi8(unitsLo, Load(kShuffleRows.keep16[keepLo])));
+        q += kShuffleRows.keep16Length[keepLo];
+        Store(q, _mm_shuffle_epi8(unitsHi, Load(kShuffleRows.keep16[keepHi])));
+        q += kShuffleRows.keep16Length[keepHi];
         src.p += 16 - cut;
         continue;
       }
@@ -280,8 +250,8 @@ VANDREL_SSE41 inline void PackEight(__m128i first, __m128i third, __m128i oneByt
   if (_mm_testz_si128(threeBytes, threeBytes)) {
     // One or two bytes a unit: close up the 16-bit lanes with one shuffle.
     const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(oneByte, zero)));
-    Store(q, _mm_shuffle_epi8(first, Load(kSimd.pack12[m])));
-    q += kSimd.pack12Length[m];
+    Store(q, _mm_shuffle_epi8(first, Load(kShuffleRows.pack12[m])));
+    q += kShuffleRows.pack12Length[m];
     return;
   }
   // Up to three bytes a unit: widen to 32-bit lanes and close up each half.
@@ -292,10 +262,10 @@ VANDREL_SSE41 inline void PackEight(__m128i first, __m128i third, __m128i oneByt
        0x5555u) +
       (static_cast<unsigned>(_mm_movemask_epi8(threeBytes)) & 0x5555u);
   const unsigned lo = counts & 0xFF, hi = counts >> 8;
-  Store(q, _mm_shuffle_epi8(_mm_unpacklo_epi16(first, third), Load(kSimd.pack[lo])));
-  q += kSimd.packLength[lo];
-  Store(q, _mm_shuffle_epi8(_mm_unpackhi_epi16(first, third), Load(kSimd.pack[hi])));
-  q += kSimd.packLength[hi];
+  Store(q, _mm_shuffle_epi8(_mm_unpacklo_epi16(first, third), Load(kShuffleRows.pack123[lo])));
+  q += kShuffleRows.pack123Length[lo];
+  Store(q, _mm_shuffle_epi8(_mm_unpackhi_epi16(first, third), Load(kShuffleRows.pack123[hi])));
+  q += kShuffleRows.pack123Length[hi];
 }
 
 VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& sRef, const Uni16* send, char*& qRef,
