@@ -16,7 +16,7 @@
 #include "gtest/gtest.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
-#include "support/StreamTestSupport.h"
+#include "support/FsTestSupport.h"
 #if !defined(_WIN32)
 #include "platform/posix/find.h"
 #endif
@@ -33,7 +33,7 @@ class FindFaults : public ::testing::Test {
   OsString Nt(const std::string& tail) const {
     return TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(dir.Generic()) + tail);
   }
-  streamtest::TempDir dir;
+  talqtest::TempDir dir;
 };
 
 TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
@@ -143,7 +143,7 @@ TEST(PosixFind, NameBytesBecomeRecordUnits) {
 
 // Links are followed (here to a read-only file); a broken one is listed as itself.
 TEST_F(FindFaults, PosixPatternsErrorsAttributesAndErrno) {
-  namespace fs = streamtest::fs;
+  namespace fs = std::filesystem;
   dir.Write("ro");
   fs::permissions(dir.Native("ro"), fs::perms::owner_write, fs::perm_options::remove);
   fs::create_symlink(dir.Native("ro"), dir.Native("to-file"));

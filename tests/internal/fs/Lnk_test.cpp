@@ -231,8 +231,8 @@ TEST(LnkReader, RealShortcutsFromWindows) {
   };
   for (const auto& [file, target, sameByIdList] : rows) {
     SCOPED_TRACE(file);
-    std::string bytes;
-    EXPECT_TRUE(talqtest::ReadFileBytes(talqtest::TestDataPath(std::string("lnk/") + file), bytes));
+    std::string bytes = talqtest::ReadAll(talqtest::TestDataPath(std::string("lnk/") + file));
+    ASSERT_FALSE(bytes.empty());
     EXPECT_EQ(Parse(bytes), target);
     if (!sameByIdList) continue;
     bytes[21] = static_cast<char>((bytes[21] | 0x01) & ~0x02);
@@ -247,8 +247,8 @@ TEST(LnkReader, IdListsTheShellLinkObjectWritesNameTheirTargets) {
   for (const char* name : {"t.txt", "long name \xC3\xA9.txt"}) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(talqtest::MakeShortcut(tmp / "l.lnk", tmp.Write(name)));
-    std::string bytes;
-    ASSERT_TRUE(talqtest::ReadFileBytes(tmp.Native("l.lnk").string(), bytes));
+    std::string bytes = talqtest::ReadAll(tmp.Native("l.lnk"));
+    ASSERT_FALSE(bytes.empty());
     bytes[21] = static_cast<char>(bytes[21] | 0x01);  // ForceNoLinkInfo
     const lnk::Text nt = TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(tmp / name));
     EXPECT_EQ(Parse(bytes), Target(kLoc, U16(nt)));

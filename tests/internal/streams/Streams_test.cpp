@@ -14,7 +14,7 @@
 #include "TalqOSUtils/UnicodeString.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
-#include "support/StreamTestSupport.h"
+#include "support/FsTestSupport.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ namespace pf = TalqOSUtils::platform;
 class StreamFaults : public ::testing::Test {
  protected:
   void TearDown() override { pf::ClearFaults(); }
-  streamtest::TempDir dir;
+  talqtest::TempDir dir;
 };
 
 TEST_F(StreamFaults, AShortWriteFailsAndStopsTheStream) {
@@ -111,7 +111,7 @@ class FileCalls : public StreamFaults {
 // Failures give Win32 codes; no call touches errno.
 TEST_F(FileCalls, SpeakWin32AndLeaveErrnoAlone) {
   dir.Write("exists", "0123456789");
-  streamtest::fs::create_directory(dir.Native("dir"));
+  std::filesystem::create_directory(dir.Native("dir"));
   errno = 4242;
   const std::tuple<const char*, std::uint32_t, std::uint32_t, pf::ErrorCode> rows[] = {
     {"exists", pf::kGenericWrite, pf::kCreateNew, pf::kErrorFileExists},
@@ -148,7 +148,7 @@ TEST_F(FileCalls, SpeakWin32AndLeaveErrnoAlone) {
   EXPECT_EQ(errno, 4242);
   // Creating always empties an existing file, as truncating does.
   pf::Os().closeHandle(Open("exists", pf::kGenericWrite, pf::kCreateAlways));
-  EXPECT_EQ(streamtest::ReadAll(dir.Native("exists")), "");
+  EXPECT_EQ(talqtest::ReadAll(dir.Native("exists")), "");
 }
 
 }  // namespace

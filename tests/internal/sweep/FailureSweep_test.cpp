@@ -13,7 +13,6 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
-#include <iterator>
 #include <set>
 #include <string>
 #include <utility>
@@ -25,7 +24,7 @@
 #include "TalqOSUtils/Streams.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
-#include "support/StreamTestSupport.h"
+#include "support/FsTestSupport.h"
 
 namespace {
 
@@ -37,12 +36,7 @@ using pf::CallId;
 /// Where a scenario's next operation starts in the call trace.
 std::size_t Mark() { return pf::TotalCallsSeen(); }
 
-long OpenDescriptors() {
-  return std::distance(stdfs::directory_iterator("/proc/self/fd"), stdfs::directory_iterator());
-}
-
-using streamtest::ReadAll;
-using streamtest::WriteAll;
+using talqtest::ReadAll;
 
 struct Faults {
   pf::ErrorCode code = 0;
@@ -95,7 +89,7 @@ void Sweep(const char* name, const std::function<void(const Dir&)>& prepare,
       const bool once = mode == pf::FaultMode::kNthOnly;
       for (unsigned nth = 1; nth <= total; ++nth) {
         prepare(dir);
-        const long descriptors = OpenDescriptors();
+        const long descriptors = talqtest::OpenDescriptors();
         pf::ArmAnyFault(nth, code, mode);
         check = run(dir);
         const std::vector<CallId> trace = pf::CallTrace();
@@ -109,7 +103,7 @@ void Sweep(const char* name, const std::function<void(const Dir&)>& prepare,
                      << "call " << nth << " of " << total << " ("
                      << pf::CallName(faults.failed[0].second) << ") fails with " << code
                      << (once ? ", that call only" : ", and all after"));
-        EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
+        EXPECT_EQ(talqtest::OpenDescriptors(), descriptors) << "a descriptor leaked";
         check(faults);
       }
     }
@@ -136,7 +130,7 @@ void SweepWrite(const char* name, const std::string& stream) {
   Sweep(
       name,
       [=](const Dir& dir) {
-        WriteAll(dir.Native("doc"), "data");
+        dir.Write("doc", "data");
         stdfs::remove(dir.Native(stream));
       },
       [=](const Dir& dir) {
@@ -167,8 +161,8 @@ void SweepRead(const char* name, const std::string& stream) {
   Sweep(
       name,
       [=](const Dir& dir) {
-        WriteAll(dir.Native("doc"), "data");
-        WriteAll(dir.Native(stream), kData);
+        dir.Write("doc", "data");
+        dir.Write(stream, kData);
       },
       [=](const Dir& dir) {
         ChInputStream in;
@@ -243,9 +237,9 @@ TEST_F(FailureSweep, DirectorySearch) {
   Sweep(
       "Init, filter, FindFirst/FindNext to the end, copies, EndSearch",
       [](const Dir& dir) {
-        WriteAll(dir.Native("a.txt"), "abc");
-        WriteAll(dir.Native("b.dat"), "bbbbb");
-        WriteAll(dir.Native("c.txt"), "ccccccc");
+        dir.Write("a.txt", "abc");
+        dir.Write("b.dat", "bbbbb");
+        dir.Write("c.txt", "ccccccc");
         stdfs::create_directories(dir.Native("sub"));
       },
       [expected](const Dir& dir) {
@@ -310,8 +304,8 @@ TEST_F(FailureSweep, FileQueriesAndApplicationDirectory) {
   Sweep(
       "OSFileExists, OSDirectoryExists, OSDeleteFile, OSMakeDirectory, OSApplicationDirectory",
       [](const Dir& dir) {
-        WriteAll(dir.Native("file"), "x");
-        WriteAll(dir.Native("victim"), "x");
+        dir.Write("file");
+        dir.Write("victim");
         stdfs::remove_all(dir.Native("m"));
       },
       [app](const Dir& dir) {
@@ -355,8 +349,8 @@ TEST_F(FailureSweep, ShortcutsAndResources) {
       "OSFindResourcePath directly and through a .lnk",
       [name](const Dir& dir) {
         OSSetSharedResourceDirectory(dir.Generic());
-        WriteAll(dir.Native("target.txt"), "t");
-        WriteAll(dir.Native(name + ".txt"), "r");
+        dir.Write("target.txt", "t");
+        dir.Write(name + ".txt", "r");
         for (const char* link : {"link.lnk", "other.lnk"}) {
           talqtest::MakeShortcut(dir / link, dir / "target.txt");
         }

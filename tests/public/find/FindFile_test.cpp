@@ -23,7 +23,7 @@
 #include "TalqOSUtils/UnicodeString.h"
 #include "Vandrel/FileSpec.h"
 #include "gtest/gtest.h"
-#include "support/StreamTestSupport.h"
+#include "support/FsTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -37,10 +37,10 @@ class FindFile : public ::testing::Test {
   std::string Root() const { return dir.Generic(); }
   std::string File(const std::string& name, std::int64_t size = 0) {  // sparse; as listed
     dir.Write(name, "");
-    streamtest::fs::resize_file(dir.Native(name), static_cast<std::uintmax_t>(size));
+    std::filesystem::resize_file(dir.Native(name), static_cast<std::uintmax_t>(size));
     return name + " " + std::to_string(size);
   }
-  streamtest::TempDir dir;
+  talqtest::TempDir dir;
 };
 
 // Every entry as "name size", "name/ size" for a directory; AtEnd stays false till the end.
@@ -68,7 +68,7 @@ TEST_F(FindFile, ListsEveryEntryOnceThroughTheFilter) {
   Names files = {File("max32", 4294967295LL),    File("just4g", 4294967296LL),
                  File(std::string(255, 'e')),    File("r\xC3\xA9sum\xC3\xA9"),
                  File("smile \xF0\x9F\x98\x80"), File("\357\273\277bom-first")};
-  streamtest::fs::create_directory(dir.Native("sub"));
+  std::filesystem::create_directory(dir.Native("sub"));
   Names all = files;
   all.insert({"./ 0", "../ 0", "sub/ 0"});
   for (const auto& [filter, expected] :
@@ -132,7 +132,7 @@ TEST_F(FindFile, RootsAreCheckedAndEndInASeparator) {
     EXPECT_EQ(std::string(ChFindFile(given.c_str()).Root(nullptr)), Root() + "/") << given;
   }
 #if !defined(_WIN32)
-  streamtest::fs::create_directory(dir.Native("sub:"));  // ':' (HFS) ends a root too
+  std::filesystem::create_directory(dir.Native("sub:"));  // ':' (HFS) ends a root too
   EXPECT_STREQ(ChFindFile((Root() + "/sub:").c_str()).Root(nullptr), (Root() + "/sub:").c_str());
 #endif
   // The pattern (NT form, "\\*", NUL) must fit 256 bytes; 253 to 255 bytes straddle that.
@@ -159,7 +159,7 @@ TEST_F(FindFile, NamesThatAreNotUtf8OpenTheirOwnFiles) {
   };
   std::map<std::string, std::string> expected;  // listed name => content
   for (const auto& [stored, listed] : names) {
-    streamtest::WriteAll(dir.Native("") / stored, "content of " + stored);
+    std::ofstream(dir.Native("") / stored) << "content of " + stored;
     expected[listed] = "content of " + stored;
   }
   std::map<std::string, std::string> seen;
@@ -179,18 +179,17 @@ TEST_F(FindFile, NamesThatAreNotUtf8OpenTheirOwnFiles) {
 
   // Writing, deleting, testing and resolving take the same way back to the bytes.
   const std::string escaped = Root() + "/\xED\xB3\xA9";  // the file named E9
-  streamtest::WriteAll(dir.Native("") / "l\xE9.lnk",
-                       talqtest::MakeLnk(talqtest::LnkParts().Local("?").LocalU(
-                           TalqOSUtils::UnicodeString(OSPathLocal(escaped)))));
+  std::ofstream(dir.Native("") / "l\xE9.lnk") << (talqtest::MakeLnk(
+      talqtest::LnkParts().Local("?").LocalU(TalqOSUtils::UnicodeString(OSPathLocal(escaped)))));
   EXPECT_EQ(TalqOSUtils::ResolveAliasOrLink(Root() + "/l\xED\xB3\xA9.lnk"),
             talqtest::Resolved(escaped));
   TalqOSUtils::ChOutputStream out;
   out.open(Root() + "/new\xED\xB3\xA9");
   out.write("w");
   out.close();
-  EXPECT_EQ(streamtest::ReadAll(dir.Native("") / "new\xE9"), "w");
+  EXPECT_EQ(talqtest::ReadAll(dir.Native("") / "new\xE9"), "w");
   EXPECT_TRUE(TalqOSUtils::OSDeleteFile(escaped.c_str()));
-  EXPECT_TRUE(streamtest::fs::exists(dir.Native("") / "\xED\xB3\xA9")) << "deleted its namesake";
+  EXPECT_TRUE(std::filesystem::exists(dir.Native("") / "\xED\xB3\xA9")) << "deleted its namesake";
   // U+DCC3 U+DCA9 would be the bytes of "\xC3\xA9": a second spelling, refused.
   dir.Write("\xC3\xA9");
   const std::string twin = Root() + "/\xED\xB3\x83\xED\xB2\xA9";
@@ -237,7 +236,7 @@ std::string Unprivileged(const std::function<std::string()>& fn, std::string* wh
 // its reason, never an empty or zero-filled listing; a new file in a folder
 // that may not be written is refused as access denied, not as missing.
 TEST_F(FindFile, UnreadableDirectoriesFailWithTheirReason) {
-  namespace stdfs = streamtest::fs;
+  namespace stdfs = std::filesystem;
   for (const char* sub : {"closed", "readable", "readonly"})
     stdfs::create_directory(dir.Native(sub));
   dir.Write("readable/f");
