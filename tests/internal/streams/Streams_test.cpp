@@ -58,12 +58,12 @@ TEST_F(StreamFaults, AStringThatFitsTheCountIsOneWrite) {
 // Creating fails, then truncating: a retry that only finds nothing keeps the
 // creation's reason; any other retry failure is the reason.
 TEST_F(StreamFaults, OutputOpenReportsWhyTheFileCouldNotBeMade) {
+  // clang-format off
   const std::tuple<pf::ErrorCode, pf::ErrorCode, int> rows[] = {
-      {pf::kErrorAccessDenied, pf::kErrorFileNotFound, 5},
+      {pf::kErrorAccessDenied, pf::kErrorFileNotFound, 5}, {0, pf::kErrorFileNotFound, INT_MIN},
       {pf::kErrorFileExists, pf::kErrorSharingViolation, 32},
-      {pf::kErrorDiskFull, pf::kErrorAccessDenied, 5},
-      {0, pf::kErrorFileNotFound, INT_MIN},
-  };
+      {pf::kErrorDiskFull, pf::kErrorAccessDenied, 5}};
+  // clang-format on
   for (const auto& [create, truncate, error] : rows) {
     SCOPED_TRACE(std::to_string(create) + " then " + std::to_string(truncate));
     ChOutputStream out;
