@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "platform/Platform.h"
+
 namespace TalqOSUtils {
 namespace shared {
 
@@ -13,6 +15,21 @@ namespace shared {
 /// record's own destructor lets go of what it holds (a handle, say).
 struct Counted {
   std::uint32_t sharers = 1;
+};
+
+/// A record that owns an OS handle (an open file, a running search): the
+/// last share's release closes it with the table's Close call (closeHandle,
+/// findClose), looked up then, so that a test's wrapper table sees it.
+template <bool (*platform::Calls::*Close)(std::intptr_t)>
+struct HandleRecord : Counted {
+  HandleRecord() = default;
+  HandleRecord(const HandleRecord&) = delete;
+  HandleRecord& operator=(const HandleRecord&) = delete;
+  ~HandleRecord() {
+    if (handle != platform::kInvalidHandle) (platform::Os().*Close)(handle);
+  }
+
+  std::intptr_t handle = platform::kInvalidHandle;
 };
 
 /// Takes one more share of record (null allowed) and returns it.

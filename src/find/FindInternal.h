@@ -20,15 +20,7 @@ struct ChFindFileEntry : shared::Counted {
 
 /// One search (one Init), shared by the copies of a ChFindFile; the last
 /// sharer's release closes the OS search with it.
-struct ChFindFileState : shared::Counted {
-  ChFindFileState() = default;
-  ChFindFileState(const ChFindFileState&) = delete;
-  ChFindFileState& operator=(const ChFindFileState&) = delete;
-  ~ChFindFileState() {
-    if (handle != platform::kInvalidHandle) platform::Os().findClose(handle);
-  }
-
-  platform::FindHandle handle = platform::kInvalidHandle;
+struct ChFindFileState : shared::HandleRecord<&platform::Calls::findClose> {
   ChFindFile::Filter filter = nullptr;
   bool atEnd = false;
   /// What ChFindFile::LastError() answers: why the OS search could not

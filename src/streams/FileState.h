@@ -16,16 +16,8 @@ namespace TalqOSUtils {
 namespace streams {
 
 /// What both streams' records hold. The last sharer's release closes the
-/// handle with the record.
-struct FileRecord : shared::Counted {
-  FileRecord() = default;
-  FileRecord(const FileRecord&) = delete;
-  FileRecord& operator=(const FileRecord&) = delete;
-  ~FileRecord() {
-    if (handle != platform::kInvalidHandle) platform::Os().closeHandle(handle);
-  }
-
-  platform::FileHandle handle = platform::kInvalidHandle;
+/// file with the record.
+struct FileRecord : shared::HandleRecord<&platform::Calls::closeHandle> {
   std::int32_t checkCount = 0;
   std::int32_t error = 0;
 };

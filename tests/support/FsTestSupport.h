@@ -4,6 +4,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #include "TalqOSUtils/Paths.h"
@@ -53,6 +54,19 @@ class TempDir {
   std::filesystem::path mNative;
   std::string mGeneric;
 };
+
+/// The whole file's bytes ("" when it cannot be read).
+inline std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+#if !defined(_WIN32)
+/// The descriptors this process holds open.
+inline long OpenDescriptors() {
+  return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
+}
+#endif
 
 /// Makes the shortcut `link` to `target` (generic): by the shell link on Windows, else MakeLnk.
 inline bool MakeShortcut(const std::string& link, const std::string& target) {

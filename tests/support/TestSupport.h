@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 namespace talqtest {
@@ -17,14 +16,6 @@ inline std::string TestDataPath(const std::string& relative) {
   if (path[0] == '/') path = "Z:" + path;  // under Wine the Linux root is drive Z:
 #endif
   return std::ifstream(path, std::ios::binary) ? path : std::string();
-}
-
-/// Reads a whole file as bytes; false when it cannot be opened.
-inline bool ReadFileBytes(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
 }
 
 /// Checks that fn throws an E whose what() is `message`.

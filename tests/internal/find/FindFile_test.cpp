@@ -16,7 +16,7 @@
 #include "gtest/gtest.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
-#include "support/StreamTestSupport.h"
+#include "support/FsTestSupport.h"
 #if !defined(_WIN32)
 #include "platform/posix/find.h"
 #endif
@@ -33,7 +33,7 @@ class FindFaults : public ::testing::Test {
   OsString Nt(const std::string& tail) const {
     return TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(dir.Generic()) + tail);
   }
-  streamtest::TempDir dir;
+  talqtest::TempDir dir;
 };
 
 TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
@@ -48,13 +48,10 @@ TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
   EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked after the end";
   b.EndSearch();
   EXPECT_EQ(pf::CallsSeen(CallId::kFindClose), 2u) << "the last sharer closes";
-  pf::ScopedFault fault(CallId::kFindFirstFile, 1, pf::kErrorAccessDenied,
-                        pf::FaultMode::kFromNthOn);
+  pf::ArmFault(CallId::kFindFirstFile, 1, pf::kErrorAccessDenied, pf::FaultMode::kFromNthOn);
   b.Init(dir.Generic().c_str());
   b.FindFirst();
   EXPECT_FALSE(b.FindNext().IsValid());
-  EXPECT_TRUE(b.AtEnd());
-  EXPECT_EQ(pf::CallsSeen(CallId::kFindNextFile), listed) << "asked with no search to continue";
   EXPECT_FALSE(b.FindFirst().IsValid());
   EXPECT_TRUE(b.AtEnd()) << "a search that cannot start keeps AtEnd";
 }
@@ -64,15 +61,14 @@ TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
 TEST_F(FindFaults, LastErrorSaysWhyASearchStoppedAndRestartsForgetIt) {
   dir.Write("a");
   dir.Write("b");
+  const CallId first = CallId::kFindFirstFile, next = CallId::kFindNextFile;
+  // clang-format off
   const std::tuple<CallId, unsigned, pf::ErrorCode, std::uint32_t, unsigned> rows[] = {
       // failing call, its nth, code => LastError(), entries listed
-      {CallId::kFindFirstFile, 1, pf::kErrorAccessDenied, 5, 0},
-      {CallId::kFindFirstFile, 1, pf::kErrorFileNotFound, 0, 0},
-      {CallId::kFindFirstFile, 1, 0, 0x80000000u, 0},
-      {CallId::kFindNextFile, 2, pf::kErrorAccessDenied, 5, 2},
-      {CallId::kFindNextFile, 1, pf::kErrorDiskFull, 112, 1},
-      {CallId::kFindNextFile, 1, pf::kErrorNoMoreFiles, 0, 1},
-  };
+      {first, 1, pf::kErrorAccessDenied, 5, 0}, {first, 1, pf::kErrorFileNotFound, 0, 0},
+      {first, 1, 0, 0x80000000u, 0}, {next, 2, pf::kErrorAccessDenied, 5, 2},
+      {next, 1, pf::kErrorDiskFull, 112, 1}, {next, 1, pf::kErrorNoMoreFiles, 0, 1}};
+  // clang-format on
   EXPECT_EQ(TalqOSUtils::ChFindFile().LastError(), 0u) << "no search";
   for (const auto& [call, nth, code, reported, listed] : rows) {
     SCOPED_TRACE(std::string(pf::CallName(call)) + " fails with " + std::to_string(code));
@@ -81,12 +77,17 @@ TEST_F(FindFaults, LastErrorSaysWhyASearchStoppedAndRestartsForgetIt) {
     unsigned count = 0;
     for (auto it = search.FindFirst(); it.IsValid(); it = search.FindNext()) ++count;
     EXPECT_FALSE(search.FindNext().IsValid());
-    pf::ClearFaults();
+    EXPECT_TRUE(search.AtEnd());
+    EXPECT_EQ(pf::CallsSeen(next), call == next ? nth : 0u)
+        << "asked after the end, or with no search to continue";
     EXPECT_EQ(count, listed);
     EXPECT_EQ(search.LastError(), reported);
     EXPECT_EQ(TalqOSUtils::ChFindFile(search).LastError(), reported) << "copies share it";
     EXPECT_TRUE(search.FindFirst().IsValid());
     EXPECT_EQ(search.LastError(), 0u) << "a restart keeps the old reason";
+    EXPECT_EQ(pf::CallsSeen(CallId::kFindClose), call == next ? 1u : 0u)
+        << "a search stopped early is closed once by the restart";
+    pf::ClearFaults();
     pf::ArmFault(call, nth, code);
     for (auto it = search.FindFirst(); it.IsValid(); it = search.FindNext()) {
     }
@@ -143,7 +144,7 @@ TEST(PosixFind, NameBytesBecomeRecordUnits) {
 
 // Links are followed (here to a read-only file); a broken one is listed as itself.
 TEST_F(FindFaults, PosixPatternsErrorsAttributesAndErrno) {
-  namespace fs = streamtest::fs;
+  namespace fs = std::filesystem;
   dir.Write("ro");
   fs::permissions(dir.Native("ro"), fs::perms::owner_write, fs::perm_options::remove);
   fs::create_symlink(dir.Native("ro"), dir.Native("to-file"));

@@ -14,7 +14,7 @@
 #include "TalqOSUtils/UnicodeString.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
-#include "support/StreamTestSupport.h"
+#include "support/FsTestSupport.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ namespace pf = TalqOSUtils::platform;
 class StreamFaults : public ::testing::Test {
  protected:
   void TearDown() override { pf::ClearFaults(); }
-  streamtest::TempDir dir;
+  talqtest::TempDir dir;
 };
 
 TEST_F(StreamFaults, AShortWriteFailsAndStopsTheStream) {
@@ -58,12 +58,12 @@ TEST_F(StreamFaults, AStringThatFitsTheCountIsOneWrite) {
 // Creating fails, then truncating: a retry that only finds nothing keeps the
 // creation's reason; any other retry failure is the reason.
 TEST_F(StreamFaults, OutputOpenReportsWhyTheFileCouldNotBeMade) {
+  // clang-format off
   const std::tuple<pf::ErrorCode, pf::ErrorCode, int> rows[] = {
-      {pf::kErrorAccessDenied, pf::kErrorFileNotFound, 5},
+      {pf::kErrorAccessDenied, pf::kErrorFileNotFound, 5}, {0, pf::kErrorFileNotFound, INT_MIN},
       {pf::kErrorFileExists, pf::kErrorSharingViolation, 32},
-      {pf::kErrorDiskFull, pf::kErrorAccessDenied, 5},
-      {0, pf::kErrorFileNotFound, INT_MIN},
-  };
+      {pf::kErrorDiskFull, pf::kErrorAccessDenied, 5}};
+  // clang-format on
   for (const auto& [create, truncate, error] : rows) {
     SCOPED_TRACE(std::to_string(create) + " then " + std::to_string(truncate));
     ChOutputStream out;
@@ -111,7 +111,7 @@ class FileCalls : public StreamFaults {
 // Failures give Win32 codes; no call touches errno.
 TEST_F(FileCalls, SpeakWin32AndLeaveErrnoAlone) {
   dir.Write("exists", "0123456789");
-  streamtest::fs::create_directory(dir.Native("dir"));
+  std::filesystem::create_directory(dir.Native("dir"));
   errno = 4242;
   const std::tuple<const char*, std::uint32_t, std::uint32_t, pf::ErrorCode> rows[] = {
     {"exists", pf::kGenericWrite, pf::kCreateNew, pf::kErrorFileExists},
@@ -148,7 +148,7 @@ TEST_F(FileCalls, SpeakWin32AndLeaveErrnoAlone) {
   EXPECT_EQ(errno, 4242);
   // Creating always empties an existing file, as truncating does.
   pf::Os().closeHandle(Open("exists", pf::kGenericWrite, pf::kCreateAlways));
-  EXPECT_EQ(streamtest::ReadAll(dir.Native("exists")), "");
+  EXPECT_EQ(talqtest::ReadAll(dir.Native("exists")), "");
 }
 
 }  // namespace

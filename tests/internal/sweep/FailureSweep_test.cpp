@@ -7,25 +7,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
-#include <iterator>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "TalqOSUtils/FileSystem.h"
-#include "TalqOSUtils/FindFile.h"
-#include "TalqOSUtils/Paths.h"
 #include "TalqOSUtils/Streams.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
-#include "support/StreamTestSupport.h"
+#include "support/FsTestSupport.h"
 
 namespace {
 
@@ -37,12 +31,7 @@ using pf::CallId;
 /// Where a scenario's next operation starts in the call trace.
 std::size_t Mark() { return pf::TotalCallsSeen(); }
 
-long OpenDescriptors() {
-  return std::distance(stdfs::directory_iterator("/proc/self/fd"), stdfs::directory_iterator());
-}
-
-using streamtest::ReadAll;
-using streamtest::WriteAll;
+using talqtest::ReadAll;
 
 struct Faults {
   pf::ErrorCode code = 0;
@@ -95,7 +84,7 @@ void Sweep(const char* name, const std::function<void(const Dir&)>& prepare,
       const bool once = mode == pf::FaultMode::kNthOnly;
       for (unsigned nth = 1; nth <= total; ++nth) {
         prepare(dir);
-        const long descriptors = OpenDescriptors();
+        const long descriptors = talqtest::OpenDescriptors();
         pf::ArmAnyFault(nth, code, mode);
         check = run(dir);
         const std::vector<CallId> trace = pf::CallTrace();
@@ -109,7 +98,7 @@ void Sweep(const char* name, const std::function<void(const Dir&)>& prepare,
                      << "call " << nth << " of " << total << " ("
                      << pf::CallName(faults.failed[0].second) << ") fails with " << code
                      << (once ? ", that call only" : ", and all after"));
-        EXPECT_EQ(OpenDescriptors(), descriptors) << "a descriptor leaked";
+        EXPECT_EQ(talqtest::OpenDescriptors(), descriptors) << "a descriptor leaked";
         check(faults);
       }
     }
@@ -136,7 +125,7 @@ void SweepWrite(const char* name, const std::string& stream) {
   Sweep(
       name,
       [=](const Dir& dir) {
-        WriteAll(dir.Native("doc"), "data");
+        dir.Write("doc", "data");
         stdfs::remove(dir.Native(stream));
       },
       [=](const Dir& dir) {
@@ -167,8 +156,8 @@ void SweepRead(const char* name, const std::string& stream) {
   Sweep(
       name,
       [=](const Dir& dir) {
-        WriteAll(dir.Native("doc"), "data");
-        WriteAll(dir.Native(stream), kData);
+        dir.Write("doc", "data");
+        dir.Write(stream, kData);
       },
       [=](const Dir& dir) {
         ChInputStream in;
@@ -228,170 +217,6 @@ TEST_F(FailureSweep, StreamsWriteAndRead) {
   SweepRead("read a file", "doc");
   SweepRead("read a fork", "doc:AFP_Resource");
   SweepRead("read a fork from its companion", "._doc");
-}
-
-using Listed = std::tuple<std::string, std::int64_t, bool>;  // name, size, directory
-
-bool NotDat(const ChFindFileIterator& entry) {
-  const std::string name = entry.BaseName(nullptr);
-  return name.size() < 4 || name.compare(name.size() - 4, 4, ".dat") != 0;
-}
-
-TEST_F(FailureSweep, DirectorySearch) {
-  const std::set<Listed> expected = {
-      {".", 0, true}, {"..", 0, true}, {"a.txt", 3, false}, {"c.txt", 7, false}, {"sub", 0, true}};
-  Sweep(
-      "Init, filter, FindFirst/FindNext to the end, copies, EndSearch",
-      [](const Dir& dir) {
-        WriteAll(dir.Native("a.txt"), "abc");
-        WriteAll(dir.Native("b.dat"), "bbbbb");
-        WriteAll(dir.Native("c.txt"), "ccccccc");
-        stdfs::create_directories(dir.Native("sub"));
-      },
-      [expected](const Dir& dir) {
-        std::string thrown;
-        std::vector<ChFindFileIterator> kept;
-        std::size_t restartAt = 0;
-        bool searchAtEnd = false, copyAtEnd = false;
-        std::uint32_t lastError = 0;
-        try {
-          ChFindFile search((dir / "").c_str());
-          search.SetFilter(&NotDat);
-          // A first start, then a restart that closes it.
-          search.FindFirst();
-          restartAt = Mark();
-          ChFindFileIterator it = search.FindFirst();
-          // Half way through, a copy of the search carries on.
-          ChFindFile copy(search);
-          for (int i = 0; it.IsValid() && i < 100; ++i) {
-            kept.push_back(it);
-            it = (i % 2 == 0 ? copy : search).FindNext();
-          }
-          searchAtEnd = search.AtEnd();
-          copyAtEnd = copy.AtEnd();
-          lastError = search.LastError();
-          search.EndSearch();
-        } catch (const ChFindFileException& e) {
-          thrown = e.what();
-        }
-        // The entries stay readable after the search has gone.
-        std::vector<Listed> listed;
-        for (const ChFindFileIterator& entry : kept) {
-          listed.emplace_back(entry.BaseName(nullptr), entry.Size(), entry.IsDirectory());
-        }
-        return [=](const Faults& run) {
-          if (!thrown.empty()) {
-            // Init's existence test is the only call before FindFirst.
-            EXPECT_EQ(thrown, "Bad directory specification");
-            EXPECT_TRUE(run.FailedIn(0, 1));
-            return;
-          }
-          const std::set<Listed> seen(listed.begin(), listed.end());
-          EXPECT_EQ(seen.size(), listed.size()) << "an entry listed twice";
-          EXPECT_TRUE(std::includes(expected.begin(), expected.end(), seen.begin(), seen.end()))
-              << "an entry not in the folder, or wrong";
-          // A failed FindFirstFile or FindNextFile ends the listing early, as
-          // a real end would, and LastError says why; what fails before the
-          // restart is forgotten with it.
-          const bool stopped = run.FailedIn(restartAt, SIZE_MAX, {CallId::kFindClose});
-          EXPECT_EQ(lastError, !stopped ? 0 : run.code != 0 ? run.code : 0x80000000u);
-          if (!stopped) {
-            EXPECT_EQ(seen, expected);
-            EXPECT_TRUE(searchAtEnd);
-            EXPECT_TRUE(copyAtEnd);
-          }
-        };
-      });
-}
-
-TEST_F(FailureSweep, FileQueriesAndApplicationDirectory) {
-  const std::string app =
-      OSPathGeneric(stdfs::read_symlink("/proc/self/exe").parent_path().u8string()) + "/";
-  Sweep(
-      "OSFileExists, OSDirectoryExists, OSDeleteFile, OSMakeDirectory, OSApplicationDirectory",
-      [](const Dir& dir) {
-        WriteAll(dir.Native("file"), "x");
-        WriteAll(dir.Native("victim"), "x");
-        stdfs::remove_all(dir.Native("m"));
-      },
-      [app](const Dir& dir) {
-        const bool file = OSFileExists((dir / "file").c_str());
-        const bool directory = OSDirectoryExists(dir.Generic().c_str());
-        bool isDirectory = true;
-        const bool missing = OSFileExists((dir / "missing").c_str(), &isDirectory);
-        const std::size_t deleteAt = Mark();
-        errno = EINVAL;
-        const bool deleted = OSDeleteFile((dir / "victim").c_str());
-        const int error = errno;
-        const bool gone = !stdfs::exists(dir.Native("victim"));
-        const std::size_t makeAt = Mark();
-        const bool made = OSMakeDirectory((dir / "m/a/b/c").c_str());
-        const bool there = stdfs::is_directory(dir.Native("m/a/b/c"));
-        const std::size_t appAt = Mark();
-        const std::string appDir = OSApplicationDirectory();
-        return [=](const Faults& run) {
-          // "/" is the documented answer when the OS cannot say.
-          EXPECT_EQ(appDir, run.FailedIn(appAt, SIZE_MAX) ? "/" : app);
-          // One query, one call; a failed query is "not found".
-          EXPECT_EQ(file, !run.FailedIn(0, 1));
-          EXPECT_EQ(directory, !run.FailedIn(1, 2));
-          EXPECT_FALSE(missing);
-          EXPECT_FALSE(isDirectory);
-          EXPECT_EQ(deleted, gone) << "the answer disagrees with the disk";
-          EXPECT_EQ(deleted, !run.FailedIn(deleteAt, makeAt));
-          EXPECT_EQ(error, 0);
-          EXPECT_EQ(made, there) << "the answer disagrees with the disk";
-          if (!run.FailedIn(makeAt, appAt)) EXPECT_TRUE(made);
-          // Without the directory call the chain cannot be made.
-          if (run.FailedIn(makeAt, appAt, {CallId::kGetFileAttributes})) EXPECT_FALSE(made);
-        };
-      });
-}
-
-TEST_F(FailureSweep, ShortcutsAndResources) {
-  const std::string name = "talq-sweep-resource-4f1c";
-  Sweep(
-      "ResolveAliasOrLink of a .lnk, a plain file, a name with .lnk beside it; "
-      "OSFindResourcePath directly and through a .lnk",
-      [name](const Dir& dir) {
-        OSSetSharedResourceDirectory(dir.Generic());
-        WriteAll(dir.Native("target.txt"), "t");
-        WriteAll(dir.Native(name + ".txt"), "r");
-        for (const char* link : {"link.lnk", "other.lnk"}) {
-          talqtest::MakeShortcut(dir / link, dir / "target.txt");
-        }
-        talqtest::MakeShortcut(dir / (name + "-linked.lnk"), dir / "target.txt");
-      },
-      [name](const Dir& dir) {
-        struct Answer {
-          std::string got, unchanged, expected;
-          std::size_t from, to;
-        };
-        std::vector<Answer> answers;
-        std::size_t from = Mark();
-        const auto note = [&](const std::string& got, const std::string& unchanged,
-                              const std::string& expected) {
-          answers.push_back({got, unchanged, expected, from, Mark()});
-          from = Mark();
-        };
-        const std::string target = talqtest::Resolved(dir / "target.txt");
-        const std::string plain = dir / (name + ".txt");
-        note(ResolveAliasOrLink(dir / "link.lnk"), dir / "link.lnk", target);
-        note(ResolveAliasOrLink(plain), plain, plain);
-        note(ResolveAliasOrLink(dir / "other"), dir / "other", target);
-        note(OSFindResourcePath(name + ".txt"), "", plain);
-        note(OSFindResourcePath(name + "-linked"), "", target);
-        return [=](const Faults& run) {
-          // A shortcut or resource that cannot be read or found is taken for
-          // none: the path comes back unchanged, or "" for a resource.
-          for (const Answer& a : answers) {
-            SCOPED_TRACE(a.expected);
-            if (run.FailedIn(a.from, a.to) && a.got == a.unchanged) continue;
-            EXPECT_EQ(a.got, a.expected);
-          }
-        };
-      });
-  OSSetSharedResourceDirectory("");
 }
 
 }  // namespace

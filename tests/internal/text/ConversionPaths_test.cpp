@@ -14,17 +14,15 @@ namespace {
 using namespace TalqOSUtils;  // NOLINT(google-build-using-namespace): the encoding names
 using namespace Vandrel;      // NOLINT(google-build-using-namespace): the conversions
 
-int MacRoman(const char* s, UniChar* d, std::size_t c) {
-  return MacRomanStringToUni16Char(s, d, c);
-}
-
 const struct Coder {
   Encoding e;
   int (*decode)(const char*, UniChar*, std::size_t);
   int (*encode)(const UniChar*, char*, std::size_t);
 } kCoders[] = {
     {kUTF8Encoding, UTF8ToUni16Char, Uni16CharToUTF8},
-    {kMacRomanEncoding, MacRoman, Uni16CharToMacRomanCString},
+    {kMacRomanEncoding,
+     [](const char* s, UniChar* d, std::size_t c) { return MacRomanStringToUni16Char(s, d, c); },
+     Uni16CharToMacRomanCString},
     {kISOLatin1Encoding, ISOLatin1CStringToUni16Char, Uni16CharToISOLatin1CString},
     {kURLEncoding, URLEncodingToUni16Char, Uni16CharToURLEncoding},
     {kPlatformEncoding, PlatformCStringToUni16Char, Uni16CharToPlatformCString},

@@ -1,10 +1,13 @@
 // The .lnk reader (fs/lnk/) on written, real, cut and corrupted shortcuts, on every build; off
-// Windows also the backend call that reads shortcut files with it.
+// Windows also the backend call that reads shortcut files with it. The queries when the OS fails
+// or answers oddly.
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "TalqOSUtils/FileSystem.h"
 #include "Vandrel/Vandrel.h"
 #include "fs/lnk/ShellLink.h"
 #include "fs/lnk/TargetPath.h"
@@ -25,12 +28,9 @@
 namespace lnk = TalqOSUtils::lnk;
 namespace pf = TalqOSUtils::platform;
 using Kind = lnk::ShellLinkTarget::Kind;
-using P = talqtest::LnkParts;
-using talqtest::Drive;
-using talqtest::Entry;
-using talqtest::MakeLnk;
-using talqtest::Net;
-using talqtest::Root;
+using namespace talqtest;  // NOLINT(google-build-using-namespace): the .lnk writer
+using P = LnkParts;
+using pf::CallId;
 
 namespace {
 
@@ -84,10 +84,10 @@ TEST(LnkReader, WrittenShortcutsGiveTheirTargetsAndNoneWhenCutOrBroken) {
       {"IDList: other root", P().Items(Root("{59031A47-3F72-44A7-89C5-5595FE6B30EE}") + f), none},
       {"IDList: My Computer alone", P().Items(pc), none},
       {"IDList: its CLSID, not as root", P().Items(Root(computer, 0x2E) + Drive("C:\\")), none},
-      {"IDList: a drive of another class",
-       P().Items(pc + talqtest::Item(0x31, std::string("C:\\", 4))), none},
+      {"IDList: a drive of another class", P().Items(pc + Item(0x31, std::string("C:\\", 4))),
+       none},
       {"IDList: other item among entries",
-       P().Items(c + talqtest::Item(0x71, std::string(11, '\0') + "x" + '\0')), none},
+       P().Items(c + Item(0x71, std::string(11, '\0') + "x" + '\0')), none},
       {"IDList: file among network items", P().Items(network + f + Net(0xC3, "\\\\s\\t")), none},
       {"IDList: drive without letter", P().Items(pc + Drive("\\") + f), none},
       {"IDList: entry before a drive", P().Items(pc + f), none},
@@ -231,8 +231,8 @@ TEST(LnkReader, RealShortcutsFromWindows) {
   };
   for (const auto& [file, target, sameByIdList] : rows) {
     SCOPED_TRACE(file);
-    std::string bytes;
-    EXPECT_TRUE(talqtest::ReadFileBytes(talqtest::TestDataPath(std::string("lnk/") + file), bytes));
+    std::string bytes = ReadAll(TestDataPath(std::string("lnk/") + file));
+    ASSERT_FALSE(bytes.empty());
     EXPECT_EQ(Parse(bytes), target);
     if (!sameByIdList) continue;
     bytes[21] = static_cast<char>((bytes[21] | 0x01) & ~0x02);
@@ -243,21 +243,23 @@ TEST(LnkReader, RealShortcutsFromWindows) {
 #if defined(_WIN32)
 // The shell link object's own IDList, read back.
 TEST(LnkReader, IdListsTheShellLinkObjectWritesNameTheirTargets) {
-  talqtest::TempDir tmp;
+  TempDir tmp;
   for (const char* name : {"t.txt", "long name \xC3\xA9.txt"}) {
     SCOPED_TRACE(name);
-    ASSERT_TRUE(talqtest::MakeShortcut(tmp / "l.lnk", tmp.Write(name)));
-    std::string bytes;
-    ASSERT_TRUE(talqtest::ReadFileBytes(tmp.Native("l.lnk").string(), bytes));
+    ASSERT_TRUE(MakeShortcut(tmp / "l.lnk", tmp.Write(name)));
+    std::string bytes = ReadAll(tmp.Native("l.lnk"));
+    ASSERT_FALSE(bytes.empty());
     bytes[21] = static_cast<char>(bytes[21] | 0x01);  // ForceNoLinkInfo
     const lnk::Text nt = TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(tmp / name));
     EXPECT_EQ(Parse(bytes), Target(kLoc, U16(nt)));
   }
 }
 #else
-// The backend call: bounded reads of regular files, a Win32 code per refusal, errno untouched.
+// The backend call: bounded reads of regular files, a Win32 code per refusal, errno untouched,
+// no descriptor left open.
 TEST(LnkFile, ReadsBoundedRegularFilesAndSaysWhyNot) {
-  talqtest::TempDir tmp;
+  const long open = OpenDescriptors();
+  TempDir tmp;
   const auto write = [&](const char* name, const std::string& bytes) {
     return tmp.Write(name, bytes), tmp.Native(name).string();
   };
@@ -289,7 +291,33 @@ TEST(LnkFile, ReadsBoundedRegularFilesAndSaysWhyNot) {
     EXPECT_EQ(errno, 777);
     EXPECT_EQ(pf::LastError(), error);
   }
+  EXPECT_EQ(OpenDescriptors(), open);
 }
 #endif
+
+// What the disk holds after a fault is the answer: a directory made since the test counts, one
+// refused does not. Without the module path, or with one cut to the buffer (which names another
+// folder: the count decides, not the NUL), the application directory is the root.
+TEST(QueryFaults, MakeDirectoryAndApplicationDirectory) {
+  TempDir tmp;
+  std::filesystem::create_directory(tmp.Native("made"));
+  for (const auto& [call, name, made] :
+       {std::tuple<CallId, const char*, bool>{CallId::kGetFileAttributes, "made", true},
+        {CallId::kCreateDirectory, "refused", false}}) {
+    pf::ScopedFault fault(call, 1, pf::kErrorAccessDenied);
+    EXPECT_EQ(TalqOSUtils::OSMakeDirectory((tmp / name).c_str()), made) << name;
+    EXPECT_EQ(pf::CallsSeen(CallId::kCreateDirectory), 1u) << name;
+  }
+  pf::ArmFault(CallId::kGetModuleFileName, 1, pf::kErrorAccessDenied);
+  EXPECT_EQ(TalqOSUtils::OSApplicationDirectory(), "/");
+  static pf::Calls calls = pf::NativeCalls();
+  calls.getModuleFileName = [](pf::OsChar* buffer, std::uint32_t capacity) {
+    for (const char c : "C:\\dir\\x") *buffer++ = c;
+    return capacity;
+  };
+  pf::InstallCalls(&calls);
+  EXPECT_EQ(TalqOSUtils::OSApplicationDirectory(), "/");
+  pf::ClearFaults();
+}
 
 }  // namespace
