@@ -73,11 +73,11 @@ const KernelSet* Choose() {
   return widest;
 }
 
-const bool kChosen = (gKernels = Choose(), true);
+[[maybe_unused]] const bool kChosen = (gKernels = Choose(), true);
 
 }  // namespace
 
-const char* KernelSetName() { return kChosen ? gKernels->name : "?"; }
+const char* KernelSetName() { return gKernels->name; }
 
 }  // namespace detail
 }  // namespace Vandrel

@@ -149,24 +149,35 @@ VANDREL_AVX512 VANDREL_NO_SANITIZE const T* ScanPage(const T* from, bool& found)
   return pageEnd;
 }
 
+// The start of a NUL-terminated text known to hold no NUL: [.., limit).
+// Until the NUL is found (`measured`), Reach moves limit on a page at a time.
+template <typename T>
+struct Frontier {
+  const T* limit;
+  bool measured;
+  // Whether the `need` elements from `at` hold no NUL, measuring as far as
+  // that takes.
+  VANDREL_AVX512 bool Reach(const T* at, std::ptrdiff_t need) {
+    while (limit - at < need) {
+      if (measured) return false;
+      limit = ScanPage(limit, measured);
+    }
+    return true;
+  }
+};
+
 }  // namespace
 
 VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* qend) {
   const unsigned char* p = src.p;
-  // No NUL before limit, which is the end once `measured`. An unmeasured
-  // text is measured a page ahead of the blocks, in the same pass.
-  bool measured = src.end != nullptr;
-  const unsigned char* limit = measured ? src.end : p;
+  // An unmeasured text is measured a page ahead of the blocks, in the same
+  // pass.
+  Frontier<unsigned char> text{src.end != nullptr ? src.end : p, src.end != nullptr};
   Uni16* q = qRef;
   // Per block: 66 bytes loaded, 64 units stored at most. The careful path
   // reads and writes a few more past the block (a character or a six-byte
   // encoded pair started in it).
-  while (qend - q >= 80) {
-    if (limit - p < 80) {
-      if (measured) break;
-      limit = ScanPage(limit, measured);
-      continue;
-    }
+  while (qend - q >= 80 && text.Reach(p, 80)) {
     const __m512i v = Load512(p);
     const std::uint64_t high = _mm512_movepi8_mask(v);
     if (high == 0) {
@@ -240,30 +251,24 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
     }
     p += size;
   }
-  // Where the room ran out first, enough of the text for the room left.
-  while (!measured && limit - p < 256) limit = ScanPage(limit, measured);
+  text.Reach(p, 256);  // where the room ran out first: enough for the room left
   src.p = p;
-  src.end = limit;  // the rest of an unmeasured text, if the room lasts, one at a time
+  src.end = text.limit;  // the rest of an unmeasured text, if the room lasts, one at a time
   qRef = q;
   DecodeBlocksAvx2(src, qRef, qend);  // the last bytes, and short texts
 }
 
 namespace {
 
-// Encodes from sRef while there is room, up to limit when `measured`, else
-// up to the NUL, which it finds a page ahead of the blocks (sRef even).
-VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bool measured,
-                                      char*& qRef, const char* qend) {
+// Encodes from sRef while there is room, up to the text's limit when it is
+// measured, else up to the NUL, found a page ahead of the blocks (sRef even).
+VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, Frontier<Uni16> text, char*& qRef,
+                                      const char* qend) {
   const Uni16* s = sRef;
   char* q = qRef;
   // Per block: 64 units read (33 on the paths that are not ASCII), 128
   // bytes stored at most.
-  while (qend - q >= 128) {
-    if (limit - s < 65) {
-      if (measured) break;
-      limit = ScanPage(limit, measured);
-      continue;
-    }
+  while (qend - q >= 128 && text.Reach(s, 65)) {
     const __m512i v = Load512(s);
     const __m512i v2 = Load512(s + 32);
     if (_mm512_test_epi16_mask(_mm512_or_si512(v, v2), Splat(0xFF80)) == 0) {
@@ -294,7 +299,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
     const unsigned take = 32 - ((s[31] & 0xFC00) == 0xD800);  // read alone: s waits for less
     if (lows != (highs << 1)) {
       const Uni16* const stop = s + 32;
-      while (s < stop) s += EncodeOne(s, limit, q, qend);  // at most 100 bytes
+      while (s < stop) s += EncodeOne(s, text.limit, q, qend);  // at most 100 bytes
       continue;
     }
     // The next unit in each lane, for the high half of a pair.
@@ -351,27 +356,26 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, const Uni16* limit, bo
     }
     s += take;
   }
-  // Where the room ran out first, enough of the text for the room left.
-  while (!measured && limit - s < 256) limit = ScanPage(limit, measured);
+  text.Reach(s, 256);  // where the room ran out first: enough for the room left
   sRef = s;
   qRef = q;
   // The last units, and short texts; the rest of an unmeasured text, if the
   // room lasts, goes one character at a time.
-  EncodeBlocksAvx2(sRef, limit, qRef, qend);
+  EncodeBlocksAvx2(sRef, text.limit, qRef, qend);
 }
 
 }  // namespace
 
 VANDREL_AVX512 void EncodeBlocksAvx512(const Uni16*& s, const Uni16* send, char*& q,
                                        const char* qend) {
-  EncodeUpTo(s, send, true, q, qend);
+  EncodeUpTo(s, {send, true}, q, qend);
 }
 
 VANDREL_AVX512 void EncodeStringAvx512(const Uni16*& s, char*& q, const char* qend) {
   if (reinterpret_cast<std::uintptr_t>(s) & 1) {  // units off their alignment
-    EncodeUpTo(s, s + Uni16LengthSse2(s), true, q, qend);
+    EncodeUpTo(s, {s + Uni16LengthSse2(s), true}, q, qend);
   } else {
-    EncodeUpTo(s, s, false, q, qend);
+    EncodeUpTo(s, {s, false}, q, qend);
   }
 }
 
