@@ -68,17 +68,17 @@ constexpr std::size_t PagesFor(const DecodeTable& decode) {
 // Blocks of 16 elements: the tests and moves that let plain ASCII (or, for
 // Latin-1, any text) skip the tables. SSE2 is part of every x86-64 processor.
 #if VANDREL_SSE2
-inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
-inline bool Ascii16(const unsigned char* s) { return _mm_movemask_epi8(Load(s)) == 0; }
+inline __m128i Load16(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
+inline bool Ascii16(const unsigned char* s) { return _mm_movemask_epi8(Load16(s)) == 0; }
 inline void Widen16(const unsigned char* s, Uni16* d) {
-  const __m128i v = Load(s);
+  const __m128i v = Load16(s);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_unpacklo_epi8(v, _mm_setzero_si128()));
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d + 8), _mm_unpackhi_epi8(v, _mm_setzero_si128()));
 }
 // When no unit of the 16 at s has a bit of `mask` set (so each is below
 // 0x100), writes them as 16 bytes at d; returns whether it did.
 inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
-  const __m128i lo = Load(s), hi = Load(s + 8);
+  const __m128i lo = Load16(s), hi = Load16(s + 8);
   const __m128i bits =
       _mm_and_si128(_mm_or_si128(lo, hi), _mm_set1_epi16(static_cast<short>(mask)));
   if (_mm_movemask_epi8(_mm_cmpeq_epi16(bits, _mm_setzero_si128())) != 0xFFFF) return false;
@@ -89,8 +89,8 @@ inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
 inline bool NoSurrogate16(const Uni16* s) {
   const __m128i mask = _mm_set1_epi16(static_cast<short>(0xF800));
   const __m128i d800 = _mm_set1_epi16(static_cast<short>(0xD800));
-  const __m128i lo = _mm_cmpeq_epi16(_mm_and_si128(Load(s), mask), d800);
-  const __m128i hi = _mm_cmpeq_epi16(_mm_and_si128(Load(s + 8), mask), d800);
+  const __m128i lo = _mm_cmpeq_epi16(_mm_and_si128(Load16(s), mask), d800);
+  const __m128i hi = _mm_cmpeq_epi16(_mm_and_si128(Load16(s + 8), mask), d800);
   return _mm_movemask_epi8(_mm_or_si128(lo, hi)) == 0;
 }
 #else
@@ -119,7 +119,9 @@ inline bool NoSurrogate16(const Uni16* s) {
 
 // Bytes to units through a decoding table (null table: Latin-1). n bytes
 // become exactly n units, so the cut is simply the room left. DecodeBytes16
-// (Kernels.h) goes 16 bytes at a time; the kernel set may have a wider loop.
+// goes 16 bytes at a time; the kernel set may have a wider loop.
+int DecodeBytes16(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
+                  std::size_t capacity);
 inline int DecodeBytes(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
                        std::size_t capacity) {
   return Kernels().decodeBytes(s, n, table, dst, capacity);

@@ -49,10 +49,6 @@ void EncodeMeasured(const Uni16*& s, char*& q, const char* qend) {
   Blocks(s, s + Length(s), q, qend);
 }
 
-// The code pages' 16-byte loop (CodePages.cpp), which the narrower sets share.
-int DecodeBytes16(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
-                  std::size_t capacity);
-
 extern const KernelSet kPortableKernels;
 #if VANDREL_X86
 extern const KernelSet kSse41Kernels;

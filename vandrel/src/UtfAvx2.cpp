@@ -26,6 +26,7 @@
 // faster than the SSE4.1 kernels. Decode and encode, SSE4.1 time over AVX2
 // time: ASCII 1.7 and 1.2, Latin 1.9 and 2.1, CJK 1.8 and 1.7, emoji 2.3 and
 // 1.5; on the 64-byte texts 1.05 to 2.1.
+#include "CodePages.h"
 #include "Kernels.h"
 #include "ShuffleRows.h"
 #include "Utf8Errors.h"

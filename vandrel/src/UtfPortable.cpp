@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "CodePages.h"
 #include "Kernels.h"
 #include "UtfCoder.h"
 

@@ -9,6 +9,7 @@
 // 4.9, CJK 2.3 and 5.1, emoji 1.3 and 2.2. Every kernel is checked against
 // the scalar coder (tests/vandrel, the fuzzer), and the VANDREL_PORTABLE
 // build runs the same tests on the portable path alone.
+#include "CodePages.h"
 #include "Kernels.h"
 #include "ShuffleRows.h"
 #include "Utf8Errors.h"
