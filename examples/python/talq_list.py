@@ -5,7 +5,8 @@ talq = ctypes.CDLL(sys.argv[2] if len(sys.argv) > 2 else ctypes.util.find_librar
 
 class Entry(ctypes.Structure):
     _fields_ = [("name", ctypes.c_char * 256), ("attributes", ctypes.c_uint32),
-                ("size", ctypes.c_int64), ("last_write", ctypes.c_uint64)]
+                ("size", ctypes.c_int64), ("last_write", ctypes.c_uint64),
+                ("reserved", ctypes.c_uint64 * 8)]
 
 search, entry = ctypes.c_void_p(), Entry()
 code = talq.talq_search_open((sys.argv[1] if len(sys.argv) > 1 else ".").encode(), None, None,

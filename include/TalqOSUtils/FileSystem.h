@@ -9,8 +9,12 @@
 /// directory (ResolveAliasOrLink reads a relative shortcut from the
 /// application directory instead). The existence tests, OSDeleteFile and
 /// OSMakeDirectory refuse a path of 256 bytes or more (measured as written,
-/// escapes and the slash before a drive included) before any OS call, and
-/// throw nothing: every failure, whatever its reason, is false.
+/// escapes and the slash before a drive included) and a path that is not
+/// UTF-8 (it never stands for the file whose name has U+FFFD there) before
+/// any OS call, and throw nothing: every failure, whatever its reason, is
+/// false. On Linux only "NAME:AFP_Resource" names a stream (NAME's resource
+/// fork, a file beside it); any other colon is part of a name, and "x:name"
+/// is relative: a drive is the root only before a separator or alone.
 /// ResolveAliasOrLink and OSFindResourcePath throw ChException for a path
 /// too long to convert.
 #pragma once
@@ -54,8 +58,10 @@ TALQ_API bool OSMakeDirectory(const char* path);
 /// generic notation, ending with '/'; computed afresh on each call.
 ///   C:\Apps\Tool\tool.exe => "/C:/Apps/Tool/"
 ///   \\server\share\tool.exe => "//server/share/"
-/// When the OS cannot say, or the path is 1024 bytes or more in UTF-8 (or
-/// longer than the 2560 units asked for), the answer is "/".
+/// When the OS cannot say, or gives the path cut (longer than the 2560 units
+/// asked for), the answer is "": relative paths then have nothing to be
+/// made absolute against (OSMakePathAbsolute gives "") and resource lookups
+/// skip it. A path of 1024 bytes or more in UTF-8 gives "/".
 TALQ_API std::string OSApplicationDirectory();
 /// Same as OSApplicationDirectory().
 TALQ_API std::string OSApplicationBinaryDirectory();

@@ -40,7 +40,8 @@ class TALQ_API ChFindFileIterator {
   /// True when the iterator holds an entry.
   bool IsValid() const;
   /// The entry's name without directory, UTF-8, NUL-terminated, at most 255
-  /// bytes (a longer name is cut before the character that would not fit).
+  /// bytes (a search skips an entry whose name is longer; see
+  /// ChFindFile::LastError).
   /// Copies it with its NUL into buf unless buf is null (buf must hold 256
   /// bytes). Returns the record's own copy, valid while any iterator shares
   /// the record. Throws ChFindFileException "Invalid find file iterator" on
@@ -49,6 +50,13 @@ class TALQ_API ChFindFileIterator {
   const char* BaseName(char* buf) const;
   /// True for a directory ("." and ".." included); false on the invalid iterator.
   bool IsDirectory() const;
+  /// True for an entry the OS marks as a reparse point: a symbolic link
+  /// (Windows also marks junctions and other reparse points). The other
+  /// queries describe what a link points to where the OS follows it (POSIX),
+  /// the link itself where it does not (Windows); a walk through a tree
+  /// descends into no such directory, or it may go round a loop forever.
+  /// False on the invalid iterator.
+  bool IsReparsePoint() const;
   /// True when the size is 4 GiB or more (4,294,967,296 => true,
   /// 4,294,967,295 => false); false on the invalid iterator.
   bool IsBigFile() const;
@@ -134,7 +142,12 @@ class TALQ_API ChFindFile {
   /// ERROR_FILE_NOT_FOUND, which only means nothing to list) and by FindNext
   /// when the OS stops with anything but ERROR_NO_MORE_FILES; Init and
   /// FindFirst reset it, and copies sharing the search share it. 0x80000000
-  /// stands for a failure the OS gave no code for.
+  /// stands for a failure the OS gave no code for. A search that skipped an
+  /// entry because its name is longer than 255 bytes in UTF-8 (a Linux
+  /// name of 86 bytes that are not UTF-8, a Windows name of 86 CJK
+  /// characters) goes on with the others and ends with
+  /// ERROR_FILENAME_EXCED_RANGE (206) instead of 0: a cut name could name
+  /// another file.
   ///   a directory without read permission: FindFirst() invalid, LastError() 5
   ///   an empty drive root (no "." to list): FindFirst() invalid, LastError() 0
   std::uint32_t LastError() const;

@@ -136,15 +136,16 @@ TALQ_API bool OSDirname(const char* path, char* out, unsigned int size);
 /// @{
 
 /// path placed below base, "." and ".." resolved. An absolute path comes back
-/// unchanged; an empty base means OSApplicationDirectory(); a relative base
-/// counts as absolute. A trailing '/' of a non-empty path is kept.
+/// unchanged; an empty base means OSApplicationDirectory() ("" when that is
+/// "", since the OS could not give it); a relative base counts as absolute.
+/// A trailing '/' of a non-empty path is kept.
 ///   ("x/y", "/a/b") => "/a/b/x/y"    ("../x", "/a/b") => "/a/x"
 ///   ("./x/", "/a") => "/a/x/"        ("/abs/../p", any) => "/abs/../p"
 ///   ("", "/a/./b/../c/") => "/a/c"   ("..", "/a") => ""
 ///   ("../../x", "/a") => "/x"        ("tool", "/C:/apps") => "/C:/apps/tool"
 TALQ_API std::string OSMakePathAbsolute(const std::string& path, const std::string& base);
-/// path made absolute against OSApplicationDirectory(), or normalised when
-/// already absolute. A path with a drive but no leading '/' gains one and is
+/// path made absolute against OSApplicationDirectory() ("" when that is ""),
+/// or normalised when already absolute. A path with a drive but no leading '/' gains one and is
 /// otherwise unchanged.
 ///   "" => ""      "/a/./b//c/" => "/a/b/c/"    "/a/.." => ""    "/" => ""
 ///   "C:x" => "/C:x"    "C:\x" => "/C:\x"     "data/f" => app dir + "data/f"

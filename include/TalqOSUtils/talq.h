@@ -84,7 +84,9 @@ extern "C" {
 /// The result did not fit in the caller's buffer; see the conventions.
 #define TALQ_ERROR_INSUFFICIENT_BUFFER 122
 /// A path or name that no file can have (an odd run of leading colons in a
-/// Mac HFS path; UTF-8 that no Linux name reads back as).
+/// Mac HFS path; UTF-8 that no Linux name reads back as; a path handed to
+/// the file system that is not UTF-8, which never stands for the file whose
+/// name has U+FFFD there).
 #define TALQ_ERROR_INVALID_NAME 123
 /// talq_make_directory: a file that is not a directory is in the way.
 #define TALQ_ERROR_ALREADY_EXISTS 183
@@ -169,21 +171,27 @@ TALQ_API int talq_path_kind(const char* path, int* kind);
 #define TALQ_KIND_FILE 1
 /// talq_path_kind: a directory.
 #define TALQ_KIND_DIRECTORY 2
-/// Deletes the file at path. "" gives TALQ_ERROR_INVALID_PARAMETER, 256
-/// bytes or more TALQ_ERROR_FILENAME_EXCED_RANGE, a directory
-/// TALQ_ERROR_ACCESS_DENIED, otherwise a failure gives the OS's code.
+/// Deletes the file at path (on Linux with its resource fork, when that is a
+/// regular file). "" gives TALQ_ERROR_INVALID_PARAMETER, 256 bytes or more
+/// TALQ_ERROR_FILENAME_EXCED_RANGE, text that is not UTF-8
+/// TALQ_ERROR_INVALID_NAME, a directory TALQ_ERROR_ACCESS_DENIED, otherwise
+/// a failure gives the OS's code.
 TALQ_API int talq_delete_file(const char* path);
 /// Makes path a directory, parents first; 0 when it is one on return. "" or
 /// "/" give TALQ_ERROR_INVALID_PARAMETER, a file in the way
 /// TALQ_ERROR_ALREADY_EXISTS, 256 bytes or more
-/// TALQ_ERROR_FILENAME_EXCED_RANGE, otherwise the OS's code.
+/// TALQ_ERROR_FILENAME_EXCED_RANGE, text that is not UTF-8
+/// TALQ_ERROR_INVALID_NAME, a missing entry directly below the root (never
+/// created) TALQ_ERROR_PATH_NOT_FOUND, otherwise the code with which the OS
+/// refused to create a directory (5 access denied, 112 disk full, ...).
 TALQ_API int talq_make_directory(const char* path);
 /// @}
 
 /// @name Application and resources directories, resources, shortcuts
 /// @{
 
-/// The directory of the process's executable, generic, ending with '/'.
+/// The directory of the process's executable, generic, ending with '/';
+/// TALQ_ERROR_PATH_NOT_FOUND when the OS cannot give its path whole.
 TALQ_API int talq_application_directory(char* buf, size_t capacity, size_t* needed);
 /// The shared resources directory as set, else the application directory.
 TALQ_API int talq_shared_resources_directory(char* buf, size_t capacity, size_t* needed);
@@ -237,7 +245,8 @@ TALQ_API int talq_stream_position(talq_stream* stream, int64_t* pos);
 /// stream gives TALQ_ERROR_INVALID_PARAMETER.
 TALQ_API int talq_stream_size(talq_stream* stream, int64_t* size);
 /// How far a read stream has come, position / size * 100 truncated (100 for
-/// an empty file), into *percent; a write stream gives
+/// an empty file), into *percent; a stream in error gives 0 there and
+/// returns its error code; a write stream gives
 /// TALQ_ERROR_INVALID_PARAMETER.
 TALQ_API int talq_stream_percent(talq_stream* stream, int* percent);
 /// The stream's error code: 0, the OS's code, TALQ_ERROR_NO_REASON or a check
@@ -245,7 +254,13 @@ TALQ_API int talq_stream_percent(talq_stream* stream, int* percent);
 TALQ_API int talq_stream_error(talq_stream* stream);
 /// Sets the check function and its user pointer; a null fn stops checking.
 TALQ_API int talq_stream_set_check(talq_stream* stream, talq_check_fn fn, void* user);
-/// Closes the file and frees the handle.
+/// Closes the file and frees the handle; a write stream returns the OS's
+/// code when closing the file fails (data lost at close, on a network or
+/// quota-limited file system). A check function may close its own stream:
+/// the handle is closed at once, the file when the transfer that ran the
+/// check function returns; that transfer moves nothing and returns the
+/// check function's non-zero result, else TALQ_ERROR_INVALID_HANDLE (or the
+/// close's failure).
 TALQ_API int talq_stream_close(talq_stream* stream);
 /// @}
 
@@ -258,29 +273,41 @@ TALQ_API int talq_stream_close(talq_stream* stream);
 typedef struct talq_search talq_search;
 /// talq_entry.attributes: the entry is a directory (FILE_ATTRIBUTE_DIRECTORY).
 #define TALQ_ATTRIBUTE_DIRECTORY 0x10u
-/// One directory entry.
+/// talq_entry.attributes: the entry is a symbolic link, or on Windows another
+/// reparse point such as a junction (FILE_ATTRIBUTE_REPARSE_POINT). A walk
+/// through a tree that descends into such a directory may go round forever.
+#define TALQ_ATTRIBUTE_REPARSE_POINT 0x400u
+/// One directory entry. Its size is fixed, with a reserved tail so that
+/// later versions can add fields without changing it.
 typedef struct talq_entry {
   /// The name without directory, UTF-8, at most 255 bytes and a NUL.
   char name[256];
-  /// TALQ_ATTRIBUTE_DIRECTORY or 0.
+  /// TALQ_ATTRIBUTE_DIRECTORY and TALQ_ATTRIBUTE_REPARSE_POINT, or 0.
   uint32_t attributes;
   /// The size in bytes as the OS lists it (0 for directories).
   int64_t size;
   /// The last-write time in 100-nanosecond ticks since 1601-01-01 00:00 UTC.
   uint64_t last_write;
+  /// Reserved: 0 in this version.
+  uint64_t reserved[8];
 } talq_entry;
 /// A filter: sees every entry with its user pointer; non-zero keeps it.
 typedef int (*talq_filter_fn)(const talq_entry* entry, void* user);
 /// Starts a search over the directory root (generic; relative to the current
 /// directory when relative); filter may be null. The handle goes to *search
 /// (null on failure). Fails with TALQ_ERROR_DIRECTORY when root is no
-/// existing directory, TALQ_ERROR_FILENAME_EXCED_RANGE when it is too long.
+/// existing directory, TALQ_ERROR_FILENAME_EXCED_RANGE when it is too long,
+/// TALQ_ERROR_INVALID_NAME when it is not UTF-8.
 TALQ_API int talq_search_open(const char* root, talq_filter_fn filter, void* user,
                               talq_search** search);
 /// The next entry that passes the filter into *entry: 0, or
 /// TALQ_ERROR_NO_MORE_FILES once the entries have run out, or the OS's code
 /// when the search could not start or stopped early (5 for a directory that
-/// cannot be read), which talq_search_error then also gives.
+/// cannot be read), which talq_search_error then also gives. An entry whose
+/// name does not fit talq_entry.name is skipped, never listed cut, and the
+/// search then ends with TALQ_ERROR_FILENAME_EXCED_RANGE instead of
+/// TALQ_ERROR_NO_MORE_FILES. A filter may close its own search: this call
+/// then returns TALQ_ERROR_INVALID_HANDLE once the filter returns.
 TALQ_API int talq_search_next(talq_search* search, talq_entry* entry);
 /// Why the search could not start or stopped early (ChFindFile::LastError):
 /// 0 while all is well and after a normal end; TALQ_ERROR_INVALID_HANDLE for

@@ -4,6 +4,7 @@
 #include "TalqOSUtils/talq.h"
 
 #include <climits>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -19,16 +20,21 @@
 #include "TalqOSUtils/Streams.h"
 #include "TalqOSUtils/UnicodeString.h"
 #include "TalqOSUtils/Version.h"
-#include "platform/Platform.h"
+#include "common/SharedRecord.h"
+#include "fs/OsPath.h"
+#include "streams/FileState.h"
 
 using namespace TalqOSUtils;
+
+// The entry's layout is part of the interface: a host's copy of the header
+// (or a ctypes mirror) must keep fitting what the library writes.
+static_assert(sizeof(talq_entry) == 344 && offsetof(talq_entry, reserved) == 280,
+              "talq_entry's layout changed");
 
 struct talq_stream {};
 struct talq_search {};
 
 namespace {
-
-constexpr std::size_t kMaxFsPath = 256;  // the file-system queries' limit
 
 // ---------------------------------------------------------------------------
 // Exceptions to codes
@@ -140,24 +146,66 @@ int ConvertPath(PathFn fn, const char* path, char* buf, std::size_t capacity, st
 
 enum class Kind { kStream, kSearch };
 
-struct Stream {
-  bool writing = false;
-  ChInputStream in;
-  ChOutputStream out;
-  ChIOStream& io() { return writing ? static_cast<ChIOStream&>(out) : in; }
+// What a handle names. An entry point leases it for the length of the call,
+// so that a callback closing the handle (a check function, a filter) only
+// marks it; it is closed and freed when the last call using it returns.
+struct Object {
+  Object() = default;
+  Object(const Object&) = delete;
+  Object& operator=(const Object&) = delete;
+  virtual ~Object() = default;
+  /// Lets go of what the handle holds: 0, or the failure of that.
+  virtual int Close() = 0;
+
+  int busy = 0;         // entry points running on it
+  bool closed = false;  // its handle was closed while busy
 };
 
-struct Search {
+// The streams with their shared file record in reach, for a close that can
+// report the OS's failure.
+struct InputStream : ChInputStream {
+  int Close() {
+    shared::Release(mFile);
+    return TALQ_OK;
+  }
+};
+struct OutputStream : ChOutputStream {
+  int Close() { return streams::ReleaseReporting(mFile); }
+};
+
+struct Stream : Object {
+  bool writing = false;
+  InputStream in;
+  OutputStream out;
+  talq_check_fn check = nullptr;
+  void* user = nullptr;
+  ChIOStream& io() { return writing ? static_cast<ChIOStream&>(out) : in; }
+  int Close() override { return writing ? out.Close() : in.Close(); }
+};
+
+// The check function the C++ stream calls: the host's, and a stop for the
+// transfer that ran it when it closed its own stream.
+int RunHostCheck(void* data) {
+  auto* s = static_cast<Stream*>(data);
+  const int answer = s->check(s->user);
+  return answer == 0 && s->closed ? TALQ_ERROR_INVALID_HANDLE : answer;
+}
+
+struct Search : Object {
   ChFindFile find;
   talq_filter_fn filter = nullptr;
   void* user = nullptr;
   bool started = false;
   int finished = 0;  // once non-zero: the code every later next gives
+  int Close() override {
+    find.EndSearch();
+    return TALQ_OK;
+  }
 };
 
 struct Slot {
   Kind kind;
-  void* object;
+  Object* object;
 };
 
 struct Registry {
@@ -171,7 +219,7 @@ Registry& Handles() {
   return *registry;
 }
 
-std::uintptr_t Add(Kind kind, void* object) {
+std::uintptr_t Add(Kind kind, Object* object) {
   Registry& r = Handles();
   std::lock_guard<std::mutex> hold(r.lock);
   const std::uintptr_t id = ++r.last;
@@ -179,25 +227,74 @@ std::uintptr_t Add(Kind kind, void* object) {
   return id;
 }
 
-void* Find(Kind kind, const void* handle) {
-  Registry& r = Handles();
-  std::lock_guard<std::mutex> hold(r.lock);
-  auto it = r.slots.find(reinterpret_cast<std::uintptr_t>(handle));
-  return it == r.slots.end() || it->second.kind != kind ? nullptr : it->second.object;
+// Closes and frees object: 0, or the close's failure.
+int Dispose(Object* object) {
+  const std::unique_ptr<Object> owned(object);
+  return object->Close();
 }
 
-void* Remove(Kind kind, const void* handle) {
-  Registry& r = Handles();
-  std::lock_guard<std::mutex> hold(r.lock);
-  auto it = r.slots.find(reinterpret_cast<std::uintptr_t>(handle));
-  if (it == r.slots.end() || it->second.kind != kind) return nullptr;
-  void* object = it->second.object;
-  r.slots.erase(it);
-  return object;
+// Ends the handle: the object is closed now, or, while calls run on it, by
+// the last of them.
+int CloseHandle(Kind kind, const void* handle) {
+  Object* object = nullptr;
+  {
+    Registry& r = Handles();
+    std::lock_guard<std::mutex> hold(r.lock);
+    auto it = r.slots.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (it == r.slots.end() || it->second.kind != kind) return TALQ_ERROR_INVALID_HANDLE;
+    object = it->second.object;
+    r.slots.erase(it);
+    if (object->busy > 0) {
+      object->closed = true;
+      return TALQ_OK;
+    }
+  }
+  return Dispose(object);
 }
 
-Stream* StreamOf(talq_stream* handle) { return static_cast<Stream*>(Find(Kind::kStream, handle)); }
-Search* SearchOf(talq_search* handle) { return static_cast<Search*>(Find(Kind::kSearch, handle)); }
+// The object of a handle of kind K for one entry point (null for a bad
+// handle). Done(code) ends the lease and gives the call's answer: code, or
+// the failure of a close that a callback asked for and that fell to it.
+template <typename T, Kind K>
+class Lease {
+ public:
+  explicit Lease(const void* handle) {
+    Registry& r = Handles();
+    std::lock_guard<std::mutex> hold(r.lock);
+    auto it = r.slots.find(reinterpret_cast<std::uintptr_t>(handle));
+    if (it != r.slots.end() && it->second.kind == K) {
+      mObject = static_cast<T*>(it->second.object);
+      ++mObject->busy;
+    }
+  }
+  Lease(const Lease&) = delete;
+  Lease& operator=(const Lease&) = delete;
+  ~Lease() { Done(TALQ_OK); }
+
+  explicit operator bool() const { return mObject != nullptr; }
+  T* operator->() const { return mObject; }
+  T* get() const { return mObject; }
+  /// True when a callback closed the handle during this call.
+  bool closed() const { return mObject->closed; }
+
+  int Done(int code) {
+    T* const object = mObject;
+    mObject = nullptr;
+    if (object == nullptr) return code;
+    {
+      std::lock_guard<std::mutex> hold(Handles().lock);
+      if (--object->busy > 0 || !object->closed) return code;
+    }
+    const int closing = Dispose(object);
+    return closing != TALQ_OK ? closing : code;
+  }
+
+ private:
+  T* mObject = nullptr;
+};
+
+using StreamLease = Lease<Stream, Kind::kStream>;
+using SearchLease = Lease<Search, Kind::kSearch>;
 
 }  // namespace
 
@@ -297,36 +394,25 @@ int talq_path_kind(const char* path, int* kind) {
 
 int talq_delete_file(const char* path) {
   return Guard([&] {
-    if (path == nullptr || *path == '\0') return TALQ_ERROR_INVALID_PARAMETER;
-    if (std::strlen(path) >= kMaxFsPath) return TALQ_ERROR_FILENAME_EXCED_RANGE;
-    platform::SetLastError(0);
-    if (OSDeleteFile(path)) return TALQ_OK;
-    const int code = static_cast<int>(platform::LastError());
-    if (OSDirectoryExists(path)) return TALQ_ERROR_ACCESS_DENIED;
-    return code != 0 ? code : TALQ_ERROR_FILE_NOT_FOUND;
+    const int code = static_cast<int>(fs::DeleteFile(path));
+    // Windows refuses a directory with access denied; POSIX says otherwise.
+    if (code != TALQ_OK && OSDirectoryExists(path)) return TALQ_ERROR_ACCESS_DENIED;
+    return code;
   });
 }
 
 int talq_make_directory(const char* path) {
-  return Guard([&] {
-    if (path == nullptr || *path == '\0' || std::strcmp(path, "/") == 0) {
-      return TALQ_ERROR_INVALID_PARAMETER;
-    }
-    if (std::strlen(path) >= kMaxFsPath) return TALQ_ERROR_FILENAME_EXCED_RANGE;
-    platform::SetLastError(0);
-    if (OSMakeDirectory(path)) return TALQ_OK;
-    const int code = static_cast<int>(platform::LastError());
-    if (OSFileExists(path)) return TALQ_ERROR_ALREADY_EXISTS;
-    return code != 0 ? code : TALQ_ERROR_PATH_NOT_FOUND;
-  });
+  return Guard([&] { return static_cast<int>(fs::MakeDirectory(path)); });
 }
 
 // ---------------------------------------------------------------------------
 // Directories, resources, shortcuts
 
 int talq_application_directory(char* buf, size_t capacity, size_t* needed) {
-  return GuardText(buf, capacity, needed,
-                   [&] { return Put(OSApplicationDirectory(), buf, capacity, needed); });
+  return GuardText(buf, capacity, needed, [&] {
+    const std::string dir = OSApplicationDirectory();
+    return dir.empty() ? TALQ_ERROR_PATH_NOT_FOUND : Put(dir, buf, capacity, needed);
+  });
 }
 
 int talq_shared_resources_directory(char* buf, size_t capacity, size_t* needed) {
@@ -381,30 +467,30 @@ int talq_stream_open(const char* path, int mode, int fork, talq_stream** stream)
 int talq_stream_read(talq_stream* stream, void* buf, uint32_t size, uint32_t* got) {
   if (got != nullptr) *got = 0;
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    StreamLease s(stream);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
     if (got == nullptr || (buf == nullptr && size != 0) || s->writing) {
       return TALQ_ERROR_INVALID_PARAMETER;
     }
     *got = s->in.read(buf, size);
-    return s->in.error();
+    return s.Done(s->in.error());
   });
 }
 
 int talq_stream_write(talq_stream* stream, const void* buf, uint32_t size) {
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    StreamLease s(stream);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
     if ((buf == nullptr && size != 0) || !s->writing) return TALQ_ERROR_INVALID_PARAMETER;
     s->out.write(buf, size);
-    return s->out.error();
+    return s.Done(s->out.error());
   });
 }
 
 int talq_stream_seek(talq_stream* stream, int64_t pos) {
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    StreamLease s(stream);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
     s->io().seek(pos);
     return s->io().error();
   });
@@ -412,8 +498,8 @@ int talq_stream_seek(talq_stream* stream, int64_t pos) {
 
 int talq_stream_position(talq_stream* stream, int64_t* pos) {
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    StreamLease s(stream);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
     if (pos == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
     *pos = s->io().getpos();
     return s->io().error();
@@ -422,8 +508,8 @@ int talq_stream_position(talq_stream* stream, int64_t* pos) {
 
 int talq_stream_size(talq_stream* stream, int64_t* size) {
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    StreamLease s(stream);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
     if (size == nullptr || s->writing) return TALQ_ERROR_INVALID_PARAMETER;
     *size = s->in.size();
     return TALQ_OK;
@@ -432,35 +518,34 @@ int talq_stream_size(talq_stream* stream, int64_t* size) {
 
 int talq_stream_percent(talq_stream* stream, int* percent) {
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    StreamLease s(stream);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
     if (percent == nullptr || s->writing) return TALQ_ERROR_INVALID_PARAMETER;
     *percent = s->in.percent();
-    return TALQ_OK;
+    return s->in.error();
   });
 }
 
 int talq_stream_error(talq_stream* stream) {
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : s->io().error();
+    StreamLease s(stream);
+    return !s ? TALQ_ERROR_INVALID_HANDLE : s->io().error();
   });
 }
 
 int talq_stream_set_check(talq_stream* stream, talq_check_fn fn, void* user) {
   return Guard([&] {
-    Stream* s = StreamOf(stream);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
-    s->io().setcheckfn(fn, user);
+    StreamLease s(stream);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
+    s->check = fn;
+    s->user = user;
+    s->io().setcheckfn(fn != nullptr ? &RunHostCheck : nullptr, s.get());
     return TALQ_OK;
   });
 }
 
 int talq_stream_close(talq_stream* stream) {
-  return Guard([&] {
-    std::unique_ptr<Stream> s(static_cast<Stream*>(Remove(Kind::kStream, stream)));
-    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : TALQ_OK;
-  });
+  return Guard([&] { return CloseHandle(Kind::kStream, stream); });
 }
 
 // ---------------------------------------------------------------------------
@@ -470,6 +555,7 @@ int talq_search_open(const char* root, talq_filter_fn filter, void* user, talq_s
   if (search != nullptr) *search = nullptr;
   return Guard([&] {
     if (root == nullptr || search == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    if (!fs::IsPathText(root, std::strlen(root))) return TALQ_ERROR_INVALID_NAME;
     std::unique_ptr<Search> s(new Search);
     s->find.Init(root);
     s->filter = filter;
@@ -482,8 +568,8 @@ int talq_search_open(const char* root, talq_filter_fn filter, void* user, talq_s
 
 int talq_search_next(talq_search* search, talq_entry* entry) {
   return Guard([&] {
-    Search* s = SearchOf(search);
-    if (s == nullptr) return TALQ_ERROR_INVALID_HANDLE;
+    SearchLease s(search);
+    if (!s) return TALQ_ERROR_INVALID_HANDLE;
     if (entry == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
     while (s->finished == 0) {
       const ChFindFileIterator it = s->started ? s->find.FindNext() : s->find.FindFirst();
@@ -493,12 +579,16 @@ int talq_search_next(talq_search* search, talq_entry* entry) {
         s->finished = reason != 0 ? reason : TALQ_ERROR_NO_MORE_FILES;
         break;
       }
-      talq_entry e;
+      talq_entry e{};
       it.BaseName(e.name);
       e.attributes = it.IsDirectory() ? TALQ_ATTRIBUTE_DIRECTORY : 0u;
+      if (it.IsReparsePoint()) e.attributes |= TALQ_ATTRIBUTE_REPARSE_POINT;
       e.size = it.Size();
       e.last_write = it.TimeStamp();
-      if (s->filter == nullptr || s->filter(&e, s->user) != 0) {
+      const bool keep = s->filter == nullptr || s->filter(&e, s->user) != 0;
+      // A filter that closed its own search ends this call too.
+      if (s.closed()) return s.Done(TALQ_ERROR_INVALID_HANDLE);
+      if (keep) {
         *entry = e;
         return TALQ_OK;
       }
@@ -509,16 +599,13 @@ int talq_search_next(talq_search* search, talq_entry* entry) {
 
 int talq_search_error(talq_search* search) {
   return Guard([&] {
-    Search* s = SearchOf(search);
-    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : static_cast<int>(s->find.LastError());
+    SearchLease s(search);
+    return !s ? TALQ_ERROR_INVALID_HANDLE : static_cast<int>(s->find.LastError());
   });
 }
 
 int talq_search_close(talq_search* search) {
-  return Guard([&] {
-    std::unique_ptr<Search> s(static_cast<Search*>(Remove(Kind::kSearch, search)));
-    return s == nullptr ? TALQ_ERROR_INVALID_HANDLE : TALQ_OK;
-  });
+  return Guard([&] { return CloseHandle(Kind::kSearch, search); });
 }
 
 // ---------------------------------------------------------------------------

@@ -57,5 +57,23 @@ void Assign(Record*& slot, Record* incoming) noexcept {
   slot = incoming;
 }
 
+/// One share of a record held for a scope, so that a callback run meanwhile
+/// (a check function, a filter) may let go of every other share, closing
+/// what it was called for, without freeing the record under the caller.
+template <typename Record>
+class Hold {
+ public:
+  explicit Hold(Record* record) noexcept : mRecord(Share(record)) {}
+  Hold(const Hold&) = delete;
+  Hold& operator=(const Hold&) = delete;
+  ~Hold() { Release(mRecord); }
+
+  Record* get() const noexcept { return mRecord; }
+  Record& operator*() const noexcept { return *mRecord; }
+
+ private:
+  Record* mRecord;
+};
+
 }  // namespace shared
 }  // namespace TalqOSUtils

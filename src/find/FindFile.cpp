@@ -51,6 +51,10 @@ const char* ChFindFileIterator::BaseName(char* buf) const {
 
 bool ChFindFileIterator::IsDirectory() const { return mEntry != nullptr && mEntry->isDirectory; }
 
+bool ChFindFileIterator::IsReparsePoint() const {
+  return mEntry != nullptr && mEntry->isReparsePoint;
+}
+
 bool ChFindFileIterator::IsBigFile() const { return mEntry != nullptr && mEntry->sizeHigh != 0; }
 
 std::int64_t ChFindFileIterator::Size() const {
@@ -67,26 +71,17 @@ std::uint64_t ChFindFileIterator::TimeStamp() const {
 namespace find {
 
 ChFindFileEntry* NewEntry(const platform::FindData& record) {
-  auto entry = std::make_unique<ChFindFileEntry>();
-  // The record promises a NUL within its 260 units; a record without one is
-  // read as its first 259 units rather than past its end.
-  const platform::OsChar* name = record.name;
   constexpr std::size_t kUnits = sizeof record.name / sizeof record.name[0];
-  platform::OsChar bounded[kUnits];
-  if (std::char_traits<platform::OsChar>::find(record.name, kUnits, 0) == nullptr) {
-    std::char_traits<platform::OsChar>::copy(bounded, record.name, kUnits - 1);
-    bounded[kUnits - 1] = 0;
-    name = bounded;
-  }
+  // A record without a NUL within its units holds a cut name.
+  if (std::char_traits<platform::OsChar>::find(record.name, kUnits, 0) == nullptr) return nullptr;
+  auto entry = std::make_unique<ChFindFileEntry>();
   // Straight from UTF-16, with no mark processing: a name may begin with
-  // U+FEFF or U+FFFE, and it must come back as the OS spelled it. A name of
-  // more than 255 bytes keeps the whole characters that fit, so what is kept
-  // is still well-formed.
-  Vandrel::Uni16CharToUTF8(name, entry->name, sizeof entry->name);
-  entry->name[sizeof entry->name - 1] = '\0';
+  // U+FEFF or U+FFFE, and it must come back as the OS spelled it.
+  if (Vandrel::Uni16CharToUTF8(record.name, entry->name, sizeof entry->name) < 0) return nullptr;
   entry->sizeHigh = record.sizeHigh;
   entry->sizeLow = record.sizeLow;
   entry->isDirectory = (record.attributes & platform::kFileAttributeDirectory) != 0;
+  entry->isReparsePoint = (record.attributes & platform::kFileAttributeReparsePoint) != 0;
   entry->lastWriteTime = record.lastWriteTime;
   return entry.release();
 }
@@ -165,7 +160,10 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
     return ChFindFileIterator();
   }
   mSearch->atEnd = false;
-  return ChFindFileIterator(find::NewEntry(record));
+  mSearch->skipped = 0;
+  if (ChFindFileEntry* entry = find::NewEntry(record)) return ChFindFileIterator(entry);
+  mSearch->skipped = platform::kErrorFilenameExcedRange;
+  return ActualFindNext();
 }
 
 ChFindFileIterator ChFindFile::ActualFindNext() {
@@ -178,13 +176,18 @@ ChFindFileIterator ChFindFile::ActualFindNext() {
     return ChFindFileIterator();
   }
   platform::FindData record;
-  if (!platform::Os().findNextFile(mSearch->handle, &record)) {
-    const platform::ErrorCode code = platform::LastError();
-    mSearch->lastError = code == platform::kErrorNoMoreFiles ? 0 : find::FailureCode(code);
-    mSearch->atEnd = true;
-    return ChFindFileIterator();
+  for (;;) {
+    if (!platform::Os().findNextFile(mSearch->handle, &record)) {
+      const platform::ErrorCode code = platform::LastError();
+      mSearch->lastError =
+          code == platform::kErrorNoMoreFiles ? mSearch->skipped : find::FailureCode(code);
+      mSearch->atEnd = true;
+      return ChFindFileIterator();
+    }
+    if (ChFindFileEntry* entry = find::NewEntry(record)) return ChFindFileIterator(entry);
+    // A name cut to fit would name another file: skipped, and said at the end.
+    mSearch->skipped = platform::kErrorFilenameExcedRange;
   }
-  return ChFindFileIterator(find::NewEntry(record));
 }
 
 ChFindFileIterator ChFindFile::FilterIterator(const ChFindFileIterator& iterator) {

@@ -15,6 +15,7 @@ struct ChFindFileEntry : shared::Counted {
   std::uint32_t sizeHigh = 0;
   std::uint32_t sizeLow = 0;
   bool isDirectory = false;
+  bool isReparsePoint = false;
   std::uint64_t lastWriteTime = 0;  ///< FILETIME ticks
 };
 
@@ -26,6 +27,9 @@ struct ChFindFileState : shared::HandleRecord<&platform::Calls::findClose> {
   /// What ChFindFile::LastError() answers: why the OS search could not
   /// start or stopped early; 0 while it runs and at a normal end.
   std::uint32_t lastError = 0;
+  /// ERROR_FILENAME_EXCED_RANGE once an entry was skipped for a name that
+  /// does not fit: what a search that otherwise ends normally reports.
+  std::uint32_t skipped = 0;
   /// Init was refused for the root's length: mRoot holds a cut root that
   /// FindFirst must not search.
   bool rootTooLong = false;
@@ -38,9 +42,11 @@ namespace find {
 constexpr std::uint32_t kNoCode = 0x80000000u;
 inline std::uint32_t FailureCode(platform::ErrorCode code) { return code == 0 ? kNoCode : code; }
 
-/// A new entry (one share) from an OS find record: the name as UTF-8 cut at
-/// whole characters to 255 bytes (no byte-order-mark processing), the
-/// directory bit, the size halves and the last-write time.
+/// A new entry (one share) from an OS find record: the name as UTF-8 (no
+/// byte-order-mark processing), the directory and reparse-point bits, the
+/// size halves and the last-write time. Null when the name does not fit
+/// the entry's 255 bytes, or the record holds no NUL: a cut name could
+/// name another file.
 ChFindFileEntry* NewEntry(const platform::FindData& record);
 
 }  // namespace find

@@ -39,7 +39,11 @@ std::string ExecutablePath() {
 }  // namespace
 
 std::string OSApplicationDirectory() {
-  std::string dir = OSPathGeneric(ExecutablePath());
+  // Without the executable's path there is no directory to answer with: ""
+  // makes lookups fail rather than search the root.
+  const std::string executable = ExecutablePath();
+  if (executable.empty()) return std::string();
+  std::string dir = OSPathGeneric(executable);
   const std::size_t slash = dir.rfind('/');
   if (slash != std::string::npos) dir.erase(slash + 1);
   if (dir.empty() || dir.back() != '/') dir += '/';

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "TalqOSUtils/UnicodeString.h"
+#include "platform/Platform.h"
 
 namespace TalqOSUtils {
 namespace fs {
@@ -14,13 +15,38 @@ namespace fs {
 /// The longest generic path handed to the OS, in bytes without the NUL.
 constexpr std::size_t kMaxOsPath = 255;
 
-/// The UTF-16 NT form of a generic path in `wide`; false for null and for
-/// paths of more than kMaxOsPath bytes (wide then unchanged).
-bool PrepareOsPath(const char* generic, UnicodeString& wide);
+/// True when the n bytes at text are UTF-8 that reads as itself: each
+/// character well-formed, or the three-byte form of a lone surrogate (a
+/// Windows name may hold one; U+DC80..U+DCFF are the escaped Linux bytes).
+/// Anything the UTF-8 reader would replace by U+FFFD is refused, so that no
+/// path acts on the file whose name has U+FFFD there.
+///   "caf\xC3\xA9" => true   "caf\xED\xB3\xA9" => true   "caf\xE9" => false
+bool IsPathText(const char* text, std::size_t n);
+
+/// The UTF-16 NT form of a generic path in `wide`: 0, or why the path cannot
+/// go to the OS (wide then unchanged): ERROR_INVALID_PARAMETER for null or
+/// "", ERROR_FILENAME_EXCED_RANGE for more than kMaxOsPath bytes,
+/// ERROR_INVALID_NAME for text that is not UTF-8 (IsPathText).
+platform::ErrorCode ToOsPath(const char* generic, UnicodeString& wide);
+
+/// NT text (UTF-8) as the OS's UTF-16 in `wide`: 0, or ERROR_INVALID_NAME
+/// for text that is not UTF-8 (IsPathText).
+platform::ErrorCode NtToOsPath(const std::string& nt, UnicodeString& wide);
 
 /// A NUL-terminated UTF-16 path from the OS as UTF-8: its length taken by
 /// Vandrel, then converted into an array of three bytes a unit and the NUL.
 std::string OsPathToUtf8(const UniChar* units);
+
+/// Deletes the file at the generic path: 0, or the reason it was not
+/// (ToOsPath's, or the OS's; ERROR_NO_REASON when the OS gave none).
+platform::ErrorCode DeleteFile(const char* path);
+
+/// Makes the generic path a directory, parents first, as OSMakeDirectory
+/// does: 0 when it is one on return, else the reason met first: ToOsPath's,
+/// ERROR_INVALID_PARAMETER for "/", ERROR_ALREADY_EXISTS for a file in the
+/// way, ERROR_PATH_NOT_FOUND for a missing entry below the root (never
+/// created), or the creation's own code.
+platform::ErrorCode MakeDirectory(const char* path);
 
 }  // namespace fs
 }  // namespace TalqOSUtils

@@ -11,8 +11,6 @@ namespace TalqOSUtils {
 
 namespace {
 
-bool IsEmpty(const char* path) { return path == nullptr || path[0] == '\0'; }
-
 std::uint32_t AttributesOf(const UnicodeString& wide) {
   return platform::Os().getFileAttributes(wide.c_str());
 }
@@ -22,11 +20,54 @@ bool IsDirectory(std::uint32_t attributes) {
          (attributes & platform::kFileAttributeDirectory) != 0;
 }
 
+// The last error of a failed call; never 0, so a failure never reads as success.
+platform::ErrorCode FailureCode() {
+  const platform::ErrorCode code = platform::LastError();
+  return code == platform::kErrorSuccess ? platform::kErrorNoReason : code;
+}
+
 }  // namespace
+
+namespace fs {
+
+platform::ErrorCode DeleteFile(const char* path) {
+  UnicodeString wide;
+  const platform::ErrorCode refused = ToOsPath(path, wide);
+  if (refused != 0) return refused;
+  return platform::Os().deleteFile(wide.c_str()) ? platform::kErrorSuccess : FailureCode();
+}
+
+platform::ErrorCode MakeDirectory(const char* path) {
+  if (path != nullptr && std::strcmp(path, "/") == 0) return platform::kErrorInvalidParameter;
+  // The path is prepared once for the test, the creation and the retest.
+  UnicodeString wide;
+  const platform::ErrorCode refused = ToOsPath(path, wide);
+  if (refused != 0) return refused;
+  char parent[kMaxOsPath + 1];
+  if (!OSDirname(path, parent, sizeof parent)) return platform::kErrorFilenameExcedRange;
+
+  const std::uint32_t attributes = AttributesOf(wide);
+  if (attributes != platform::kInvalidFileAttributes) {
+    return IsDirectory(attributes) ? platform::kErrorSuccess : platform::kErrorAlreadyExists;
+  }
+  // The recursion ends at the root and, for relative paths, at "." (whose
+  // parent is "." again): those are only ever reported.
+  if (std::strcmp(parent, "/") == 0 || std::strcmp(parent, path) == 0) {
+    return platform::kErrorPathNotFound;
+  }
+  const platform::ErrorCode parentCode = MakeDirectory(parent);
+  if (parentCode != 0) return parentCode;
+  if (platform::Os().createDirectory(wide.c_str())) return platform::kErrorSuccess;
+  const platform::ErrorCode code = FailureCode();
+  // Someone may have made it since the test: the promise is a directory.
+  return IsDirectory(AttributesOf(wide)) ? platform::kErrorSuccess : code;
+}
+
+}  // namespace fs
 
 bool OSFileExists(const char* path, bool* isDirectory) {
   UnicodeString wide;
-  if (IsEmpty(path) || !fs::PrepareOsPath(path, wide)) return false;
+  if (fs::ToOsPath(path, wide) != 0) return false;
   const std::uint32_t attributes = AttributesOf(wide);
   if (isDirectory != nullptr) *isDirectory = IsDirectory(attributes);
   return attributes != platform::kInvalidFileAttributes;
@@ -44,9 +85,7 @@ bool OSDirectoryExists(const char* path) {
 
 bool OSDeleteFile(const char* path) {
   errno = 0;
-  UnicodeString wide;
-  const bool deleted =
-      !IsEmpty(path) && fs::PrepareOsPath(path, wide) && platform::Os().deleteFile(wide.c_str());
+  const bool deleted = fs::DeleteFile(path) == platform::kErrorSuccess;
   // The only report this function makes through errno is "nothing": neither
   // the OS call nor the text conversion may leave a code behind.
   errno = 0;
@@ -54,22 +93,7 @@ bool OSDeleteFile(const char* path) {
 }
 
 bool OSMakeDirectory(const char* path) {
-  if (IsEmpty(path) || std::strcmp(path, "/") == 0) return false;
-  // The path is prepared once for the test, the creation and the retest.
-  UnicodeString wide;
-  if (!fs::PrepareOsPath(path, wide)) return false;
-  char parent[fs::kMaxOsPath + 1];
-  if (!OSDirname(path, parent, sizeof parent)) return false;
-
-  const std::uint32_t attributes = AttributesOf(wide);
-  // The recursion ends at the root and, for relative paths, at "." (whose
-  // parent is "." again): those are only ever reported.
-  const bool stop = std::strcmp(parent, "/") == 0 || std::strcmp(parent, path) == 0;
-  if (stop || attributes != platform::kInvalidFileAttributes) return IsDirectory(attributes);
-  if (!OSMakeDirectory(parent)) return false;
-  if (platform::Os().createDirectory(wide.c_str())) return true;
-  // Someone may have made it since the test: the promise is a directory.
-  return IsDirectory(AttributesOf(wide));
+  return fs::MakeDirectory(path) == platform::kErrorSuccess;
 }
 
 }  // namespace TalqOSUtils

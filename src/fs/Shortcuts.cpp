@@ -36,6 +36,8 @@ bool Exists(const std::string& path) {
 }  // namespace
 
 std::string ReadShellLinkTarget(const std::string& ntPath) {
+  // Text that is not UTF-8 names no shortcut (nor its namesake with U+FFFD).
+  if (!fs::IsPathText(ntPath.data(), ntPath.size())) return std::string();
   platform::OsChar target[kLinkBuffer] = {};
   if (!platform::Os().readShortcut(ntPath.c_str(), target, kLinkBuffer)) return std::string();
   target[kLinkBuffer - 1] = 0;  // whatever the backend left, the text ends here
@@ -61,10 +63,13 @@ std::string ResolveAliasOrLink(const std::string& path) {
 }
 
 std::string OSFindResourcePath(const std::string& name) {
-  std::string first = ResolveAliasOrLink(OSAddNameToPath(OSApplicationDirectory(), name));
-  if (Exists(first)) return first;
-  std::string second = ResolveAliasOrLink(OSAddNameToPath(OSSharedResourcesDirectory(), name));
-  if (Exists(second)) return second;
+  // A directory that cannot be had ("") is not searched: the name alone
+  // would be looked up in the current directory.
+  for (const std::string& dir : {OSApplicationDirectory(), OSSharedResourcesDirectory()}) {
+    if (dir.empty()) continue;
+    std::string found = ResolveAliasOrLink(OSAddNameToPath(dir, name));
+    if (Exists(found)) return found;
+  }
   return std::string();
 }
 

@@ -44,8 +44,11 @@ bool EndsWithSlash(const std::string& s) { return !s.empty() && s.back() == '/';
 
 std::string OSMakePathAbsolute(const std::string& path, const std::string& base) {
   if (!path.empty() && path[0] == '/') return path;
+  const std::string from = base.empty() ? OSApplicationDirectory() : base;
+  // No application directory: nothing to place the path below.
+  if (from.empty()) return std::string();
   std::vector<std::string> components;
-  Resolve(base.empty() ? OSApplicationDirectory() : base, components);
+  Resolve(from, components);
   Resolve(path, components);
   std::string result = Join(components);
   if (EndsWithSlash(path) && !result.empty()) result += '/';
@@ -57,7 +60,8 @@ std::string OSMakePathAbsolute(const std::string& path) {
   if (path[0] != '/') {
     // Any byte is a drive here, not only NT's letters, as in the generic drive form.
     if (path.size() >= 2 && path[1] == ':') return '/' + path;
-    return OSMakePathAbsolute(path, OSApplicationDirectory());
+    const std::string dir = OSApplicationDirectory();
+    return dir.empty() ? std::string() : OSMakePathAbsolute(path, dir);
   }
   std::string result = OSMakePathAbsolute(std::string(), path);
   if (EndsWithSlash(path) && !result.empty()) result += '/';

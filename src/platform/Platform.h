@@ -35,11 +35,16 @@ enum : ErrorCode {
 #undef TALQ_ERROR
 };
 
+/// The alternate data stream that holds a file's resource fork, as appended
+/// to the file's path.
+constexpr char kForkSuffix[] = ":AFP_Resource";
+
 /// GetFileAttributesW's failure value and the attribute bits read.
 constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 constexpr std::uint32_t kFileAttributeReadonly = 0x01u;
 constexpr std::uint32_t kFileAttributeDirectory = 0x10u;
 constexpr std::uint32_t kFileAttributeNormal = 0x80u;
+constexpr std::uint32_t kFileAttributeReparsePoint = 0x400u;
 
 // CreateFileW: access, share modes, dispositions, flags.
 constexpr std::uint32_t kGenericRead = 0x80000000u;

@@ -64,6 +64,16 @@ inline void RunCheck(FileRecord& file, ChCheckFn fn, void* data, std::uint32_t r
   file.checkCount = 0;
 }
 
+/// A transfer whose check function closed the stream (current null) or
+/// opened another file (current that file's record): it moves nothing; a
+/// closed stream's code becomes the check's answer, a reopened one keeps the
+/// new file's. Returns 0, the count moved.
+inline std::uint32_t Abandoned(const FileRecord* current, const FileRecord& checked,
+                               int& streamError) {
+  if (current == nullptr) streamError = checked.error;
+  return 0;
+}
+
 /// True while transfers may run on the record.
 inline bool Usable(const FileRecord& file) {
   return file.handle != platform::kInvalidHandle && file.error == 0;
@@ -103,6 +113,21 @@ std::int32_t Reopen(State*& file, const std::string& path, bool fork, char* name
   open(*fresh, nt, fork);
   file = fresh.release();
   return file->error;
+}
+
+/// Lets go of slot's share as shared::Release does; when it was the last
+/// share of an open file, closes the file here first and returns the
+/// close's failure code (FailureCode), else 0.
+template <typename State>
+std::int32_t ReleaseReporting(State*& slot) {
+  std::int32_t code = 0;
+  if (slot != nullptr && slot->sharers == 1 && slot->handle != platform::kInvalidHandle) {
+    const platform::FileHandle handle = slot->handle;
+    slot->handle = platform::kInvalidHandle;
+    if (!platform::Os().closeHandle(handle)) code = FailureCode();
+  }
+  shared::Release(slot);
+  return code;
 }
 
 /// isopen: a record with an open handle.

@@ -44,8 +44,11 @@ void ChInputStream::seek(std::int64_t pos) {
 
 std::uint32_t ChInputStream::read(void* buf, std::uint32_t n) {
   if (mFile == nullptr) return 0;
-  ChInputFileState& file = *mFile;
+  const shared::Hold<ChInputFileState> held(mFile);
+  ChInputFileState& file = *held;
   streams::RunCheck(file, mCheckFn, mCheckData, n);
+  // Closed or reopened by the check function: nothing more to read here.
+  if (mFile != held.get()) return streams::Abandoned(mFile, file, mError);
   std::uint32_t got = 0;
   if (streams::Usable(file)) {
     if (!platform::Os().readFile(file.handle, buf, n, &got)) {

@@ -10,6 +10,8 @@
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
 #include "TalqOSUtils/UnicodeString.h"
+#include "VandrelRules/NtPath.h"
+#include "fs/OsPath.h"
 #include "streams/FileState.h"
 
 namespace TalqOSUtils {
@@ -18,18 +20,37 @@ namespace streams {
 namespace {
 
 constexpr int kPathArea = 256;
-constexpr const char* kForkSuffix = ":AFP_Resource";
 
-platform::FileHandle OpenForReading(const std::string& ntName) {
-  const UnicodeString wide(ntName);
-  return platform::Os().createFile(wide.c_str(), platform::kGenericRead,
-                                   platform::kFileShareRead | platform::kFileShareWrite,
-                                   platform::kOpenExisting, platform::kFileFlagSequentialScan);
+// CreateFileW on the NT path; text that is not UTF-8 names no file.
+platform::FileHandle CreateFile(const std::string& nt, std::uint32_t access, std::uint32_t share,
+                                std::uint32_t disposition) {
+  UnicodeString wide;
+  const platform::ErrorCode refused = fs::NtToOsPath(nt, wide);
+  if (refused != platform::kErrorSuccess) {
+    platform::SetLastError(refused);
+    return platform::kInvalidHandle;
+  }
+  return platform::Os().createFile(wide.c_str(), access, share, disposition,
+                                   platform::kFileFlagSequentialScan);
 }
 
-platform::FileHandle OpenForWriting(const UnicodeString& wide, std::uint32_t disposition) {
-  return platform::Os().createFile(wide.c_str(), platform::kGenericWrite, platform::kFileShareRead,
-                                   disposition, platform::kFileFlagSequentialScan);
+platform::FileHandle OpenForReading(const std::string& nt) {
+  return CreateFile(nt, platform::kGenericRead,
+                    platform::kFileShareRead | platform::kFileShareWrite, platform::kOpenExisting);
+}
+
+platform::FileHandle OpenForWriting(const std::string& nt, std::uint32_t disposition) {
+  return CreateFile(nt, platform::kGenericWrite, platform::kFileShareRead, disposition);
+}
+
+// The fork's stream name. "x:AFP_Resource" would be drive X's relative path
+// AFP_Resource, so a one-letter relative name is written ".\x".
+std::string ForkPath(const char* ntPath) {
+  std::string fork = std::string(ntPath) + platform::kForkSuffix;
+  if (Vandrel::ntpath::StartsWithDrive(fork) && !Vandrel::ntpath::StartsWithDrive(ntPath)) {
+    fork.insert(0, ".\\");
+  }
+  return fork;
 }
 
 }  // namespace
@@ -42,11 +63,14 @@ void PreparePath(const std::string& path, char* name, char* nt, const char* tooL
 }
 
 platform::FileHandle OpenForkCompanion(const char* ntPath) {
+  // The name starts after the last separator, or after a drive ("C:x").
   const char* slash = std::strrchr(ntPath, '\\');
-  if (slash == nullptr) return platform::kInvalidHandle;
-  std::string companion(ntPath, static_cast<std::size_t>(slash - ntPath) + 1);
+  const std::size_t name = slash != nullptr                           ? slash - ntPath + 1
+                           : Vandrel::ntpath::StartsWithDrive(ntPath) ? 2
+                                                                      : 0;
+  std::string companion(ntPath, name);
   companion += "._";
-  companion += slash + 1;
+  companion += ntPath + name;
   return OpenForReading(companion);
 }
 
@@ -54,7 +78,7 @@ void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork) {
   if (!fork) {
     file.handle = OpenForReading(ntPath);
   } else {
-    file.handle = OpenForReading(std::string(ntPath) + kForkSuffix);
+    file.handle = OpenForReading(ForkPath(ntPath));
     if (file.handle == platform::kInvalidHandle) {
       file.error = static_cast<std::int32_t>(platform::LastError());
       file.handle = OpenForkCompanion(ntPath);
@@ -80,11 +104,11 @@ void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork) {
 }
 
 void OpenOutputFile(ChOutputFileState& file, const char* ntPath, bool fork) {
-  const UnicodeString wide(fork ? std::string(ntPath) + kForkSuffix : std::string(ntPath));
-  file.handle = OpenForWriting(wide, platform::kCreateNew);
+  const std::string nt = fork ? ForkPath(ntPath) : std::string(ntPath);
+  file.handle = OpenForWriting(nt, platform::kCreateNew);
   if (file.handle == platform::kInvalidHandle) {
     const platform::ErrorCode first = platform::LastError();
-    file.handle = OpenForWriting(wide, platform::kTruncateExisting);
+    file.handle = OpenForWriting(nt, platform::kTruncateExisting);
     // "Not found" from the retry says only that nothing was there to
     // truncate: the first failure (access denied, say) is the reason.
     if (file.handle == platform::kInvalidHandle &&

@@ -45,8 +45,14 @@ void ChOutputStream::seek(std::int64_t pos) {
 
 void ChOutputStream::write(const void* buf, std::uint32_t n) {
   if (mFile == nullptr) return;
-  ChOutputFileState& file = *mFile;
+  const shared::Hold<ChOutputFileState> held(mFile);
+  ChOutputFileState& file = *held;
   streams::RunCheck(file, mCheckFn, mCheckData, n);
+  // Closed or reopened by the check function: nothing more to write here.
+  if (mFile != held.get()) {
+    streams::Abandoned(mFile, file, mError);
+    return;
+  }
   if (streams::Usable(file)) {
     std::uint32_t written = 0;
     if (!platform::Os().writeFile(file.handle, buf, n, &written) || written < n) {

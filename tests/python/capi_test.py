@@ -17,7 +17,8 @@ CHECK_FN = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p)
 
 class Entry(ctypes.Structure):
     _fields_ = [("name", ctypes.c_char * 256), ("attributes", ctypes.c_uint32),
-                ("size", ctypes.c_int64), ("last_write", ctypes.c_uint64)]
+                ("size", ctypes.c_int64), ("last_write", ctypes.c_uint64),
+                ("reserved", ctypes.c_uint64 * 8)]
 
 
 FILTER_FN = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.POINTER(Entry), ctypes.c_void_p)

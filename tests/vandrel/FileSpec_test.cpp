@@ -37,8 +37,8 @@ TEST(FileSpecParts, Table) {
       {"C:\\", {"", "", "", "", true, true, "/"}},
       {"a:", {"", "", "", "", false, true, "/"}},
       {"Z:/", {"", "", "", "", true, true, "/"}},
-      {"z:rel\\x", {"x", "x", "", "z:rel", false, false, "/rel/x"}},
-      {"1:\\a", {"a", "a", "", "1:", false, false, "1:/a"}},  // no drive: not a letter
+      {"z:rel\\x", {"x", "x", "", "z:rel", false, false, "z:rel/x"}},  // relative: no root
+      {"1:\\a", {"a", "a", "", "1:", false, false, "1:/a"}},           // no drive: not a letter
       {"@:a", {"@:a", "@:a", "", "", false, false, "@:a"}},
       {"[:a", {"[:a", "[:a", "", "", false, false, "[:a"}},
       {"\\\\s\\sh\\x.txt", {"x.txt", "x", "txt", "\\\\s\\sh\\", true, false, "//s/sh/x.txt"}},

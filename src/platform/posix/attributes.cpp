@@ -2,7 +2,8 @@
 // CreateDirectoryW emulated with stat(2), unlink(2) and mkdir(2). A directory
 // reports FILE_ATTRIBUTE_DIRECTORY, a file without write permission for its
 // owner FILE_ATTRIBUTE_READONLY, any other entry FILE_ATTRIBUTE_NORMAL. A
-// deleted file takes its resource fork ("file:AFP_Resource") with it.
+// deleted file takes its resource fork ("file:AFP_Resource") with it when
+// that is a regular file; nothing else of that name is touched.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -44,10 +45,12 @@ bool DeleteFileImpl(const OsChar* path) {
     SetLastErrorFromErrno(errno, posixPath);
     return false;
   }
-  // The file's resource fork goes with it, as its stream does on NTFS.
-  const std::size_t slash = posixPath.find_last_of('/');
-  if (posixPath.find(':', slash == std::string::npos ? 0 : slash) == std::string::npos) {
-    (void)::unlink((posixPath + ":AFP_Resource").c_str());
+  // The file's resource fork goes with it, as its stream does on NTFS; a
+  // fork has none of its own.
+  const std::string fork = posixPath + kForkSuffix;
+  struct stat st {};
+  if (ForkOwner(posixPath).empty() && ::lstat(fork.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    (void)::unlink(fork.c_str());
   }
   return true;
 }

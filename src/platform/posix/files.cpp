@@ -2,11 +2,12 @@
 // GetFileSize and CloseHandle emulated with open(2), read(2), write(2),
 // lseek(2), fstat(2) and close(2); a handle is a file descriptor. May assume
 // a 64-bit off_t. Share modes are not enforced (POSIX has no mandatory
-// locks); a named stream "file:AFP_Resource" is the plain file of that name
-// beside the file, as under Wine. Creating a stream creates its file too,
-// empty, when that is missing, as NTFS does; a stream that then cannot be
-// made takes the new file away again. A directory opened as a file is refused
-// with ERROR_ACCESS_DENIED, as Windows does.
+// locks); the resource fork "file:AFP_Resource" is the plain file of that
+// name beside the file, as under Wine, and no other colon names a stream.
+// Writing a fork creates its file too, empty, when that is missing, as NTFS
+// does; a fork that then cannot be opened takes only the file this call made
+// away again. A directory opened as a file is refused with
+// ERROR_ACCESS_DENIED, as Windows does.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -53,16 +54,6 @@ int OpenFlags(std::uint32_t access, std::uint32_t disposition, bool* ok) {
   }
 }
 
-// The file the named stream at posixPath belongs to ("d/f" for "d/f:s"), or
-// "" when the last component names no stream.
-std::string StreamOwner(const std::string& posixPath) {
-  const std::size_t slash = posixPath.find_last_of('/');
-  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
-  const std::size_t colon = posixPath.find(':', name);
-  if (colon == std::string::npos || colon == name) return std::string();
-  return posixPath.substr(0, colon);
-}
-
 // Makes `owner` an empty file unless something of that name exists; false
 // with the last error set when it can be neither found nor made. *made tells
 // whether this call made it.
@@ -97,8 +88,9 @@ FileHandle CreateFileImpl(const OsChar* path, std::uint32_t access, std::uint32_
     SetLastError(kErrorPathNotFound);
     return kInvalidHandle;
   }
-  const bool creates = (openFlags & O_CREAT) != 0;
-  const std::string owner = creates ? StreamOwner(posixPath) : std::string();
+  // Writing a fork, new or not (an orphan left beside no file), makes its file.
+  const bool writes = (openFlags & (O_CREAT | O_WRONLY | O_RDWR)) != 0;
+  const std::string owner = writes ? ForkOwner(posixPath) : std::string();
   bool madeOwner = false;
   if (!owner.empty() && !EnsureOwner(owner, &madeOwner)) return kInvalidHandle;
   int fd = -1;

@@ -9,8 +9,9 @@
 // Entries come in readdir's order, "." and ".." included, each name's bytes
 // as UTF-16 by VandrelRules/NameBytes.h (bytes that are not UTF-8 become U+DC80..
 // U+DCFF). A symbolic link is listed as what it points to (kind, size, time),
-// as GetFileAttributesW's emulation reads it; a broken link, or one in a
-// loop, as a file with the link's own size and time.
+// as GetFileAttributesW's emulation reads it, with the reparse-point
+// attribute that Windows gives its links; a broken link, or one in a loop,
+// as a file with the link's own size and time, marked the same way.
 //
 // Failures are reported, never listed as empty or zero-filled entries: a
 // directory that cannot be opened fails FindFirstFileW (ERROR_ACCESS_DENIED
@@ -53,13 +54,14 @@ Search* FromHandle(FindHandle handle) {
   return reinterpret_cast<Search*>(handle);  // NOLINT(performance-no-int-to-ptr)
 }
 
-void Fill(const char* name, const struct stat& st, FindData* data) {
+void Fill(const char* name, const struct stat& st, bool link, FindData* data) {
   const bool directory = S_ISDIR(st.st_mode);
   if (directory) {
     data->attributes = kFileAttributeDirectory;
   } else {
     data->attributes = (st.st_mode & S_IWUSR) != 0 ? kFileAttributeNormal : kFileAttributeReadonly;
   }
+  if (link) data->attributes |= kFileAttributeReparsePoint;
   // Windows lists directories with size 0.
   const std::uint64_t size =
       directory || st.st_size < 0 ? 0 : static_cast<std::uint64_t>(st.st_size);
@@ -82,13 +84,21 @@ bool ReadEntry(Search* search, FindData* data) {
       return false;
     }
     struct stat st {};
-    if (::fstatat(search->fd, entry->d_name, &st, 0) != 0 &&
-        ::fstatat(search->fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
-      // ENOENT: removed since readdir listed it.
-      if (errno != ENOENT && search->skipped == 0) search->skipped = TranslateErrno(errno);
-      continue;
+    bool link = entry->d_type == DT_LNK;
+    if (::fstatat(search->fd, entry->d_name, &st, 0) != 0) {
+      if (::fstatat(search->fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        // ENOENT: removed since readdir listed it.
+        if (errno != ENOENT && search->skipped == 0) search->skipped = TranslateErrno(errno);
+        continue;
+      }
+      link = S_ISLNK(st.st_mode);
+    } else if (entry->d_type == DT_UNKNOWN) {
+      // File systems that give no type in the entry: one more look.
+      struct stat own {};
+      link = ::fstatat(search->fd, entry->d_name, &own, AT_SYMLINK_NOFOLLOW) == 0 &&
+             S_ISLNK(own.st_mode);
     }
-    Fill(entry->d_name, st, data);
+    Fill(entry->d_name, st, link, data);
     return true;
   }
 }

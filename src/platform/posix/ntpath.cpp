@@ -31,6 +31,17 @@ bool NtToPosixPath(const char* ntUtf8, std::string& posixPath) {
   return NtToPosixPath(wide.data(), posixPath);
 }
 
+std::string ForkOwner(const std::string& posixPath) {
+  const std::size_t suffix = std::char_traits<char>::length(kForkSuffix);
+  const std::size_t slash = posixPath.find_last_of('/');
+  const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+  if (posixPath.size() <= name + suffix ||
+      posixPath.compare(posixPath.size() - suffix, suffix, kForkSuffix) != 0) {
+    return std::string();
+  }
+  return posixPath.substr(0, posixPath.size() - suffix);
+}
+
 }  // namespace posix
 }  // namespace platform
 }  // namespace TalqOSUtils

@@ -20,6 +20,11 @@ bool NtToPosixPath(const OsChar* ntPath, std::string& posixPath);
 /// UnicodeString reads UTF-8.
 bool NtToPosixPath(const char* ntUtf8, std::string& posixPath);
 
+/// The file whose resource fork the POSIX path is ("d/f" for
+/// "d/f:AFP_Resource"), or "" for any other path: no other colon names a
+/// stream.
+std::string ForkOwner(const std::string& posixPath);
+
 }  // namespace posix
 }  // namespace platform
 }  // namespace TalqOSUtils

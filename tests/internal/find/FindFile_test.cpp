@@ -12,6 +12,7 @@
 #include "TalqOSUtils/FindFile.h"
 #include "TalqOSUtils/Paths.h"
 #include "TalqOSUtils/UnicodeString.h"
+#include "Vandrel/Vandrel.h"
 #include "find/FindInternal.h"
 #include "gtest/gtest.h"
 #include "platform/Platform.h"
@@ -100,16 +101,25 @@ TEST_F(FindFaults, LastErrorSaysWhyASearchStoppedAndRestartsForgetIt) {
 }
 
 // U+FFFE stays (no mark processing); 260 units without a NUL are cut at whole characters.
-TEST(FindEntryRecord, NamesAreCutAtWholeCharactersTo255Bytes) {
-  for (const auto& [name, utf8] :
-       {std::pair<OsString, std::string>{{0xFFFE, 'x'}, "\xEF\xBF\xBEx"},
-        {OsString(254, 'z') + OsString(6, 0xE9), std::string(254, 'z')}}) {
-    SCOPED_TRACE(utf8.size());
+// A name is whole or not at all: one that needs 256 bytes in UTF-8, or a record without a NUL,
+// gives no entry (a cut name could open another file). 255 bytes exactly is listed.
+TEST(FindEntryRecord, NamesAreWholeOrRefused) {
+  const OsString z253(253, 'z');
+  for (const auto& [name, fits] : {std::pair<OsString, bool>{{0xFFFE, 'x'}, true},
+                                   {z253 + OsString(1, 0xE9), true},
+                                   {z253 + OsString{'z', 0xE9}, false},
+                                   {OsString(85, 0x4E2D), true},
+                                   {OsString(86, 0x4E2D), false},
+                                   {OsString(260, 'y'), false}}) {
     pf::FindData record;
     std::copy(name.begin(), name.end(), record.name);
     record.lastWriteTime = 0x01D0000012345678ULL;
     const std::unique_ptr<TalqOSUtils::ChFindFileEntry> entry(TalqOSUtils::find::NewEntry(record));
-    EXPECT_EQ(std::string(entry->name), utf8);
+    ASSERT_EQ(entry != nullptr, fits) << name.size();
+    if (!fits) continue;
+    pf::OsChar back[260];
+    Vandrel::UTF8ToUni16Char(entry->name, back, 260);
+    EXPECT_EQ(OsString(back), name);
     EXPECT_EQ(entry->lastWriteTime, 0x01D0000012345678ULL);
   }
 }
@@ -169,9 +179,12 @@ TEST_F(FindFaults, PosixPatternsErrorsAttributesAndErrno) {
   EXPECT_TRUE(pf::Os().findClose(h));
   EXPECT_FALSE(pf::Os().findClose(pf::kInvalidHandle));
   EXPECT_EQ(errno, 1234);
-  EXPECT_EQ(seen[u"to-file"].attributes, pf::kFileAttributeReadonly);
+  // Links are listed as what they point to, marked as links.
+  EXPECT_EQ(seen[u"to-file"].attributes,
+            pf::kFileAttributeReadonly | pf::kFileAttributeReparsePoint);
   EXPECT_EQ(seen[u"to-file"].sizeLow, 1u);
-  EXPECT_EQ(seen[u"broken"].attributes, pf::kFileAttributeNormal);
+  EXPECT_EQ(seen[u"broken"].attributes, pf::kFileAttributeNormal | pf::kFileAttributeReparsePoint);
+  EXPECT_EQ(seen[u"ro"].attributes & pf::kFileAttributeReparsePoint, 0u);
   EXPECT_EQ(seen[u"broken"].sizeLow, dir.Native("nowhere").string().size());
 }
 #endif

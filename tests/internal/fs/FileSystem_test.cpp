@@ -9,6 +9,7 @@
 
 #include "TalqOSUtils/FileSystem.h"
 #include "Vandrel/Vandrel.h"
+#include "fs/OsPath.h"
 #include "fs/lnk/ShellLink.h"
 #include "fs/lnk/TargetPath.h"
 #include "gtest/gtest.h"
@@ -296,8 +297,9 @@ TEST(LnkFile, ReadsBoundedRegularFilesAndSaysWhyNot) {
 #endif
 
 // What the disk holds after a fault is the answer: a directory made since the test counts, one
-// refused does not. Without the module path, or with one cut to the buffer (which names another
-// folder: the count decides, not the NUL), the application directory is the root.
+// refused does not; the creation's code is the reason, not the retest's. Without the module path,
+// or with one cut to the buffer (which names another folder: the count decides, not the NUL),
+// there is no application directory, so relative paths cannot be made absolute against it.
 TEST(QueryFaults, MakeDirectoryAndApplicationDirectory) {
   TempDir tmp;
   std::filesystem::create_directory(tmp.Native("made"));
@@ -305,18 +307,23 @@ TEST(QueryFaults, MakeDirectoryAndApplicationDirectory) {
        {std::tuple<CallId, const char*, bool>{CallId::kGetFileAttributes, "made", true},
         {CallId::kCreateDirectory, "refused", false}}) {
     pf::ScopedFault fault(call, 1, pf::kErrorAccessDenied);
-    EXPECT_EQ(TalqOSUtils::OSMakeDirectory((tmp / name).c_str()), made) << name;
+    EXPECT_EQ(TalqOSUtils::fs::MakeDirectory((tmp / name).c_str()),
+              made ? 0 : pf::kErrorAccessDenied)
+        << name;
     EXPECT_EQ(pf::CallsSeen(CallId::kCreateDirectory), 1u) << name;
   }
   pf::ArmFault(CallId::kGetModuleFileName, 1, pf::kErrorAccessDenied);
-  EXPECT_EQ(TalqOSUtils::OSApplicationDirectory(), "/");
+  EXPECT_EQ(TalqOSUtils::OSApplicationDirectory(), "");
+  pf::ArmFault(CallId::kGetModuleFileName, 1, pf::kErrorAccessDenied);
+  EXPECT_EQ(TalqOSUtils::OSMakePathAbsolute("x"), "");
   static pf::Calls calls = pf::NativeCalls();
   calls.getModuleFileName = [](pf::OsChar* buffer, std::uint32_t capacity) {
     for (const char c : "C:\\dir\\x") *buffer++ = c;
     return capacity;
   };
   pf::InstallCalls(&calls);
-  EXPECT_EQ(TalqOSUtils::OSApplicationDirectory(), "/");
+  EXPECT_EQ(TalqOSUtils::OSApplicationDirectory(), "");
+  EXPECT_EQ(TalqOSUtils::OSFindResourcePath("x"), "");
   pf::ClearFaults();
 }
 

@@ -4,8 +4,8 @@
 // rules alike. For the names inside a path see NameBytes.h.
 //
 //   "C:\dir\file" => "/dir/file"    a drive (an ASCII letter and ':') is the root
-//   "C:"          => "/"
-//   "C:x"         => "/x"           the current directory of a drive is its root
+//   "C:"          => "/"            in an absolute path: alone or before a separator
+//   "C:x"         => "C:x"          a relative name that holds a colon
 //   "dir\sub\"    => "dir/sub/"     '\' becomes '/'; nothing else changes
 //   "\\srv\share" => "//srv/share"  (POSIX reads "//" as "/")
 //   "1:\a"        => "1:/a"         not a drive
@@ -38,13 +38,20 @@ bool StartsWithDrive(const std::basic_string<Unit>& text) {
   return StartsWithDrive(text.c_str());
 }
 
+/// The NUL-terminated text is an absolute path from a drive: "C:" alone or
+/// followed by a separator ("C:", "c:\a" => true; "C:x", "C" => false).
+template <typename Unit>
+constexpr bool StartsWithDriveRoot(const Unit* text) {
+  return StartsWithDrive(text) && (text[2] == 0 || IsSeparator(text[2]));
+}
+
 /// nt (name bytes in NT notation) as a POSIX path.
 inline std::string NtToPosix(const std::string& nt) {
   std::string out;
   std::size_t start = 0;
-  if (StartsWithDrive(nt)) {
+  if (StartsWithDriveRoot(nt.c_str())) {
     out = "/";
-    start = nt.size() > 2 && IsSeparator(nt[2]) ? 3 : 2;
+    start = nt.size() > 2 ? 3 : 2;
   }
   out.reserve(out.size() + nt.size() - start);
   for (std::size_t i = start; i < nt.size(); ++i) out += nt[i] == '\\' ? '/' : nt[i];
