@@ -427,7 +427,10 @@ int LsCommand(Args args) {
   for (auto it = search->FindFirst(); it.IsValid(); it = search->FindNext()) {
     const std::string name = it.BaseName(nullptr);
     char line[96];
-    std::snprintf(line, sizeof line, "%c %12lld %s ", it.IsDirectory() ? 'd' : '-',
+    std::snprintf(line, sizeof line, "%c %12lld %s ",
+                  it.IsReparsePoint() ? 'l'
+                  : it.IsDirectory()  ? 'd'
+                                      : '-',
                   static_cast<long long>(it.Size()), IsoTime(it.TimeStamp()).c_str());
     lines.emplace_back(name, line + (terminal ? Escaped(name) : ToDisplay(name)) + "\n");
   }

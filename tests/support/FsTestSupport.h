@@ -55,6 +55,23 @@ class TempDir {
   std::string mGeneric;
 };
 
+/// Makes dir the current directory for a scope.
+class InDirectory {
+ public:
+  explicit InDirectory(const std::filesystem::path& dir) : mOld(std::filesystem::current_path()) {
+    std::filesystem::current_path(dir);
+  }
+  ~InDirectory() {
+    std::error_code ignored;
+    std::filesystem::current_path(mOld, ignored);
+  }
+  InDirectory(const InDirectory&) = delete;
+  InDirectory& operator=(const InDirectory&) = delete;
+
+ private:
+  std::filesystem::path mOld;
+};
+
 /// The whole file's bytes ("" when it cannot be read).
 inline std::string ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -296,6 +296,42 @@ TEST(LnkFile, ReadsBoundedRegularFilesAndSaysWhyNot) {
 }
 #endif
 
+// Path text is UTF-8 that reads as itself. The oracle: Vandrel's own reader, whose U+FFFD for an
+// ill-formed sequence does not convert back to the bytes read. Every string of up to three bytes
+// from an alphabet of lead, continuation and edge bytes, and encoded surrogates side by side
+// (a high one before a low one is refused, not read as a pair).
+TEST(PathText, IsWhatTheUtf8ReaderReadsAsItself) {
+  const unsigned char bytes[] = {0x41, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xC2,
+                                 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+  const auto readsAsItself = [](const std::string& text) {
+    std::vector<Vandrel::Uni16> units(text.size() + 1);
+    Vandrel::UTF8ToUni16Char(text.c_str(), units.data(), units.size());
+    std::vector<char> back(3 * text.size() + 1);
+    Vandrel::Uni16CharToUTF8(units.data(), back.data(), back.size());
+    return text == back.data();
+  };
+  std::vector<std::string> texts = {"\xED\xA0\x80\xED\xB0\x80", "\xED\xB0\x80\xED\xA0\x80",
+                                    "\xED\xA0\x80\xED\xA0\x80", "caf\xED\xB3\xA9",
+                                    "\xF0\x9F\x98\x80",         "\xEF\xBF\xBD"};
+  for (const unsigned char a : bytes) {
+    texts.emplace_back(1, static_cast<char>(a));
+    for (const unsigned char b : bytes) {
+      texts.push_back({static_cast<char>(a), static_cast<char>(b)});
+      for (const unsigned char c : bytes) {
+        texts.push_back({static_cast<char>(a), static_cast<char>(b), static_cast<char>(c)});
+      }
+    }
+  }
+  int valid = 0;
+  for (const std::string& text : texts) {
+    const bool expected = readsAsItself(text);
+    valid += expected;
+    EXPECT_EQ(TalqOSUtils::fs::IsPathText(text.data(), text.size()), expected)
+        << ::testing::PrintToString(text);
+  }
+  EXPECT_GT(valid, 100) << "the oracle accepts too little to tell anything";
+}
+
 // What the disk holds after a fault is the answer: a directory made since the test counts, one
 // refused does not; the creation's code is the reason, not the retest's. Without the module path,
 // or with one cut to the buffer (which names another folder: the count decides, not the NUL),

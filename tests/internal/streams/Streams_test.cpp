@@ -12,6 +12,7 @@
 
 #include "TalqOSUtils/Streams.h"
 #include "TalqOSUtils/UnicodeString.h"
+#include "TalqOSUtils/talq.h"
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
 #include "support/FsTestSupport.h"
@@ -94,6 +95,37 @@ TEST_F(StreamFaults, HandleClosesOnceWithTheLastSharer) {
     o = ChOutputStream();
   }
   EXPECT_EQ(pf::CallsSeen(pf::CallId::kCloseHandle), 3u);
+}
+
+// The C interface's streams: a failed close of a written file is the close's answer (its data
+// may be lost there), a failed open closes no handle, and a C stream runs no check function
+// unless the host sets one, whatever the C++ defaults.
+TEST_F(StreamFaults, CStreamsReportTheirCloseAndTakeNoDefaults) {
+  talq_stream* s = nullptr;
+  ASSERT_EQ(talq_stream_open((dir / "o").c_str(), TALQ_STREAM_WRITE, 0, &s), 0);
+  ASSERT_EQ(talq_stream_write(s, "abc", 3), 0);
+  pf::ArmFault(pf::CallId::kCloseHandle, 1, pf::kErrorDiskQuotaExceeded);
+  EXPECT_EQ(talq_stream_close(s), 1295);
+  pf::ClearFaults();
+  EXPECT_EQ(talq_stream_close(s), TALQ_ERROR_INVALID_HANDLE) << "a failed close frees the handle";
+  pf::CountCalls();
+  for (const int mode : {TALQ_STREAM_READ, TALQ_STREAM_WRITE}) {
+    EXPECT_EQ(talq_stream_open((dir / "no/such").c_str(), mode, 0, &s), pf::kErrorPathNotFound);
+  }
+  EXPECT_EQ(pf::CallsSeen(pf::CallId::kCloseHandle), 0u);
+
+  SetDefaultInputCheckFn([](void*) { return 77; }, nullptr);
+  ASSERT_EQ(talq_stream_open(dir.Write("big", std::string(3u << 20, 'b')).c_str(), TALQ_STREAM_READ,
+                             0, &s),
+            0);
+  SetDefaultInputCheckFn(nullptr, nullptr);
+  std::string buf(1u << 20, '\0');
+  std::uint32_t got = 0;
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(talq_stream_read(s, &buf[0], static_cast<std::uint32_t>(buf.size()), &got), 0);
+    EXPECT_EQ(got, buf.size());
+  }
+  EXPECT_EQ(talq_stream_close(s), 0);
 }
 
 // The file calls themselves: the same Win32 behaviour from both backends

@@ -65,6 +65,42 @@ void ExpectThrows(const std::function<void()>& fn, const char* message) {
 bool NotDirectory(const ChFindFileIterator& it) { return !it.IsDirectory(); }
 bool None(const ChFindFileIterator&) { return false; }
 
+// A name that does not fit the entry's 255 bytes is skipped, never listed cut (the cut name
+// would open another file), and the search says so at its end; 255 bytes exactly are listed.
+// Linux: 85 and 86 bytes that are not UTF-8 take 255 and 258; Windows: 85 and 86 CJK characters.
+// A symbolic link is marked as one, so that a walk need not follow a link to "." forever.
+TEST_F(FindFile, NamesThatDoNotFitAreSkippedAndSaid) {
+#if defined(_WIN32)
+  std::string fits, over;
+  for (int i = 0; i < 85; ++i) fits += "\xE4\xB8\xAD";
+  over = fits + "\xE4\xB8\xAD";
+  dir.Write(fits);
+  dir.Write(over);
+  const std::string listedFits = fits;
+#else
+  const std::string fits(85, '\xE9'), over(86, '\xE9');
+  std::string listedFits;
+  for (int i = 0; i < 85; ++i) listedFits += "\xED\xB3\xA9";
+  for (const std::string& name : {fits, over}) std::ofstream(dir.Native("") / name) << "x";
+  std::filesystem::create_symlink(".", dir.Native("loop"));
+#endif
+  std::string cut = listedFits.substr(0, 252);  // what a cut 86-byte name would have been
+  Names names;
+  ChFindFile search(Root().c_str());
+  for (ChFindFileIterator it = search.FindFirst(); it.IsValid(); it = search.FindNext()) {
+    names.insert(it.BaseName(nullptr) + std::string(it.IsReparsePoint() ? " link" : ""));
+  }
+  EXPECT_EQ(search.LastError(), 206u);
+  EXPECT_EQ(names.count(listedFits), 1u);
+  EXPECT_EQ(names.count(cut), 0u);
+#if !defined(_WIN32)
+  EXPECT_EQ(names, (Names{".", "..", listedFits, "loop link"}));
+#endif
+  dir.Write("late");
+  EXPECT_TRUE(search.FindFirst().IsValid());
+  EXPECT_EQ(search.LastError(), 0u) << "a restart forgets the skip";
+}
+
 // Names come back as written, sizes beyond 32 bits too; entries outlive the search.
 TEST_F(FindFile, ListsEveryEntryOnceThroughTheFilter) {
   Names files = {File("max32", 4294967295LL),    File("just4g", 4294967296LL),

@@ -8,7 +8,9 @@
 
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/FileSystem.h"
+#include "TalqOSUtils/FindFile.h"
 #include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/Streams.h"
 #include "Vandrel/FileSpec.h"
 #include "gtest/gtest.h"
 #include "support/FsTestSupport.h"
@@ -76,6 +78,71 @@ TEST(FileQueries, ExistenceMakeDirectoryAndDeleteUpTo255BytesAsWritten) {
   EXPECT_TRUE(OSMakeDirectory(spelled(tmp / "d", 255).c_str()));
   EXPECT_TRUE(OSDeleteFile(spelled(tmp.Generic(), 255).c_str()));
   EXPECT_FALSE(stdfs::exists(tmp.Native(name)));
+}
+
+// Relative names reach the current directory, whatever they hold: a one-letter name's fork is
+// its own (not drive X's AFP_Resource), on Linux "q:f" is a name holding a colon (not /f), and
+// only NAME:AFP_Resource makes or takes NAME with it. Text that is not UTF-8 names no file, not
+// even the one with U+FFFD in its place.
+TEST(FileQueries, RelativeNamesColonsAndTextThatIsNotUtf8) {
+  talqtest::TempDir tmp;
+  const talqtest::InDirectory here(tmp.Native(""));
+  const auto write = [](const std::string& path, bool fork, const std::string& text) {
+    ChOutputStream out;
+    out.openFork(path, fork);
+    out.write(text);
+    return out.error();
+  };
+  const auto read = [](const std::string& path, bool fork) {
+    ChInputStream in;
+    in.openFork(path, fork);
+    std::string text(16, '\0');
+    text.resize(in.read(&text[0], 16));
+    return in.error() != 0 ? "error " + std::to_string(in.error()) : text;
+  };
+  EXPECT_EQ(write("x", true, "fork"), 0);
+  EXPECT_EQ(read("x", true), "fork");
+  EXPECT_EQ(read("x", false), "");
+
+  const std::string raw = "caf\xE9", namesake = "caf\xEF\xBF\xBD";
+  tmp.Write(namesake, "kept");
+  bool flag = false;
+  EXPECT_FALSE(OSFileExists(raw.c_str(), &flag));
+  EXPECT_FALSE(OSDeleteFile(raw.c_str()));
+  EXPECT_FALSE(OSMakeDirectory((raw + "/d").c_str()));
+  EXPECT_EQ(read(raw, false), "error 123");
+  EXPECT_EQ(read(raw, true), "error 123");
+  EXPECT_EQ(write(raw, false, "lost"), 123);
+  EXPECT_EQ(talqtest::ReadAll(tmp.Native(namesake)), "kept");
+  talqtest::ExpectThrowWhat<ChFindFileException>([&] { ChFindFile search(raw.c_str()); },
+                                                 "Bad directory specification");
+#if !defined(_WIN32)
+  tmp.Write("q:f", "colon");
+  EXPECT_TRUE(OSFileExists("q:f"));
+  EXPECT_EQ(read("q:f", false), "colon");
+  EXPECT_TRUE(OSMakeDirectory("c:dir/sub"));
+  EXPECT_TRUE(stdfs::is_directory(tmp.Native("c:dir/sub")));
+  for (const char* name : {"note:draft", "12:30.log", "1700.M1.host:2,S"}) {
+    EXPECT_EQ(write(name, false, name), 0);
+    EXPECT_EQ(write(name, true, "rsrc"), 0);
+  }
+  EXPECT_EQ(talqtest::ReadAll(tmp.Native("12:30.log:AFP_Resource")), "rsrc");
+  for (const char* nobodys : {"note", "12", "1700.M1.host"}) {
+    EXPECT_FALSE(stdfs::exists(tmp.Native(nobodys))) << nobodys;
+  }
+  // An orphan fork's file is made when the fork is written.
+  tmp.Write("y:AFP_Resource", "old");
+  EXPECT_EQ(write("y", true, "new"), 0);
+  EXPECT_TRUE(stdfs::is_regular_file(tmp.Native("y")));
+  // A deleted file takes its fork only when that is a regular file; a fork has none.
+  stdfs::create_symlink("y", tmp.Native("q:f:AFP_Resource"));
+  EXPECT_TRUE(OSDeleteFile("q:f"));
+  EXPECT_TRUE(OSDeleteFile("12:30.log"));
+  EXPECT_TRUE(OSDeleteFile("y:AFP_Resource"));
+  EXPECT_TRUE(stdfs::is_symlink(tmp.Native("q:f:AFP_Resource")));
+  EXPECT_FALSE(stdfs::exists(tmp.Native("12:30.log:AFP_Resource")));
+  EXPECT_TRUE(stdfs::exists(tmp.Native("y")));
+#endif
 }
 
 TEST(MakePathAbsolute, BothForms) {
