@@ -142,6 +142,11 @@ TEST(Utf8RoundTrip, EveryCodePointAndLoneSurrogatesWithTheirLengths) {
     check(U16(s % 20, s % 2 ? 'a' : 0xE9) + Units({0xDC00, 0xD83D, 0xDE00, s}) + U16(20, 'b') +
           Units({s, s, 0x4E2D}));
   }
+  // A pair across every offset of the 16- and 32-unit blocks and the 64-byte ones.
+  for (std::size_t at = 0; at < 72; ++at) {
+    check(U16(at, 'a') + Units({0xD83D, 0xDE00}) + U16(70, 'b'));
+    check(U16(at, 0x4E2D) + Units({0xD83D, 0xDE00}) + U16(40, 0xE9));
+  }
 }
 
 // Long texts run through the block kernels; their pieces, each too short for
@@ -155,7 +160,8 @@ TEST(Utf8Blocks, AgreeWithTheScalarCoderPieceByPiece) {
       {"\xE0\xA0\x80", "\xE4\xB8\xAD", "\xEF\xBF\xBF", "\xED\x9F\xBF", "\xEE\x80\x80"},
       {"\xF0\x90\x80\x80", "\xF0\x9F\x98\x80", "\xF4\x8F\xBF\xBF"},
       {"x\x80", "\xC3", "\xE4\xB8", "\xF0\x9F\x98", "\xC0\xAF", "\xE0\x80\x80", "\xF5\x80", "\xFF",
-       "\xF4\x90\x80\x80", "\xED\xB0\x80", "\xED\xA0\x80x", "\xED\xA0\x80\xED\xB0\x80"}};
+       "\xF4\x90\x80\x80", "\xED\xB0\x80", "\xED\xA0\x80x", "\xED\xA0\x80\xED\xB0\x80",
+       "\xC1\xBF", "\xC0\x80"}};
   std::uint32_t seed = 1;
   const auto next = [&seed](std::uint32_t n) {
     seed = seed * 1664525u + 1013904223u;
@@ -163,7 +169,8 @@ TEST(Utf8Blocks, AgreeWithTheScalarCoderPieceByPiece) {
   };
   for (int round = 0; round < 240; ++round) {
     // Mostly one kind of piece, so that whole blocks of each kind occur.
-    const std::uint32_t main = round % 4, other = next(5), bad = round % 8 == 7 ? 30 : 0;
+    // Ill-formed pieces among every kind, overlong leads inside two-byte blocks among them.
+    const std::uint32_t main = round % 4, other = next(5), bad = round % 8 >= 4 ? 30 : 0;
     std::string text, want8;
     U16 want16;
     for (std::uint32_t n = next(700); n-- > 0;) {

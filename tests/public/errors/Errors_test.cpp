@@ -45,14 +45,29 @@ TEST(ChException, TextsAreExactPrivateCopies) {
   EXPECT_STREQ(copy.what(), "") << "assigned an exception without a message";
 }
 
-// Codes and their Win32 meanings, written from the system's documentation.
+// Codes and their Win32 meanings, written from the system's documentation: every code of the
+// list, and numbers outside it.
 TEST(OSErrorText, GivesWordsForReportedCodesAndTheNumberOtherwise) {
   // clang-format off
   const std::pair<std::uint32_t, const char*> rows[] = {
       {0, "no error"}, {2, "file not found"}, {3, "path not found"}, {5, "access denied"},
       {112, "the disk is full"}, {32, "the file is in use by another process (sharing violation)"},
       {0x80000000u, "failed without a reason from the system"}, {4242, "error 4242"},
-      {130, "error 130"}, {0xFFFFFFFFu, "error 4294967295"}};
+      {130, "error 130"}, {0xFFFFFFFFu, "error 4294967295"},
+      // the rest of the list: hosts and talq print these after "cannot open 'x': "
+      {1, "invalid function"}, {4, "too many open files"}, {6, "invalid handle"},
+      {8, "not enough memory"}, {17, "not on the same device"}, {18, "no more files"},
+      {19, "the medium is write-protected"}, {31, "general failure"},
+      {33, "part of the file is locked"}, {38, "end of file"}, {50, "not supported"},
+      {80, "the file exists"}, {87, "invalid parameter"}, {109, "the pipe has been ended"},
+      {122, "the buffer is too small"}, {123, "invalid file name"},
+      {131, "seek before the start of the file"}, {132, "cannot seek on this device"},
+      {145, "the directory is not empty"}, {170, "the resource is in use"},
+      {183, "the file already exists"}, {203, "no such environment variable"},
+      {206, "file name too long"}, {223, "the file is too large"},
+      {267, "invalid directory name"}, {1117, "input/output error"},
+      {1142, "too many links to the file"}, {1295, "disk quota exceeded"},
+      {1921, "the name cannot be resolved (too many symbolic links)"}};
   // clang-format on
   for (const auto& row : rows) EXPECT_EQ(TalqOSUtils::OSErrorText(row.first), row.second);
 }
