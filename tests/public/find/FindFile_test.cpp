@@ -90,14 +90,21 @@ TEST_F(FindFile, NamesThatDoNotFitAreSkippedAndSaid) {
   for (ChFindFileIterator it = search.FindFirst(); it.IsValid(); it = search.FindNext()) {
     names.insert(it.BaseName(nullptr) + std::string(it.IsReparsePoint() ? " link" : ""));
   }
-  EXPECT_EQ(search.LastError(), 206u);
+  // Wine keeps names on a Linux file system, which cannot hold 86 CJK characters (258 bytes).
+  const bool madeOver = std::filesystem::exists(dir.Native(over));
+  EXPECT_EQ(search.LastError(), madeOver ? 206u : 0u);
   EXPECT_EQ(names.count(listedFits), 1u);
   EXPECT_EQ(names.count(cut), 0u);
 #if !defined(_WIN32)
   EXPECT_EQ(names, (Names{".", "..", listedFits, "loop link"}));
 #endif
-  dir.Write("late");
+#if !defined(_WIN32)
+  ASSERT_TRUE(madeOver);
+#endif
+  std::filesystem::remove(dir.Native(over));
   EXPECT_TRUE(search.FindFirst().IsValid());
+  while (search.FindNext().IsValid()) {
+  }
   EXPECT_EQ(search.LastError(), 0u) << "a restart forgets the skip";
 }
 
