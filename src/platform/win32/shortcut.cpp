@@ -3,12 +3,18 @@
 // thread that reads a shortcut (COM state belongs to a thread, so a
 // process-wide flag would leave every other thread without it) and never
 // uninitialised: the host may be using COM itself.
+//
+// Environment targets: the raw path (GetPath with SLGP_RAWPATH, the
+// environment block's text unexpanded) must name only the system's variables
+// (lnk::NamesOnlySystemVariables); when it names another, the shell never
+// expands it and the target is the IDList's path, or there is none.
 #include <windows.h>
 // windows.h first
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include "fs/lnk/TargetPath.h"
 #include "platform/win32/backend.h"
 
 namespace TalqOSUtils {
@@ -27,6 +33,32 @@ constexpr DWORD kResolveFlags = 0x49;
 void FailWith(HRESULT hr) {
   ::SetLastError(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr)
                                                         : ERROR_INVALID_FUNCTION);
+}
+
+// True when the raw path (the environment block's text, unexpanded, when the
+// link has one) names a variable other than the system's; hr is GetPath's
+// answer. A text that fills the buffer may be cut inside a name: it counts.
+bool NamesOtherVariables(IShellLinkW* link, HRESULT& hr) {
+  wchar_t raw[2 * kPathUnits] = {};
+  hr = link->GetPath(raw, 2 * kPathUnits, nullptr, SLGP_RAWPATH);
+  return SUCCEEDED(hr) && (raw[2 * kPathUnits - 2] != 0 || !lnk::NamesOnlySystemVariables(raw));
+}
+
+// The IDList's path in target; E_FAIL when the link has no IDList or it names
+// no file-system path.
+HRESULT IdListPath(IShellLinkW* link, OsChar* target, std::uint32_t capacity) {
+  PIDLIST_ABSOLUTE list = nullptr;
+  wchar_t path[MAX_PATH] = {};
+  HRESULT hr = link->GetIDList(&list);
+  if (hr != S_OK || list == nullptr || !::SHGetPathFromIDListW(list, path) || path[0] == 0) {
+    hr = FAILED(hr) ? hr : E_FAIL;
+  } else if (::lstrlenW(path) >= static_cast<int>(capacity)) {
+    hr = HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+  } else {
+    ::lstrcpyW(target, path);
+  }
+  ::CoTaskMemFree(list);
+  return hr;
 }
 
 bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity) {
@@ -51,8 +83,13 @@ bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity
   wchar_t wide[kPathUnits];
   hr = ::MultiByteToWideChar(CP_UTF8, 0, ntPath, -1, wide, kPathUnits) > 0 ? S_OK : E_INVALIDARG;
   if (SUCCEEDED(hr)) hr = file->Load(wide, STGM_READ);
-  if (SUCCEEDED(hr)) hr = link->Resolve(nullptr, kResolveFlags);
-  if (SUCCEEDED(hr)) hr = link->GetPath(target, static_cast<int>(capacity), nullptr, 0);
+  // Before Resolve, which would look for the expanded target.
+  if (SUCCEEDED(hr) && NamesOtherVariables(link, hr)) {
+    hr = IdListPath(link, target, capacity);
+  } else {
+    if (SUCCEEDED(hr)) hr = link->Resolve(nullptr, kResolveFlags);
+    if (SUCCEEDED(hr)) hr = link->GetPath(target, static_cast<int>(capacity), nullptr, 0);
+  }
   file->Release();
   link->Release();
   if (FAILED(hr)) FailWith(hr);

@@ -146,7 +146,8 @@ TEST(ResolveAliasOrLink, PlainEntriesNamesBesideAShortcutOneLevelAndTheLimit) {
 // An environment block names only the system's variables; one naming another is read as if it
 // were absent (the IDList, then RELATIVE_PATH, else no target: the path comes back), and the
 // host's variable never reaches the answer. Wine's shell link reads no environment block at all
-// (its answers in the last column).
+// (its answers in the last column), and its raw path is LinkInfo's: one naming a variable sends
+// the Windows backend to the IDList, where the portable reader takes it as written.
 TEST(ResolveAliasOrLink, EnvironmentTargetsNameOnlyTheSystemsVariables) {
   const std::string secret = "talq-s3cret-9f4e";
 #if defined(_WIN32)
@@ -174,6 +175,9 @@ TEST(ResolveAliasOrLink, EnvironmentTargetsNameOnlyTheSystemsVariables) {
       {P().Items(items).Env(u"%windir%\\%TALQ_TEST_SECRET%"), byItems, byItems},
       {P().Items(items).Env(u"%windir%\\x.exe"), windows + "/x.exe", byItems},
       {P().Env(u"%WINDIR%"), windows, ""},
+      {P().Items(items).Local("\\\\%TALQ_TEST_SECRET%\\x"),
+       OSPathGeneric("\\\\%TALQ_TEST_SECRET%\\x"), byItems},
+      {P().Local("\\\\%TALQ_TEST_SECRET%\\x"), OSPathGeneric("\\\\%TALQ_TEST_SECRET%\\x"), ""},
   };
   for (std::size_t row = 0; row < std::size(rows); ++row) {
     const auto& [parts, here, onWine] = rows[row];
