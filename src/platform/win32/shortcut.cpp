@@ -1,8 +1,13 @@
 // Win32 backend, shortcuts: the shell-link object over COM. May assume
-// ole32 and the shell's IShellLinkW/IPersistFile. COM is initialised once per
-// thread that reads a shortcut (COM state belongs to a thread, so a
-// process-wide flag would leave every other thread without it) and never
-// uninitialised: the host may be using COM itself.
+// ole32 and the shell's IShellLinkW/IPersistFile.
+//
+// COM: the first thread of the process to read a shortcut enters a
+// single-threaded apartment and stays in it: the host may use COM there too.
+// Any other thread enters one for the call only, and leaves it after when the
+// call entered (S_OK, or S_FALSE for an apartment it already had, each
+// balanced by CoUninitialize): no other thread is left in an apartment it did
+// not choose. A thread already in the multithreaded apartment
+// (RPC_E_CHANGED_MODE) reads in it, untouched.
 //
 // Environment targets: the raw path (GetPath with SLGP_RAWPATH, the
 // environment block's text unexpanded) must name only the system's variables
@@ -14,6 +19,8 @@
 #include <shlobj.h>
 #include <shobjidl.h>
 
+#include <atomic>
+
 #include "fs/lnk/TargetPath.h"
 #include "platform/win32/backend.h"
 
@@ -23,12 +30,35 @@ namespace win32 {
 
 namespace {
 
-thread_local bool tComInitialised = false;
-
 // MultiByteToWideChar's destination, in units (MAX_PATH).
 constexpr int kPathUnits = 260;
 // Resolve: SLR_NO_UI | SLR_NOUPDATE | SLR_NOLINKINFO; the time-out word is 0.
 constexpr DWORD kResolveFlags = 0x49;
+
+std::atomic<bool> gComClaimed{false};
+thread_local bool tComKept = false;  // on the first reading thread: its apartment is kept
+
+// COM for one call (see the top of this file).
+class ComForCall {
+ public:
+  ComForCall() {
+    if (tComKept) return;
+    if (!gComClaimed.exchange(true)) {
+      tComKept = true;
+      ::CoInitialize(nullptr);
+      return;
+    }
+    mEntered = SUCCEEDED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  }
+  ~ComForCall() {
+    if (mEntered) ::CoUninitialize();
+  }
+  ComForCall(const ComForCall&) = delete;
+  ComForCall& operator=(const ComForCall&) = delete;
+
+ private:
+  bool mEntered = false;
+};
 
 void FailWith(HRESULT hr) {
   ::SetLastError(HRESULT_FACILITY(hr) == FACILITY_WIN32 ? HRESULT_CODE(hr)
@@ -62,10 +92,7 @@ HRESULT IdListPath(IShellLinkW* link, OsChar* target, std::uint32_t capacity) {
 }
 
 bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity) {
-  if (!tComInitialised) {
-    ::CoInitialize(nullptr);
-    tComInitialised = true;
-  }
+  const ComForCall com;
   IShellLinkW* link = nullptr;
   HRESULT hr = ::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                   reinterpret_cast<void**>(&link));

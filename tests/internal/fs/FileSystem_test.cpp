@@ -1,9 +1,10 @@
 // The .lnk reader (fs/lnk/) on written, real, cut and corrupted shortcuts, on every build; off
-// Windows also the backend call that reads shortcut files with it. The queries when the OS fails
-// or answers oddly.
+// Windows also the backend call that reads shortcut files with it, on Windows that call's COM
+// apartments. The queries when the OS fails or answers oddly.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -315,6 +316,37 @@ TEST(LnkReader, IdListsTheShellLinkObjectWritesNameTheirTargets) {
     bytes[21] = static_cast<char>(bytes[21] | 0x01);  // ForceNoLinkInfo
     const lnk::Text nt = TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(tmp / name));
     EXPECT_EQ(Parse(bytes), Target(kLoc, U16(nt)));
+  }
+}
+
+// COM: the first thread that reads a shortcut keeps its apartment; any other reads and is left as
+// it was, outside any apartment, in its own single-threaded one (S_FALSE balanced), or in the
+// multithreaded one. This thread reads first: every other test reads shortcuts on it too.
+TEST(LnkFile, OnlyTheFirstReadingThreadIsLeftInAnApartment) {
+  TempDir tmp;
+  ASSERT_TRUE(MakeShortcut(tmp / "l.lnk", tmp.Write("t.txt")));
+  const std::string link = TalqOSUtils::OSPathLocal(tmp / "l.lnk");
+  const auto read = [&link] {
+    pf::OsChar target[260] = {};
+    return pf::Os().readShortcut(link.c_str(), target, 260) && target[0] != 0;
+  };
+  ASSERT_TRUE(read());
+  // the worker's own apartment (-1: none), what CoInitializeEx(MULTITHREADED) gives after
+  const std::pair<int, HRESULT> rows[] = {
+      {-1, S_OK}, {COINIT_APARTMENTTHREADED, S_OK}, {COINIT_MULTITHREADED, S_FALSE}};
+  for (const auto& [own, after] : rows) {
+    bool ok = false;
+    HRESULT got = E_FAIL;
+    std::thread([&, own = own] {
+      if (own >= 0) ::CoInitializeEx(nullptr, static_cast<DWORD>(own));
+      ok = read();
+      if (own == COINIT_APARTMENTTHREADED) ::CoUninitialize();
+      got = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      if (SUCCEEDED(got)) ::CoUninitialize();
+      if (own == COINIT_MULTITHREADED) ::CoUninitialize();
+    }).join();
+    EXPECT_TRUE(ok) << own;
+    EXPECT_EQ(got, after) << own;
   }
 }
 #else
