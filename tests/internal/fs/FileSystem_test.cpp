@@ -151,30 +151,19 @@ void SetVariable(const char* name, const char* value) {  // null: unset
 #endif
 }
 
-// Sets a variable (null: unsets it) until the end of the scope.
+// Sets a variable (null: unsets it) until the end of the scope; std::getenv gives the value to
+// restore (on Windows the one the process started with: the C runtime keeps its own copy).
 class ScopedVariable {
  public:
-  ScopedVariable(const char* name, const char* value) : mName(name) {
-#if defined(_WIN32)
-    std::vector<char> old(32767);
-    ::SetLastError(0);
-    const DWORD n = ::GetEnvironmentVariableA(name, old.data(), static_cast<DWORD>(old.size()));
-    mHad = n > 0 || ::GetLastError() != ERROR_ENVVAR_NOT_FOUND;
-    mOld.assign(old.data(), n);
-#else
-    const char* old = std::getenv(name);
-    mHad = old != nullptr;
-    mOld = mHad ? old : "";
-#endif
+  ScopedVariable(const char* name, const char* value)
+      : mName(name), mHad(std::getenv(name) != nullptr), mOld(mHad ? std::getenv(name) : "") {
     SetVariable(name, value);
   }
   ~ScopedVariable() { SetVariable(mName, mHad ? mOld.c_str() : nullptr); }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
 
  private:
   const char* mName;
-  bool mHad = false;
+  bool mHad;
   std::string mOld;
 };
 
