@@ -6,8 +6,9 @@
 // shortcut's header; no longer than two strings of the input joined (base and
 // suffix may share their bytes); once assembled for a shortcut in C:\links,
 // the path given as it was for local and network targets, absolute for
-// environment targets, and below drive C: for relative ones; no target
-// without an error code.
+// environment targets (which name only the system's variables), and below
+// drive C: for relative ones; no target without an error code. Read without
+// its environment block, no shortcut has an environment target.
 
 #include <cstddef>
 #include <cstdint>
@@ -28,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FUZZ_CHECK((target.kind == Kind::kNone) == target.path.empty());
   FUZZ_CHECK(target.kind == Kind::kNone || lnk::IsShellLinkHeader(exact.get(), size));
   FUZZ_CHECK(target.path.size() <= 2 * size + 1);
+  FUZZ_CHECK(lnk::ParseShellLink(exact.get(), size, false).kind != Kind::kEnvironment);
 
   lnk::Text full;
   platform::SetLastError(platform::kErrorSuccess);
@@ -43,7 +45,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       FUZZ_CHECK(full == target.path);
       break;
     case Kind::kEnvironment:
-      FUZZ_CHECK(unc || drive);
+      FUZZ_CHECK((unc || drive) && lnk::NamesOnlySystemVariables(target.path));
       break;
     case Kind::kRelative:
       FUZZ_CHECK(drive && full[0] == u'C');

@@ -85,9 +85,13 @@ TALQ_API void OSSetSharedResourceDirectory(const std::string& dir);
 /// exist and that shortcut does; otherwise path unchanged. One level only: a
 /// target that is itself a shortcut is returned as it is. A shortcut whose
 /// target holds a character no Windows path can (U+0000..U+001F, or one of
-/// < > " | ? *) counts as no shortcut, on every platform. A relative path is
-/// read as a shortcut relative to OSApplicationDirectory(), while the
-/// existence tests use the current directory.
+/// < > " | ? *) counts as no shortcut, on every platform. A target written
+/// with environment variables may name only the system's own (SystemRoot,
+/// windir, SystemDrive, ProgramFiles, ProgramFiles(x86), ProgramW6432,
+/// CommonProgramFiles, ProgramData): one naming any other is not expanded,
+/// and the shortcut's other records name the target, or none does. A
+/// relative path is read as a shortcut relative to OSApplicationDirectory(),
+/// while the existence tests use the current directory.
 ///   "/C:/Docs/report.txt.lnk" => "/C:/Data/report.txt"
 ///   "/C:/Docs/report" (missing, report.lnk beside it) => its target
 ///   "/C:/Docs/plain.txt" => "/C:/Docs/plain.txt"

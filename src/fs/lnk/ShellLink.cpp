@@ -171,7 +171,7 @@ bool IsShellLinkHeader(const std::uint8_t* data, std::size_t size) {
          header.Equals(4, kShellLinkClsid, sizeof kShellLinkClsid);
 }
 
-ShellLinkTarget ParseShellLink(const std::uint8_t* data, std::size_t size) {
+ShellLinkTarget ParseShellLink(const std::uint8_t* data, std::size_t size, bool environment) {
   using Kind = ShellLinkTarget::Kind;
   const ShellLinkTarget none;
   const ByteReader file(data, data == nullptr ? 0 : size);
@@ -211,7 +211,7 @@ ShellLinkTarget ParseShellLink(const std::uint8_t* data, std::size_t size) {
   }
 
   if (found.kind != Kind::kNone) return found;
-  if ((flags & kHasExpString) != 0) {
+  if (environment && (flags & kHasExpString) != 0) {
     switch (EnvironmentTarget(file, pos, found.path)) {
       case Found::kYes:
         found.kind = Kind::kEnvironment;

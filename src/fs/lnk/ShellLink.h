@@ -20,8 +20,11 @@
 //      same path; every answer the reader ever gave from LinkInfo stands.
 //   2. The environment block ("%windir%\system32\x.exe"): written so that
 //      the target follows the reading machine's folders, which the IDList
-//      and RELATIVE_PATH do not. If it cannot be expanded, the shortcut has
-//      no target: the writer's folders may name another file here.
+//      and RELATIVE_PATH do not. It may name only the system's variables
+//      (TargetPath.h): a block naming any other is read as if the shortcut
+//      had none (ParseShellLink's `environment`), and the sources below
+//      apply. If it cannot be expanded, the shortcut has no target: the
+//      writer's folders may name another file here.
 //   3. The IDList's path: the writer's folders, as they were.
 //   4. RELATIVE_PATH: from the shortcut's own folder, for a link moved
 //      together with its target; the shell tries it only when the others
@@ -62,11 +65,14 @@ struct ShellLinkTarget {
 
 /// The target named by the shortcut bytes data[0..size) (see the top of this
 /// file for which source wins); kind kNone when the bytes are no shortcut or
-/// name no file-system target. Never reads outside the range.
+/// name no file-system target. With `environment` false the bytes are read
+/// as if HasExpString were clear: the ExtraData is not looked at. Never reads
+/// outside the range.
 ///   LinkInfo LocalBasePath "C:\Windows\explorer.exe" => {kLocal, u"C:\Windows\explorer.exe"}
 ///   NetName "\\srv\share", suffix "dir\f.txt" => {kNetwork, u"\\srv\share\dir\f.txt"}
 ///   no LinkInfo, block "%windir%\notepad.exe" => {kEnvironment, u"%windir%\notepad.exe"}
-ShellLinkTarget ParseShellLink(const std::uint8_t* data, std::size_t size);
+///   the same, RELATIVE_PATH "n.exe", environment false => {kRelative, u"n.exe"}
+ShellLinkTarget ParseShellLink(const std::uint8_t* data, std::size_t size, bool environment = true);
 
 }  // namespace lnk
 }  // namespace TalqOSUtils

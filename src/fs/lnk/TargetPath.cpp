@@ -1,5 +1,6 @@
 // The .lnk reader's path assembly (see TargetPath.h). The environment is read
-// through the platform layer, like every OS call of the library.
+// through the platform layer, like every OS call of the library, and only for
+// the system's variables.
 #include "fs/lnk/TargetPath.h"
 
 #include <vector>
@@ -17,8 +18,8 @@ struct SystemVariable {
   const char* name;
   const char* value;
 };
-// Windows' values for the system's own variables, for a process that has
-// none of them.
+// The only variables a shortcut may name, with Windows' values for a process
+// that has none of them.
 constexpr SystemVariable kSystemVariables[] = {
     {"SystemRoot", "C:\\Windows"},
     {"windir", "C:\\Windows"},
@@ -32,24 +33,27 @@ constexpr SystemVariable kSystemVariables[] = {
 
 OsChar Lower(OsChar c) { return c >= u'A' && c <= u'Z' ? static_cast<OsChar>(c + 32) : c; }
 
-bool SystemDefault(const Text& name, Text& value) {
+// The system variable of that name, or null.
+const SystemVariable* FindSystemVariable(const Text& name) {
   for (const SystemVariable& v : kSystemVariables) {
     const std::string known(v.name);
     bool same = known.size() == name.size();
     for (std::size_t i = 0; same && i < name.size(); ++i) {
       same = Lower(static_cast<OsChar>(known[i])) == Lower(name[i]);
     }
-    if (same) {
-      const std::string text(v.value);
-      value.assign(text.begin(), text.end());
-      return true;
-    }
+    if (same) return &v;
   }
-  return false;
+  return nullptr;
 }
 
-// The variable's value; false with the last error set when there is none.
+// The system variable's value; false with the last error set when there is
+// none. Any other variable is refused unread.
 bool Variable(const Text& name, Text& value) {
+  const SystemVariable* known = FindSystemVariable(name);
+  if (known == nullptr) {
+    platform::SetLastError(platform::kErrorInvalidFunction);
+    return false;
+  }
   std::vector<OsChar> buffer(260);
   for (int attempt = 0; attempt < 3; ++attempt) {  // the value may grow between calls
     platform::SetLastError(platform::kErrorSuccess);
@@ -62,9 +66,9 @@ bool Variable(const Text& name, Text& value) {
         return true;
       }
       if (error != platform::kErrorEnvvarNotFound) return false;
-      if (SystemDefault(name, value)) return true;
-      platform::SetLastError(platform::kErrorInvalidFunction);
-      return false;
+      const std::string text(known->value);
+      value.assign(text.begin(), text.end());
+      return true;
     }
     if (n < buffer.size()) {
       value.assign(buffer.data(), n);
@@ -76,6 +80,17 @@ bool Variable(const Text& name, Text& value) {
   return false;
 }
 
+// The next %name% of text from `from`: its two '%' at open and close; false
+// when the rest holds none. "%%" is no variable.
+bool NextVariable(const Text& text, std::size_t from, std::size_t& open, std::size_t& close) {
+  for (;; from = close + 1) {
+    open = text.find(u'%', from);
+    close = open == Text::npos ? Text::npos : text.find(u'%', open + 1);
+    if (close == Text::npos) return false;
+    if (close > open + 1) return true;
+  }
+}
+
 bool IsAbsolute(const Text& path) {
   if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
   const OsChar letter = Lower(path.empty() ? OsChar{0} : path[0]);
@@ -84,22 +99,21 @@ bool IsAbsolute(const Text& path) {
 }
 
 bool Expand(const Text& text, Text& out) {
+  if (!NamesOnlySystemVariables(text)) {
+    platform::SetLastError(platform::kErrorInvalidFunction);
+    return false;
+  }
   Text result;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t open = text.find(u'%', i);
-    const std::size_t close = open == Text::npos ? Text::npos : text.find(u'%', open + 1);
-    if (close == Text::npos || close == open + 1) {  // no variable: the text stands
-      const std::size_t end = close == Text::npos ? text.size() : close + 1;
-      result.append(text, i, end - i);
-      i = end;
-      continue;
-    }
+  std::size_t i = 0;
+  std::size_t open = 0;
+  std::size_t close = 0;
+  for (; NextVariable(text, i, open, close); i = close + 1) {
     Text value;
     if (!Variable(text.substr(open + 1, close - open - 1), value)) return false;
     result.append(text, i, open - i);
     result += value;
-    i = close + 1;
   }
+  result.append(text, i, Text::npos);
   if (!IsAbsolute(result)) {
     platform::SetLastError(platform::kErrorInvalidFunction);
     return false;
@@ -147,6 +161,19 @@ Text PlaceRelative(const std::string& linkPath, const Text& rel) {
 }
 
 }  // namespace
+
+bool NamesOnlySystemVariables(const Text& unexpanded) {
+  std::size_t open = unexpanded.find(u'%');
+  for (std::size_t close = 0; open != Text::npos; open = close) {
+    close = unexpanded.find(u'%', open + 1);
+    if (close == Text::npos) return true;
+    if (close > open + 1 &&
+        FindSystemVariable(unexpanded.substr(open + 1, close - open - 1)) == nullptr) {
+      return false;
+    }
+  }
+  return true;
+}
 
 bool ShortcutTargetPath(const std::string& linkPath, const ShellLinkTarget& target, Text& out) {
   using Kind = ShellLinkTarget::Kind;

@@ -1,19 +1,22 @@
 // The .lnk reader's path assembly: a parsed target (ShellLink.h) made into
 // the full NT path the shell would give.
 //
-// Environment targets: each %name% is the variable's value in the process
-// environment (platform::Os().getEnvironmentVariable, names not case
-// sensitive); a variable that is not set takes Windows' own value for the
-// system's variables:
+// Environment targets expand only the system's own variables, names not case
+// sensitive: each %name% is the variable's value in the process environment
+// (platform::Os().getEnvironmentVariable), or Windows' own value when it is
+// not set:
 //   SystemRoot, windir         C:\Windows
 //   SystemDrive                C:
 //   ProgramFiles, ProgramW6432 C:\Program Files
 //   ProgramFiles(x86)          C:\Program Files (x86)
 //   CommonProgramFiles         C:\Program Files\Common Files
 //   ProgramData                C:\ProgramData
-// Any other variable that is not set means no target. A '%' without a
-// closing one, and "%%", stand for themselves. The expansion must give an
-// absolute path ("X:\..." or "\\server\..."); values are not expanded again.
+// Any other variable is never read, and a text that could name one (see
+// NamesOnlySystemVariables) has no target: a shortcut holds whatever text its
+// maker likes, and "\\%SECRET%\x" would hand the host's secret to whoever
+// reads the target. Otherwise a '%' without a closing one, and "%%", stand
+// for themselves. The expansion must give an absolute path ("X:\..." or
+// "\\server\..."); values are not expanded again.
 //
 // Relative targets are placed in the shortcut's folder; "." and ".." are
 // resolved, never above the folder's root ("C:\", "\\srv\share\").
@@ -26,10 +29,17 @@
 namespace TalqOSUtils {
 namespace lnk {
 
+/// True when every stretch of `unexpanded` between two '%' is empty or names
+/// one of the system's variables above. Each stretch counts, whichever way a
+/// reader pairs the '%': "%%SECRET%" names SECRET.
+///   u"%windir%\x.exe", u"%SYSTEMDRIVE%%ProgramData%", u"C:\50%"  => true
+///   u"\\%AWS_SECRET%\x", u"%windir%\%AWS_SECRET%", u"%%AWS_SECRET%" => false
+bool NamesOnlySystemVariables(const Text& unexpanded);
+
 /// The target of the shortcut whose own NT path (UTF-8) is linkPath, in out.
 /// False with the last error set when there is none: ERROR_INVALID_FUNCTION
-/// for kNone, a variable that is not set, or a path that is not absolute;
-/// the environment call's own code when it fails otherwise.
+/// for kNone, a variable that is not the system's, or a path that is not
+/// absolute; the environment call's own code when it fails.
 ///   ("C:\a\l.lnk", {kRelative, u".\b\c.txt"})        => u"C:\a\b\c.txt"
 ///   ("C:\l.lnk", {kEnvironment, u"%windir%\x.exe"})  => u"C:\Windows\x.exe" (windir not set)
 bool ShortcutTargetPath(const std::string& linkPath, const ShellLinkTarget& target, Text& out);

@@ -1,9 +1,12 @@
 // POSIX backend, shortcuts: the shell-link object's Load, Resolve and GetPath
 // emulated by the portable .lnk reader (fs/lnk/): this file reads the file,
 // the reader parses its bytes and assembles the target (expanding
-// environment variables through the platform layer). "Resolve" succeeds
-// when the file parses and names a file-system target; the target is not
-// searched for.
+// environment variables through the platform layer). An environment block
+// that names any variable but the system's (lnk::NamesOnlySystemVariables)
+// is passed over: the file is parsed again without it, so the IDList or
+// RELATIVE_PATH names the target, or nothing does; no other variable of the
+// host is ever read into a target. "Resolve" succeeds when the file parses
+// and names a file-system target; the target is not searched for.
 // The shortcut's own UTF-8 NT path is read as UnicodeString reads it, its
 // escapes (U+DC80..U+DCFF) turned back into bytes as for every other call.
 // Only a regular file is read (a FIFO or device named like a shortcut is
@@ -86,8 +89,13 @@ bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity
   if (!NtToPosixPath(ntPath, posixPath)) return false;
   std::vector<std::uint8_t> bytes;
   if (!ReadShortcutFile(posixPath, bytes)) return false;
+  lnk::ShellLinkTarget parsed = lnk::ParseShellLink(bytes.data(), bytes.size());
+  if (parsed.kind == lnk::ShellLinkTarget::Kind::kEnvironment &&
+      !lnk::NamesOnlySystemVariables(parsed.path)) {
+    parsed = lnk::ParseShellLink(bytes.data(), bytes.size(), false);
+  }
   lnk::Text path;
-  if (!lnk::ShortcutTargetPath(ntPath, lnk::ParseShellLink(bytes.data(), bytes.size()), path)) {
+  if (!lnk::ShortcutTargetPath(ntPath, parsed, path)) {
     return false;  // no file-system target, or the environment failed
   }
   // A cut target would name another file: refuse rather than truncate.

@@ -1,9 +1,10 @@
 // The .lnk reader (fs/lnk/) on written, real, cut and corrupted shortcuts, on every build; off
-// Windows also the backend call that reads shortcut files with it. The queries when the OS fails
-// or answers oddly.
+// Windows also the backend call that reads shortcut files with it, on Windows that call's COM
+// apartments. The queries when the OS fails or answers oddly.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -42,9 +43,9 @@ constexpr Kind kNo = Kind::kNone, kLoc = Kind::kLocal, kNet = Kind::kNetwork,
 std::u16string U16(const lnk::Text& s) { return std::u16string(s.begin(), s.end()); }
 lnk::Text T(const std::u16string& s) { return lnk::Text(s.begin(), s.end()); }
 
-Target Parse(const std::string& bytes) {
+Target Parse(const std::string& bytes, bool environment = true) {
   const std::vector<std::uint8_t> exact(bytes.begin(), bytes.end());  // ASan sees a read past it
-  const lnk::ShellLinkTarget got = lnk::ParseShellLink(exact.data(), exact.size());
+  const lnk::ShellLinkTarget got = lnk::ParseShellLink(exact.data(), exact.size(), environment);
   return {got.kind, U16(got.path)};
 }
 
@@ -151,27 +152,46 @@ void SetVariable(const char* name, const char* value) {  // null: unset
 #endif
 }
 
-// Variables from the environment, not case sensitive, else Windows' values for the system's own;
-// the environment's failures; relative targets below the shortcut's folder, never above its root.
+// Sets a variable (null: unsets it) until the end of the scope; std::getenv gives the value to
+// restore (on Windows the one the process started with: the C runtime keeps its own copy).
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, const char* value)
+      : mName(name), mHad(std::getenv(name) != nullptr), mOld(mHad ? std::getenv(name) : "") {
+    SetVariable(name, value);
+  }
+  ~ScopedVariable() { SetVariable(mName, mHad ? mOld.c_str() : nullptr); }
+
+ private:
+  const char* mName;
+  bool mHad;
+  std::string mOld;
+};
+
+// The system's variables from the environment, not case sensitive, else Windows' values; any
+// other variable refused before the environment is read; the environment's failures; relative
+// targets below the shortcut's folder, never above its root.
 TEST(LnkTarget, EnvironmentAndRelativeTargetsGiveFullPathsOrNone) {
   const std::u16string longer = u"\\\\s\\" + std::u16string(256, u'a');  // not in 260 with a NUL
-  SetVariable("TALQ_LNK_DIR", "C:\\Data");
-  SetVariable("TALQ_LNK_LONG", std::string(longer.begin(), longer.end()).c_str());
-  SetVariable("TALQ_LNK_EMPTY", "");
-  SetVariable("TALQ_LNK_REL", "rel");
+  const ScopedVariable dir("ProgramData", "C:\\Data"),
+      lengthy("ProgramW6432", std::string(longer.begin(), longer.end()).c_str()),
+      empty("CommonProgramFiles", ""), rel("SystemDrive", "rel"),
+      secret("TALQ_TEST_SECRET", "s3cret");
   const char* windir = std::getenv("windir");
   const std::string windirValue = windir != nullptr ? windir : "C:\\Windows";
-  const pf::ErrorCode unset = pf::kErrorEnvvarNotFound, no = pf::kErrorInvalidFunction;
+  const pf::ErrorCode unset = pf::kErrorEnvvarNotFound, no = pf::kErrorInvalidFunction,
+                      memory = pf::kErrorNotEnoughMemory;
   const std::tuple<Kind, std::u16string, pf::ErrorCode, std::u16string, pf::ErrorCode> rows[] = {
-      {kEnv, u"%TALQ_LNK_DIR%\\f", 0, u"C:\\Data\\f", 0},
-      {kEnv, u"%talq_lnk_Dir%\\f", 0, u"C:\\Data\\f", 0},
-      {kEnv, u"%TALQ_LNK_LONG%", 0, longer, 0},
-      {kEnv, u"C:\\1%%%TALQ_LNK_EMPTY%2%", 0, u"C:\\1%%2%", 0},
+      {kEnv, u"%ProgramData%\\f", 0, u"C:\\Data\\f", 0},
+      {kEnv, u"%programDATA%\\f", 0, u"C:\\Data\\f", 0},
+      {kEnv, u"%ProgramW6432%", 0, longer, 0},
+      {kEnv, u"C:\\1%%%CommonProgramFiles%2", 0, u"C:\\1%%2", 0},
       {kEnv, u"%windir%\\x", 0, std::u16string(windirValue.begin(), windirValue.end()) + u"\\x", 0},
-      {kEnv, u"%TALQ_LNK_UNSET%\\f", 0, u"", no},
-      {kEnv, u"%TALQ_LNK_REL%\\f", 0, u"", no},
-      {kEnv, u"%TALQ_LNK_DIR%", pf::kErrorNotEnoughMemory, u"", pf::kErrorNotEnoughMemory},
-      {kEnv, u"%TALQ_LNK_DIR%", unset, u"", no},
+      {kEnv, u"\\\\%TALQ_TEST_SECRET%\\x", 0, u"", no},
+      {kEnv, u"\\\\%TALQ_TEST_SECRET%\\x", memory, u"", no},  // the environment is never read
+      {kEnv, u"%windir%\\%TALQ_TEST_SECRET%", memory, u"", no},
+      {kEnv, u"%SystemDrive%\\f", 0, u"", no},
+      {kEnv, u"%ProgramData%", memory, u"", memory},
       {kEnv, u"%SystemRoot%\\a", unset, u"C:\\Windows\\a", 0},
       {kEnv, u"%WINDIR%\\a", unset, u"C:\\Windows\\a", 0},
       {kEnv, u"%SystemDrive%\\a", unset, u"C:\\a", 0},
@@ -198,8 +218,41 @@ TEST(LnkTarget, EnvironmentAndRelativeTargetsGiveFullPathsOrNone) {
     EXPECT_EQ(ok ? U16(out) : u"", expected);
     EXPECT_EQ(ok ? 0 : got, error);
   }
-  for (const char* name : {"TALQ_LNK_DIR", "TALQ_LNK_LONG", "TALQ_LNK_EMPTY", "TALQ_LNK_REL"})
-    SetVariable(name, nullptr);
+}
+
+// Every stretch between two '%' is a name, however they pair up; a block that names another
+// variable is read as if it were absent, ExtraData unread: IDList, then RELATIVE_PATH, or none.
+TEST(LnkTarget, OnlyTheSystemsVariablesAreNamedElseTheBlockIsPassedOver) {
+  const std::pair<std::u16string, bool> texts[] = {
+      {u"", true},
+      {u"C:\\50%", true},
+      {u"%windir", true},
+      {u"%windir%\\x.exe", true},
+      {u"%WINDIR%", true},
+      {u"%SYSTEMDRIVE%%ProgramFiles(x86)%", true},
+      {u"C:\\%%x", true},
+      {u"\\\\%TALQ_TEST_SECRET%\\x", false},
+      {u"%windir%\\%TALQ_TEST_SECRET%", false},
+      {u"%%TALQ_TEST_SECRET%", false},
+      {u"%windir%x%", false},
+      {u"%windir %", false},
+      {u"%ProgramFiles(x86%", false},
+  };
+  for (std::size_t row = 0; row < std::size(texts); ++row)
+    EXPECT_EQ(lnk::NamesOnlySystemVariables(T(texts[row].first)), texts[row].second) << row;
+
+  const std::string c =
+      Root("{20D04FE0-3AEA-1069-A2D8-08002B30309D}") + Drive("C:\\") + Entry(0x32, u"f");
+  const P envr = P().Env(u"%x%").Relative(u"r");
+  const std::size_t envAt = MakeLnk(envr).size() - 4 - 0x314;
+  const std::pair<P, Target> links[] = {
+      {P(envr).Items(c), {kLoc, u"C:\\f"}},
+      {envr, {kRel, u"r"}},
+      {P().Env(u"%x%"), {kNo, u""}},
+      {P(envr).Patch(envAt, 0x318), {kRel, u"r"}},  // a broken block, never looked at
+      {P().Local("C:\\L").Env(u"%x%"), {kLoc, u"C:\\L"}},
+  };
+  for (const auto& [parts, target] : links) EXPECT_EQ(Parse(MakeLnk(parts), false), target);
 }
 
 // Real shortcuts, with the targets their makers' tests expect; with LinkInfo switched off
@@ -253,6 +306,37 @@ TEST(LnkReader, IdListsTheShellLinkObjectWritesNameTheirTargets) {
     bytes[21] = static_cast<char>(bytes[21] | 0x01);  // ForceNoLinkInfo
     const lnk::Text nt = TalqOSUtils::UnicodeString(TalqOSUtils::OSPathLocal(tmp / name));
     EXPECT_EQ(Parse(bytes), Target(kLoc, U16(nt)));
+  }
+}
+
+// COM: the first thread that reads a shortcut keeps its apartment; any other reads and is left as
+// it was, outside any apartment, in its own single-threaded one (S_FALSE balanced), or in the
+// multithreaded one. This thread reads first: every other test reads shortcuts on it too.
+TEST(LnkFile, OnlyTheFirstReadingThreadIsLeftInAnApartment) {
+  TempDir tmp;
+  ASSERT_TRUE(MakeShortcut(tmp / "l.lnk", tmp.Write("t.txt")));
+  const std::string link = TalqOSUtils::OSPathLocal(tmp / "l.lnk");
+  const auto read = [&link] {
+    pf::OsChar target[260] = {};
+    return pf::Os().readShortcut(link.c_str(), target, 260) && target[0] != 0;
+  };
+  ASSERT_TRUE(read());
+  // the worker's own apartment (-1: none), what CoInitializeEx(MULTITHREADED) gives after
+  const std::pair<int, HRESULT> rows[] = {
+      {-1, S_OK}, {COINIT_APARTMENTTHREADED, S_OK}, {COINIT_MULTITHREADED, S_FALSE}};
+  for (const auto& [own, after] : rows) {
+    bool ok = false;
+    HRESULT got = E_FAIL;
+    std::thread([&, own = own] {
+      if (own >= 0) ::CoInitializeEx(nullptr, static_cast<DWORD>(own));
+      ok = read();
+      if (own == COINIT_APARTMENTTHREADED) ::CoUninitialize();
+      got = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+      if (SUCCEEDED(got)) ::CoUninitialize();
+      if (own == COINIT_MULTITHREADED) ::CoUninitialize();
+    }).join();
+    EXPECT_TRUE(ok) << own;
+    EXPECT_EQ(got, after) << own;
   }
 }
 #else

@@ -1,5 +1,6 @@
 // FileSystem.h on real folders and shortcuts, and the paths handed to platform code.
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -210,6 +211,52 @@ TEST(ResolveAliasOrLink, PlainEntriesNamesBesideAShortcutOneLevelAndTheLimit) {
     tmp.Write("crafted.lnk", talqtest::MakeLnk(talqtest::LnkParts().Local(nt + "x" + bad + " ~")));
     EXPECT_EQ(ResolveAliasOrLink(tmp / "crafted.lnk"),
               bad.empty() ? talqtest::Resolved(tmp / "x ~") : tmp / "crafted.lnk");
+  }
+}
+
+// An environment block names only the system's variables; one naming another is read as if it
+// were absent (the IDList, then RELATIVE_PATH, else no target: the path comes back), and the
+// host's variable never reaches the answer. Wine's shell link reads no environment block at all
+// (its answers in the last column), and its raw path is LinkInfo's: one naming a variable sends
+// the Windows backend to the IDList, where the portable reader takes it as written.
+TEST(ResolveAliasOrLink, EnvironmentTargetsNameOnlyTheSystemsVariables) {
+  const std::string secret = "talq-s3cret-9f4e";
+#if defined(_WIN32)
+  ::SetEnvironmentVariableA("TALQ_TEST_SECRET", secret.c_str());
+  const bool wine = true;
+#else
+  ::setenv("TALQ_TEST_SECRET", secret.c_str(), 1);
+  const bool wine = false;
+#endif
+  talqtest::TempDir tmp;
+  const std::string file = talqtest::Resolved(tmp.Write("f.txt")), link = tmp / "l.lnk";
+  const std::string items = talqtest::Root("{20D04FE0-3AEA-1069-A2D8-08002B30309D}") +
+                            talqtest::Drive("C:\\") + talqtest::Entry(0x31, u"talq") +
+                            talqtest::Entry(0x32, u"f.txt");
+  const std::string byItems = OSPathGeneric("C:\\talq\\f.txt");
+  const char* windir = std::getenv("windir");
+  const std::string windows = OSPathGeneric(windir != nullptr ? windir : "C:\\Windows");
+  const std::u16string leak = u"\\\\%TALQ_TEST_SECRET%\\x";
+  using P = talqtest::LnkParts;
+  // parts, the portable reader's answer, Wine's ("" for the path itself)
+  const std::tuple<P, std::string, std::string> rows[] = {
+      {P().Items(items).Env(leak), byItems, byItems},
+      {P().Env(leak).Relative(u"f.txt"), file, file},
+      {P().Env(leak), "", ""},
+      {P().Items(items).Env(u"%windir%\\%TALQ_TEST_SECRET%"), byItems, byItems},
+      {P().Items(items).Env(u"%windir%\\x.exe"), windows + "/x.exe", byItems},
+      {P().Env(u"%WINDIR%"), windows, ""},
+      {P().Items(items).Local("\\\\%TALQ_TEST_SECRET%\\x"),
+       OSPathGeneric("\\\\%TALQ_TEST_SECRET%\\x"), byItems},
+      {P().Local("\\\\%TALQ_TEST_SECRET%\\x"), OSPathGeneric("\\\\%TALQ_TEST_SECRET%\\x"), ""},
+  };
+  for (std::size_t row = 0; row < std::size(rows); ++row) {
+    const auto& [parts, here, onWine] = rows[row];
+    SCOPED_TRACE("row " + std::to_string(row));
+    tmp.Write("l.lnk", talqtest::MakeLnk(parts));
+    const std::string got = ResolveAliasOrLink(link), expected = wine ? onWine : here;
+    EXPECT_EQ(got, expected.empty() ? link : expected);
+    EXPECT_EQ(got.find(secret), std::string::npos);
   }
 }
 
