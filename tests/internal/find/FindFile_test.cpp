@@ -12,6 +12,7 @@
 #include "TalqOSUtils/FindFile.h"
 #include "TalqOSUtils/Paths.h"
 #include "TalqOSUtils/UnicodeString.h"
+#include "TalqOSUtils/talq.h"
 #include "Vandrel/Vandrel.h"
 #include "find/FindInternal.h"
 #include "gtest/gtest.h"
@@ -55,6 +56,21 @@ TEST_F(FindFaults, OsSearchClosesOnceAndIsNotAskedAgainAfterTheEnd) {
   EXPECT_FALSE(b.FindNext().IsValid());
   EXPECT_FALSE(b.FindFirst().IsValid());
   EXPECT_TRUE(b.AtEnd()) << "a search that cannot start keeps AtEnd";
+}
+
+// The C interface ends a search with the reason it stopped, not "no more files".
+TEST_F(FindFaults, CSearchesEndWithTheReasonTheyStopped) {
+  talq_search* search = nullptr;
+  ASSERT_EQ(talq_search_open(dir.Generic().c_str(), nullptr, nullptr, &search), 0);
+  pf::ArmFault(CallId::kFindNextFile, 1, pf::kErrorAccessDenied);
+  talq_entry entry;
+  int code = 0, listed = 0;
+  while ((code = talq_search_next(search, &entry)) == 0) ++listed;
+  EXPECT_EQ(listed, 1);
+  EXPECT_EQ(code, 5);
+  EXPECT_EQ(talq_search_next(search, &entry), 5);
+  EXPECT_EQ(talq_search_error(search), 5);
+  EXPECT_EQ(talq_search_close(search), 0);
 }
 
 // LastError: the OS code of a search that could not start or stopped early,
