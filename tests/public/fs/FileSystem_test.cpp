@@ -138,10 +138,18 @@ TEST(FileQueries, RelativeNamesColonsAndTextThatIsNotUtf8) {
   for (const char* nobodys : {"note", "12", "1700.M1.host"}) {
     EXPECT_FALSE(stdfs::exists(tmp.Native(nobodys))) << nobodys;
   }
-  // An orphan fork's file is made when the fork is written.
+  // An orphan fork's file is made, empty, when the fork is written; a fork that cannot be made
+  // takes away only the file this made.
   tmp.Write("y:AFP_Resource", "old");
   EXPECT_EQ(write("y", true, "new"), 0);
-  EXPECT_TRUE(stdfs::is_regular_file(tmp.Native("y")));
+  EXPECT_EQ(talqtest::ReadAll(tmp.Native("y")), "");
+  tmp.Write("kept", "kept");
+  for (const char* name : {"gone", "kept"}) {
+    stdfs::create_directory(tmp.Native(name + std::string(":AFP_Resource")));
+    EXPECT_EQ(write(name, true, "x"), 5);
+  }
+  EXPECT_FALSE(stdfs::exists(tmp.Native("gone")));
+  EXPECT_EQ(talqtest::ReadAll(tmp.Native("kept")), "kept");
   // A deleted file takes its fork only when that is a regular file; a fork has none.
   stdfs::create_symlink("y", tmp.Native("q:f:AFP_Resource"));
   EXPECT_TRUE(OSDeleteFile("q:f"));

@@ -218,27 +218,7 @@ TEST_F(Streams, CopiesShareOneFileAndPosition) {
   EXPECT_EQ(ChInputStream(assigned).error(), 131) << "a copy made in error";
 }
 
-#if !defined(_WIN32)
-// Writing the fork of a missing file makes the file too, empty, as NTFS does
-// (Wine does not: POSIX only); a fork that cannot be made leaves no file
-// behind; the fork goes with its file.
-TEST_F(Streams, AForkOfAMissingFileCreatesTheFile) {
-  namespace fs = std::filesystem;
-  ChOutputStream out;
-  out.openFork(dir / "new", true);
-  out.write("fork");
-  out.close();
-  EXPECT_EQ(talqtest::ReadAll(dir.Native("new:AFP_Resource")), "fork");
-  EXPECT_TRUE(fs::is_regular_file(dir.Native("new")));
-  EXPECT_EQ(talqtest::ReadAll(dir.Native("new")), "");
-  fs::create_directory(dir.Native("gone:AFP_Resource"));
-  out.openFork(dir / "gone", true);
-  EXPECT_EQ(out.error(), 5);
-  EXPECT_FALSE(fs::exists(dir.Native("gone")));
-  EXPECT_TRUE(OSDeleteFile((dir / "new").c_str()));
-  EXPECT_FALSE(fs::exists(dir.Native("new:AFP_Resource")));
-}
-#else
+#if defined(_WIN32)
 // Real share modes and alternate data streams (on POSIX, which has neither,
 // the failure sweep covers the fork).
 TEST_F(Streams, ShareModesAndForksFollowWindows) {
