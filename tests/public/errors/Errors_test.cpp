@@ -56,16 +56,16 @@ TEST(OSErrorText, GivesWordsForReportedCodesAndTheNumberOtherwise) {
       {130, "error 130"}, {0xFFFFFFFFu, "error 4294967295"},
       // the rest of the list: hosts and talq print these after "cannot open 'x': "
       {1, "invalid function"}, {4, "too many open files"}, {6, "invalid handle"},
-      {8, "not enough memory"}, {17, "not on the same device"}, {18, "no more files"},
+      {18, "no more files"}, {8, "not enough memory"}, {17, "not on the same device"},
       {19, "the medium is write-protected"}, {31, "general failure"},
       {33, "part of the file is locked"}, {38, "end of file"}, {50, "not supported"},
-      {80, "the file exists"}, {87, "invalid parameter"}, {109, "the pipe has been ended"},
-      {122, "the buffer is too small"}, {123, "invalid file name"},
-      {131, "seek before the start of the file"}, {132, "cannot seek on this device"},
-      {145, "the directory is not empty"}, {170, "the resource is in use"},
+      {80, "the file exists"}, {87, "invalid parameter"}, {123, "invalid file name"},
+      {109, "the pipe has been ended"}, {122, "the buffer is too small"},
+      {206, "file name too long"}, {131, "seek before the start of the file"},
+      {132, "cannot seek on this device"}, {145, "the directory is not empty"},
+      {170, "the resource is in use"}, {223, "the file is too large"},
       {183, "the file already exists"}, {203, "no such environment variable"},
-      {206, "file name too long"}, {223, "the file is too large"},
-      {267, "invalid directory name"}, {1117, "input/output error"},
+      {1117, "input/output error"}, {267, "invalid directory name"},
       {1142, "too many links to the file"}, {1295, "disk quota exceeded"},
       {1921, "the name cannot be resolved (too many symbolic links)"}};
   // clang-format on

@@ -114,8 +114,7 @@ TEST(FileQueries, RelativeNamesColonsAndTextThatIsNotUtf8) {
 
   const std::string raw = "caf\xE9", namesake = "caf\xEF\xBF\xBD";
   tmp.Write(namesake, "kept");
-  bool flag = false;
-  EXPECT_FALSE(OSFileExists(raw.c_str(), &flag));
+  EXPECT_FALSE(OSFileExists(raw.c_str(), nullptr));
   EXPECT_FALSE(OSDeleteFile(raw.c_str()));
   EXPECT_FALSE(OSMakeDirectory((raw + "/d").c_str()));
   EXPECT_EQ(read(raw, false), "error 123");
@@ -135,9 +134,8 @@ TEST(FileQueries, RelativeNamesColonsAndTextThatIsNotUtf8) {
     EXPECT_EQ(write(name, true, "rsrc"), 0);
   }
   EXPECT_EQ(talqtest::ReadAll(tmp.Native("12:30.log:AFP_Resource")), "rsrc");
-  for (const char* nobodys : {"note", "12", "1700.M1.host"}) {
+  for (const char* nobodys : {"note", "12", "1700.M1.host"})
     EXPECT_FALSE(stdfs::exists(tmp.Native(nobodys))) << nobodys;
-  }
   // An orphan fork's file is made, empty, when the fork is written; a fork that cannot be made
   // takes away only the file this made.
   tmp.Write("y:AFP_Resource", "old");

@@ -88,17 +88,12 @@ TEST_F(Streams, CheckFunctionsComeFromTheDefaultsRunPastAMebibyteAndCancel) {
 // A check function may close its own stream (a natural cancel) or open another file on it: the
 // transfer that ran it moves nothing and the file closes once the transfer is done (the
 // sanitizer build catches a use of the freed record). A closed stream keeps the check's answer.
-template <typename Stream>
 struct Closer {
-  Stream* stream;
+  ChIOStream* stream;
   std::string reopen;  // "" closes
   static int Check(void* data) {
     auto* self = static_cast<Closer*>(data);
-    if (self->reopen.empty()) {
-      self->stream->close();
-    } else {
-      self->stream->open(self->reopen);
-    }
+    self->reopen.empty() ? self->stream->close() : self->stream->open(self->reopen);
     return 4;
   }
 };
@@ -109,18 +104,17 @@ TEST_F(Streams, CheckFunctionsMayCloseOrReopenTheirOwnStream) {
     SCOPED_TRACE(reopen);
     ChInputStream in;
     in.open(dir.Write("in", std::string(3u << 20, 'i')));
-    Closer<ChInputStream> inCloser{&in, reopen ? dir.Write("other", "other") : ""};
-    in.setcheckfn(&Closer<ChInputStream>::Check, &inCloser);
+    Closer inCloser{&in, reopen ? dir.Write("other", "other") : ""};
+    in.setcheckfn(&Closer::Check, &inCloser);
     EXPECT_EQ(in.read(buf.data(), buf.size()), buf.size());
     EXPECT_EQ(in.read(buf.data(), 8), 0u);
     EXPECT_EQ(in.isopen(), reopen);
     EXPECT_EQ(in.error(), reopen ? 0 : 4);
-    if (reopen) EXPECT_EQ(in.getpos(), 0) << "the new file was read";
-
+    EXPECT_EQ(in.getpos(), 0) << "the new file was read";
     ChOutputStream out;
     out.open(dir / "out");
-    Closer<ChOutputStream> outCloser{&out, reopen ? dir / "out2" : ""};
-    out.setcheckfn(&Closer<ChOutputStream>::Check, &outCloser);
+    Closer outCloser{&out, reopen ? dir / "out2" : ""};
+    out.setcheckfn(&Closer::Check, &outCloser);
     out.write(buf.data(), static_cast<std::uint32_t>(buf.size()));
     out.write("lost");
     EXPECT_EQ(out.isopen(), reopen);
