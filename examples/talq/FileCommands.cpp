@@ -478,7 +478,7 @@ int CatCommand(Args args) {
         WriteOut(block.get(), n);
       }
     } catch (const Failure& e) {
-      std::fflush(stdout);
+      FlushOut();
       std::fprintf(stderr, "talq cat: %s\n", e.what.c_str());
       status = kFailed;
     }
@@ -565,6 +565,7 @@ int CopyCommand(Args args) {
     progress.Clear();
     std::fprintf(stderr, "talq copy: cancelled by %s; %s was left as it was\n",
                  StopSignals::Name(stopped), shownTarget.c_str());
+    gCancelSignal = stopped;
     return 128 + stopped;
   }
   if (copied.readError != 0) {

@@ -1,5 +1,6 @@
 // Argument handling, error words and output shared by the subcommands.
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -86,9 +87,13 @@ std::string ToGeneric(const std::string& nativePath) {
 }
 
 void WriteOut(const char* bytes, std::size_t n) {
-  if (n != 0 && std::fwrite(bytes, 1, n, stdout) != n) {
-    throw Failure{"cannot write to standard output"};
-  }
+  errno = 0;
+  if (n != 0 && std::fwrite(bytes, 1, n, stdout) != n) throw OutputError{errno};
+}
+
+void FlushOut() {
+  errno = 0;
+  if (std::fflush(stdout) != 0) throw OutputError{errno};
 }
 
 void WriteOut(const std::string& bytes) { WriteOut(bytes.data(), bytes.size()); }

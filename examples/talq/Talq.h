@@ -48,9 +48,24 @@ std::string ToGeneric(const std::string& nativePath);
 /// The current directory in generic notation ("" when it cannot be read).
 std::string CurrentDirectory();
 
-/// Writes bytes to standard output, unchanged.
+/// Thrown when standard output cannot be written (a full disk, a closed
+/// pipe): no command goes on, and main prints "talq CMD: write error:
+/// REASON" and exits with kFailed.
+struct OutputError {
+  int error;  ///< errno
+};
+
+/// A stop signal that cancelled the command (0: none). main raises it again,
+/// with its default action, once all is cleaned up and flushed, so that a
+/// shell sees the death by signal and stops a loop too (POSIX; on Windows
+/// the exit code 128 + N stands).
+extern int gCancelSignal;
+
+/// Writes bytes to standard output, unchanged; throws OutputError.
 void WriteOut(const std::string& bytes);
 void WriteOut(const char* bytes, std::size_t n);
+/// Flushes standard output; throws OutputError.
+void FlushOut();
 
 /// Whether args holds `flag`; removes it when present.
 bool TakeFlag(Args& args, const std::string& flag);

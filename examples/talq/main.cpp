@@ -1,4 +1,6 @@
 // talq: the library's jobs from a shell. `talq --help` lists the commands.
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <exception>
@@ -64,8 +66,10 @@ void PrintHelp() {
   for (const Command& c : kCommands) std::printf("  %-9s %s\n", c.name, c.summary);
   std::printf(
       "\nFiles are named in the platform's notation; `talq path` takes each\n"
-      "notation as its subcommand says. Exit codes: 0 done, 1 failed,\n"
-      "2 usage error, 128+N cancelled by signal N (130: Ctrl-C).\n");
+      "notation as its subcommand says. Exit codes: 0 done, 1 failed (also\n"
+      "\"write error: REASON\" when output cannot be written), 2 usage error;\n"
+      "a copy cancelled by signal N cleans up, then dies by N (128+N; 130 for\n"
+      "Ctrl-C; on Windows the exit code 128+N).\n");
 }
 
 Args CommandLine(int argc, char** argv) {
@@ -90,6 +94,18 @@ Args CommandLine(int argc, char** argv) {
   return args;
 }
 
+}  // namespace
+
+int gCancelSignal = 0;
+
+namespace {
+
+// Set once a write error has been reported: the final flush then fails silently.
+bool gWriteErrorShown = false;
+
+// The words for a write's errno; a stream error without one is an I/O error.
+const char* WriteErrorText(int error) { return std::strerror(error != 0 ? error : EIO); }
+
 int Run(Args args) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintHelp();
@@ -107,7 +123,13 @@ int Run(Args args) {
       return kOk;
     }
     try {
-      return c.run(args);
+      const int status = c.run(args);
+      FlushOut();
+      return status;
+    } catch (const OutputError& e) {
+      std::fprintf(stderr, "talq %s: write error: %s\n", c.name, WriteErrorText(e.error));
+      gWriteErrorShown = true;
+      return kFailed;
     } catch (const UsageError& e) {
       std::fprintf(stderr, "talq %s: %s\nusage: %s\n", c.name, e.message.c_str(), c.usage);
       return kUsage;
@@ -131,5 +153,19 @@ int Run(Args args) {
 
 int main(int argc, char** argv) {
   const int status = talq::Run(talq::CommandLine(argc, argv));
-  return std::fflush(stdout) == 0 ? status : talq::kFailed;
+  // What the commands left in the buffer: help, usage, --version.
+  errno = 0;
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    if (!talq::gWriteErrorShown) {
+      std::fprintf(stderr, "talq: write error: %s\n", talq::WriteErrorText(errno));
+    }
+    return talq::kFailed;
+  }
+#if !defined(_WIN32)
+  if (talq::gCancelSignal != 0) {
+    std::signal(talq::gCancelSignal, SIG_DFL);
+    std::raise(talq::gCancelSignal);
+  }
+#endif
+  return status;
 }

@@ -134,6 +134,13 @@ TALQ_CANCEL_AFTER_BYTES=1 run copy "$(native "$work/big.bin")" "$(native "$work/
 status=$?
 [ "$status" = 130 ] && [ "$(cat "$work/keep.txt")" = precious ] ||
   { echo "FAIL cancelled copy onto a file: status $status, $(head -c 20 "$work/keep.txt")"; failures=$((failures + 1)); }
+# ... and, natively, dies by that signal once cleaned up, so that a shell's loop ends too.
+if [ -z "$runner" ]; then
+  died=$(TALQ_CANCEL_AFTER_BYTES=1 python3 -c 'import subprocess, sys
+print(subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode)' \
+    "$talq" copy "$work/big.bin" "$work/keep.txt")
+  [ "$died" = -2 ] || { echo "FAIL cancelled copy: returncode $died, not death by SIGINT"; failures=$((failures + 1)); }
+fi
 chmod 640 "$work/keep.txt"
 expect "copy replaces" 0 "" copy "$(native "$work/tree/f.txt")" "$(native "$work/keep.txt")"
 [ "$(cat "$work/keep.txt")" = hello ] || { echo "FAIL copy did not replace"; failures=$((failures + 1)); }
@@ -178,7 +185,7 @@ if [ -z "$runner" ]; then
     copier=$!
     for _ in $(seq 100); do ls -a "$work" | grep -q 'dst.bin.talq-' && break; sleep 0.05; done
     kill -"$sig" "$copier"
-    wait "$copier"
+    { wait "$copier"; } 2>/dev/null  # it dies by the signal: no "Hangup" from the shell
     status=$?
     wait "$feeder"
     want=$((128 + $(kill -l "$sig")))
@@ -228,6 +235,18 @@ if [ -z "$runner" ]; then
     echo "talq: unreadable-directory checks skipped: cannot run talq as an unprivileged user here"
   fi
   chmod 755 "$work/locked" "$work/noexec"
+fi
+
+# Output that cannot be written is a failure with its reason, for every command, mid-stream or at
+# the last flush (natively: Wine's console has no /dev/full).
+if [ -z "$runner" ] && [ -w /dev/full ]; then
+  for args in "cat $work/big.bin" "cat $work/tree/f.txt" "ls $work/tree" "path to-nt /a" \
+    "iconv -f UTF-8 -t ISO-8859-1 $work/tree/f.txt" "--help" "--version" "copy --help"; do
+    "$talq" $args >/dev/full 2>"$work/stderr"
+    status=$?
+    [ "$status" = 1 ] && [ "$(grep -c "write error: No space left on device" "$work/stderr")" = 1 ] ||
+      { echo "FAIL talq $args >/dev/full: status $status: $(cat "$work/stderr")"; failures=$((failures + 1)); }
+  done
 fi
 
 if [ "$failures" -ne 0 ]; then echo "$failures talq check(s) failed"; exit 1; fi
