@@ -402,14 +402,13 @@ void PutInPlace(const Temporary& temp, const std::string& target, bool fork,
 
 }  // namespace
 
-int LsCommand(Args args) {
-  const bool files = TakeFlag(args, "--files");
-  const bool dirs = TakeFlag(args, "--dirs");
-  if (files && dirs) throw UsageError{"--files and --dirs exclude each other"};
-  ExpectCount(args, 1, 1);
-  const std::string root = ToGeneric(args[0]);
+namespace {
+
+// Lists one directory, sorted by name; throws Failure when it cannot be read whole.
+void ListDirectory(const std::string& arg, TalqOSUtils::ChFindFile::Filter filter) {
+  const std::string root = ToGeneric(arg);
   if (!IsDirectory(root)) {
-    throw Failure{"cannot list " + Quoted(args[0]) + ": " +
+    throw Failure{"cannot list " + Quoted(arg) + ": " +
                   (TalqOSUtils::OSFileExists(root.c_str(), nullptr)
                        ? "not a directory"
                        : "no such directory (or it cannot be reached)")};
@@ -418,9 +417,9 @@ int LsCommand(Args args) {
   try {
     search.reset(new TalqOSUtils::ChFindFile(root.c_str()));
   } catch (const TalqOSUtils::ChFindFileException& e) {
-    throw Failure{"cannot list " + Quoted(args[0]) + ": " + e.what()};
+    throw Failure{"cannot list " + Quoted(arg) + ": " + e.what()};
   }
-  search->SetFilter(files ? &FilesOnly : dirs ? &DirsOnly : &AnyButDots);
+  search->SetFilter(filter);
   const bool terminal = IsTerminal(stdout);
   // Sorted by name: the OS's order is its own.
   std::vector<std::pair<std::string, std::string>> lines;
@@ -437,10 +436,33 @@ int LsCommand(Args args) {
   std::sort(lines.begin(), lines.end());
   for (const auto& line : lines) WriteOut(line.second);
   if (search->LastError() != 0) {
-    throw Failure{(lines.empty() ? "cannot list " : "cannot list all of ") + Quoted(args[0]) +
-                  ": " + DescribeOsError(search->LastError())};
+    throw Failure{(lines.empty() ? "cannot list " : "cannot list all of ") + Quoted(arg) + ": " +
+                  DescribeOsError(search->LastError())};
   }
-  return kOk;
+}
+
+}  // namespace
+
+int LsCommand(Args args) {
+  const bool files = TakeFlag(args, "--files");
+  const bool dirs = TakeFlag(args, "--dirs");
+  if (files && dirs) throw UsageError{"--files and --dirs exclude each other"};
+  ExpectCount(args, 0, static_cast<std::size_t>(-1));
+  if (args.empty()) args.push_back(".");
+  int status = kOk;
+  // As ls(1): several directories each under a "DIR:" heading, a blank line between; one
+  // that fails is reported and the others still list.
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args.size() > 1) WriteOut((i > 0 ? "\n" : "") + ToDisplay(args[i]) + ":\n");
+    try {
+      ListDirectory(args[i], files ? &FilesOnly : dirs ? &DirsOnly : &AnyButDots);
+    } catch (const Failure& e) {
+      FlushOut();
+      std::fprintf(stderr, "talq ls: %s\n", e.what.c_str());
+      status = kFailed;
+    }
+  }
+  return status;
 }
 
 namespace {
@@ -457,12 +479,22 @@ std::string WhyNotOpened(const std::string& generic, const TalqOSUtils::ChInputS
 
 int CatCommand(Args args) {
   const bool fork = TakeFlag(args, "--fork");
-  ExpectCount(args, 1, static_cast<std::size_t>(-1));
+  ExpectCount(args, 0, static_cast<std::size_t>(-1));
+  if (args.empty()) args.push_back("-");
   std::unique_ptr<char[]> block(new char[kBlock]);
   int status = kOk;
   // As cat(1): a file that fails is reported, and the others still print.
   for (const std::string& arg : args) {
     try {
+      if (arg == "-") {  // standard input, as cat(1) reads it
+        if (fork) throw Failure{"standard input has no resource fork"};
+        while (const std::size_t n = std::fread(block.get(), 1, kBlock, stdin)) {
+          WriteOut(block.get(), n);
+        }
+        if (std::ferror(stdin)) throw Failure{"cannot read standard input"};
+        std::clearerr(stdin);  // "-" again reads on after an end of file, as cat(1) does
+        continue;
+      }
       const std::string path = ToGeneric(arg);
       TalqOSUtils::ChInputStream in;
       in.openFork(path, fork);

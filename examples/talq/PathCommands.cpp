@@ -1,4 +1,5 @@
 // talq path, resolve, resource, appdir: pure path functions and lookups.
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,11 @@ int PathCommand(Args args) {
   if (args.empty()) throw UsageError{"missing subcommand"};
   const std::string sub = args[0];
   args.erase(args.begin());
+  const bool app = TakeFlag(args, "--app");
+  if (app && sub != "absolute") throw UsageError{"--app belongs to absolute"};
+  // Paths are operands whatever they look like; "--" may still end the options.
+  const auto dashes = std::find(args.begin(), args.end(), "--");
+  if (dashes != args.end()) args.erase(dashes);
   struct Named {
     const char* name;
     Conversion convert;
@@ -57,7 +63,6 @@ int PathCommand(Args args) {
     PrintLine(sub == "basename" ? TalqOSUtils::OSBasename(args[0])
                                 : TalqOSUtils::OSDirname(args[0]));
   } else if (sub == "absolute") {
-    const bool app = TakeFlag(args, "--app");
     if (args.empty() || args.size() > 2 || (app && args.size() == 2)) {
       throw UsageError{"absolute takes PATH [BASE], or --app PATH"};
     }

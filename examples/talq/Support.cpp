@@ -98,26 +98,40 @@ void FlushOut() {
 
 void WriteOut(const std::string& bytes) { WriteOut(bytes.data(), bytes.size()); }
 
+namespace {
+
+// Options come before a "--", which ends them: what follows is operands only.
+Args::iterator FindOption(Args& args, const std::string& option) {
+  const auto end = std::find(args.begin(), args.end(), "--");
+  const auto at = std::find(args.begin(), end, option);
+  return at == end ? args.end() : at;
+}
+
+}  // namespace
+
 bool TakeFlag(Args& args, const std::string& flag) {
-  const auto at = std::find(args.begin(), args.end(), flag);
+  const auto at = FindOption(args, flag);
   if (at == args.end()) return false;
   args.erase(at);
   return true;
 }
 
 std::string TakeOption(Args& args, const std::string& option) {
-  const auto at = std::find(args.begin(), args.end(), option);
+  const auto at = FindOption(args, option);
   if (at == args.end()) return std::string();
-  if (at + 1 == args.end()) throw UsageError{option + " needs a value"};
+  if (at + 1 == args.end() || at[1] == "--") throw UsageError{option + " needs a value"};
   std::string value = *(at + 1);
   args.erase(at, at + 2);
   return value;
 }
 
-void ExpectCount(const Args& args, std::size_t min, std::size_t max) {
-  for (const std::string& a : args) {
-    if (a.size() > 1 && a[0] == '-') throw UsageError{"unknown option " + a};
+void ExpectCount(Args& args, std::size_t min, std::size_t max) {
+  const auto end = std::find(args.begin(), args.end(), "--");
+  for (auto a = args.begin(); a != end; ++a) {
+    // "-" alone is an operand: standard input where a command reads files.
+    if (a->size() > 1 && (*a)[0] == '-') throw UsageError{"unknown option " + *a};
   }
+  if (end != args.end()) args.erase(end);
   if (args.size() < min) throw UsageError{"missing argument"};
   if (args.size() > max) throw UsageError{"too many arguments"};
 }

@@ -67,13 +67,14 @@ void WriteOut(const char* bytes, std::size_t n);
 /// Flushes standard output; throws OutputError.
 void FlushOut();
 
-/// Whether args holds `flag`; removes it when present.
+/// Whether args holds `flag` before any "--"; removes it when present.
 bool TakeFlag(Args& args, const std::string& flag);
-/// The value after `option` (removed with it), or "" when absent. Throws
-/// UsageError when the option is last.
+/// The value after `option` (removed with it) before any "--", or "" when
+/// absent. Throws UsageError when the option has no value.
 std::string TakeOption(Args& args, const std::string& option);
-/// Throws UsageError unless min <= args.size() <= max.
-void ExpectCount(const Args& args, std::size_t min, std::size_t max);
+/// Removes the "--" that ends the options, then throws UsageError for an
+/// option left before it, or unless min <= args.size() <= max.
+void ExpectCount(Args& args, std::size_t min, std::size_t max);
 
 int PathCommand(Args args);
 int LsCommand(Args args);

@@ -42,10 +42,10 @@ const Command kCommands[] = {
      "  absolute PATH [BASE]    generic => generic, against BASE, else the current directory\n"
      "  absolute --app PATH     generic => generic, against talq's own directory",
      "convert, compose and absolutise generic paths"},
-    {"ls", &LsCommand, "talq ls [--files|--dirs] DIR",
-     "list a directory: kind, size, last write (UTC), name; exit 1 if it cannot be read whole"},
-    {"cat", &CatCommand, "talq cat [--fork] FILE...",
-     "files (or their resource forks) to stdout, one after another"},
+    {"ls", &LsCommand, "talq ls [--files|--dirs] [DIR...]",
+     "list directories (.): kind, size, time (UTC), name"},
+    {"cat", &CatCommand, "talq cat [--fork] [FILE...]",
+     "files or resource forks (-: standard input) to stdout"},
     {"copy", &CopyCommand, "talq copy [--fork] SRC DST|DIR",
      "copy a file (or its resource fork) with progress; DST is replaced only once\n"
      "the copy is whole; Ctrl-C, SIGTERM and SIGHUP cancel and leave it as it was"},

@@ -46,8 +46,8 @@ expect "no command" 2 "*"
 expect "unknown command" 2 "" frobnicate
 expect_stderr "unknown command" "unknown command 'frobnicate'"
 expect "command help" 0 "*" copy --help
-expect "missing argument" 2 "" cat
-expect_stderr "missing argument" "usage: talq cat"
+expect "missing argument" 2 "" copy x
+expect_stderr "missing argument" "usage: talq copy"
 
 # --- path ------------------------------------------------------------------
 expect "to-nt" 0 $'C:\\a\\b\nx\\y' path to-nt /C:/a/b x/y
@@ -87,6 +87,17 @@ expect "cat" 0 "hello" cat "$(native "$work/tree/f.txt")"
 expect "cat fork companion" 0 "fork!" cat --fork "$(native "$work/tree/f.txt")"
 expect "cat missing" 1 "" cat "$(native "$work/tree/missing.txt")"
 expect_stderr "cat missing" "file not found"
+# The habits of cat(1) and ls(1): "-" (or nothing) is standard input, "--" ends the options,
+# ls lists the current directory, or several under headings.
+expect "cat stdin" 0 "in:hello" cat - "$(native "$work/tree/f.txt")" < <(printf "in:")
+expect "cat no file" 0 "piped" cat <<<"piped"
+printf 'dash' >"$work/-n"
+[ "$(cd "$work" && run cat -- -n)" = dash ] || { echo "FAIL cat -- -n"; failures=$((failures + 1)); }
+expect "cat unknown option" 2 "" cat -n
+[ "$(cd "$work/tree" && run ls --dirs | tr -d '\r' | awk '{print $NF}')" = sub ] ||
+  { echo "FAIL ls without DIR"; failures=$((failures + 1)); }
+expect "ls several" 0 "*" ls --dirs "$(native "$work/tree")" "$(native "$work/tree/sub")"
+[ "$(grep -c ':$' "$work/stdout")" = 2 ] || { echo "FAIL ls several: no headings"; failures=$((failures + 1)); }
 # Several files, as cat(1): one that fails is reported, the others print.
 expect "cat several" 1 "hellohello" cat "$(native "$work/tree/f.txt")" "$(native "$work/tree/sub")" \
   "$(native "$work/tree/f.txt")"

@@ -443,7 +443,7 @@ TEST(QueryFaults, MakeDirectoryAndApplicationDirectory) {
   };
   pf::InstallCalls(&calls);
   EXPECT_EQ(TalqOSUtils::OSApplicationDirectory(), "");
-  EXPECT_EQ(TalqOSUtils::OSFindResourcePath("x"), "");
+  EXPECT_EQ(TalqOSUtils::OSFindResourcePath("."), "") << "looked up in the current directory";
   pf::ClearFaults();
 }
 

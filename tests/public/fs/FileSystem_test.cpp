@@ -121,6 +121,8 @@ TEST(FileQueries, RelativeNamesColonsAndTextThatIsNotUtf8) {
   EXPECT_EQ(read(raw, true), "error 123");
   EXPECT_EQ(write(raw, false, "lost"), 123);
   EXPECT_EQ(talqtest::ReadAll(tmp.Native(namesake)), "kept");
+  ASSERT_TRUE(talqtest::MakeShortcut(tmp / (namesake + ".lnk"), tmp / namesake));
+  EXPECT_EQ(ResolveAliasOrLink(tmp / (raw + ".lnk")), tmp / (raw + ".lnk"));
   talqtest::ExpectThrowWhat<ChFindFileException>([&] { ChFindFile search(raw.c_str()); },
                                                  "Bad directory specification");
 #if !defined(_WIN32)
