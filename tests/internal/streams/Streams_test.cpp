@@ -108,6 +108,15 @@ TEST_F(StreamFaults, CStreamsReportTheirCloseAndTakeNoDefaults) {
   EXPECT_EQ(talq_stream_close(s), 1295);
   pf::ClearFaults();
   EXPECT_EQ(talq_stream_close(s), TALQ_ERROR_INVALID_HANDLE) << "a failed close frees the handle";
+  // Closed by its own check function, the file closes as the write returns: the write says so.
+  ASSERT_EQ(talq_stream_open((dir / "o").c_str(), TALQ_STREAM_WRITE, 0, &s), 0);
+  const std::string chunk(600000, 'c');
+  talq_stream_set_check(
+      s, [](void* self) { return talq_stream_close(*static_cast<talq_stream**>(self)); }, &s);
+  for (int i = 0; i < 2; ++i) EXPECT_EQ(talq_stream_write(s, chunk.data(), 600000), 0);
+  pf::ArmFault(pf::CallId::kCloseHandle, 1, pf::kErrorDiskQuotaExceeded);
+  EXPECT_EQ(talq_stream_write(s, chunk.data(), 600000), 1295);
+  pf::ClearFaults();
   pf::CountCalls();
   for (const int mode : {TALQ_STREAM_READ, TALQ_STREAM_WRITE}) {
     EXPECT_EQ(talq_stream_open((dir / "no/such").c_str(), mode, 0, &s), pf::kErrorPathNotFound);
