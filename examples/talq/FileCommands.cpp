@@ -203,29 +203,30 @@ class StopSignals {
 // --- copy progress ------------------------------------------------------------
 
 struct Progress {
-  TalqOSUtils::ChInputStream* in = nullptr;
   bool drawing = false;
   int columns = 80;
-  std::int64_t cancelAfter = -1;  // test hook: cancel once this many bytes are read
-  std::int64_t copied = 0;        // bytes written so far
+  std::int64_t cancelAfter = -1;  // test hook: cancel once this many bytes are copied
+  std::int64_t done = 0;
+  std::int64_t total = 0;  // 0: a pipe or device, whose size is unknown
   std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
 
   // One line that fits the terminal: the bar shrinks first, then the speed
   // and the sizes go; the last column stays free so the line never wraps.
   void Draw(bool last) const {
     if (!drawing) return;
-    // A pipe or device has no size: only what went through is shown.
-    const bool sized = in->size() > 0;
-    const std::int64_t done = sized ? (last ? in->size() : in->getpos()) : copied;
-    const int percent = std::min(100, std::max(0, last ? 100 : in->percent()));
+    const bool sized = total > 0;
+    const std::int64_t shown = sized && last ? total : done;
+    const int percent = last    ? 100
+                        : sized ? static_cast<int>(std::min<std::int64_t>(100, 100 * done / total))
+                                : 0;
     const double elapsed =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double mib = 1024.0 * 1024.0;
-    const double doneMiB = static_cast<double>(done) / mib;
+    const double doneMiB = static_cast<double>(shown) / mib;
     char sizes[64];
     if (sized) {
       std::snprintf(sizes, sizeof sizes, "  %.1f / %.1f MiB", doneMiB,
-                    static_cast<double>(in->size()) / mib);
+                    static_cast<double>(total) / mib);
     } else {
       std::snprintf(sizes, sizeof sizes, "  %.1f MiB", doneMiB);
     }
@@ -258,146 +259,15 @@ struct Progress {
   }
 };
 
-// The input stream's check function: draws the bar; a stop signal cancels
-// the copy with 128 + its number.
-int CheckCopy(void* data) {
-  const Progress& progress = *static_cast<const Progress*>(data);
+// The copy's check function: draws the bar; a stop signal cancels the copy
+// with 128 + its number.
+int CheckCopy(void* data, std::int64_t done, std::int64_t total) {
+  Progress& progress = *static_cast<Progress*>(data);
+  progress.done = done;
+  progress.total = total;
   progress.Draw(false);
-  if (progress.cancelAfter >= 0 && progress.in->getpos() >= progress.cancelAfter) {
-    gSignal = SIGINT;
-  }
+  if (progress.cancelAfter >= 0 && done >= progress.cancelAfter) gSignal = SIGINT;
   return gSignal != 0 ? 128 + gSignal : 0;
-}
-
-// --- copy: a temporary beside the destination, moved into place -----------------
-
-// Replaces `to` by `from` in one step.
-bool MoveReplacing(const std::filesystem::path& from, const std::filesystem::path& to) {
-#if defined(_WIN32)
-  return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-#else
-  return ::rename(from.c_str(), to.c_str()) == 0;
-#endif
-}
-
-std::string LastMoveError() {
-#if defined(_WIN32)
-  return DescribeOsError(::GetLastError());
-#else
-  return std::error_code(errno, std::generic_category()).message();
-#endif
-}
-
-int ProcessId() {
-#if defined(_WIN32)
-  return _getpid();
-#else
-  return static_cast<int>(::getpid());
-#endif
-}
-
-// A name beside `target` that nothing uses: ".NAME.talq-PID-N.tmp".
-std::string TemporaryBeside(const std::string& target) {
-  const std::string dir = TalqOSUtils::OSDirname(target);
-  const std::string base = TalqOSUtils::OSBasename(target);
-  for (int n = 0;; ++n) {
-    std::string name =
-        "." + base + ".talq-" + std::to_string(ProcessId()) + "-" + std::to_string(n) + ".tmp";
-    if (name.size() > 200) name = ".talq-" + std::to_string(ProcessId()) + "-" + std::to_string(n);
-    const std::string candidate = TalqOSUtils::OSAddNameToPath(dir, name);
-    if (!TalqOSUtils::OSFileExists(candidate.c_str(), nullptr) &&
-        !TalqOSUtils::OSFileExists((candidate + kForkSuffix).c_str(), nullptr)) {
-      return candidate;
-    }
-  }
-}
-
-// Copies one stream into another through the library; the error of the
-// first stream that failed, or 0.
-struct CopyResult {
-  std::int32_t readError = 0;
-  std::int32_t writeError = 0;
-};
-CopyResult Pump(TalqOSUtils::ChInputStream& in, TalqOSUtils::ChOutputStream& out,
-                std::int64_t* copied = nullptr) {
-  std::unique_ptr<char[]> block(new char[kBlock]);
-  CopyResult result;
-  for (;;) {
-    const std::uint32_t n = in.read(block.get(), kBlock);
-    if (!in.good() || gSignal != 0) {
-      result.readError = in.good() ? 128 + gSignal : in.error();
-      return result;
-    }
-    if (n == 0) return result;
-    out.write(block.get(), n);
-    if (!out.good()) {
-      result.writeError = out.error();
-      return result;
-    }
-    if (copied != nullptr) *copied += n;
-  }
-}
-
-// The temporary a copy writes, and its fork: gone when the copy is over
-// (moved into place, or removed).
-class Temporary {
- public:
-  explicit Temporary(std::string generic) : mGeneric(std::move(generic)) {}
-  ~Temporary() {
-    std::error_code ignored;
-    std::filesystem::remove(NativeOf(mGeneric + kForkSuffix), ignored);
-    std::filesystem::remove(NativeOf(mGeneric), ignored);
-  }
-  Temporary(const Temporary&) = delete;
-  Temporary& operator=(const Temporary&) = delete;
-  const std::string& Generic() const { return mGeneric; }
-
- private:
-  std::string mGeneric;
-};
-
-// Moves the finished temporary into place. A resource fork lives in its
-// file: where the system keeps it as a file of its own (the POSIX backend,
-// Wine) it is moved by that name; where it cannot be moved on its own
-// (NTFS), it is copied from the complete temporary.
-void PutInPlace(const Temporary& temp, const std::string& target, bool fork,
-                const std::string& shownTarget) {
-  const auto fail = [&](const std::string& why) {
-    throw Failure{"cannot replace " + shownTarget + ": " + why + "; it was left as it was"};
-  };
-  if (!fork) {
-    // An existing destination keeps its permissions.
-    std::error_code error;
-    const auto status = std::filesystem::status(NativeOf(target), error);
-    if (!error && std::filesystem::exists(status)) {
-      std::filesystem::permissions(NativeOf(temp.Generic()), status.permissions(), error);
-    }
-    if (!MoveReplacing(NativeOf(temp.Generic()), NativeOf(target))) {
-      fail(LastMoveError());
-    }
-    return;
-  }
-  if (!TalqOSUtils::OSFileExists(target.c_str(), nullptr) &&
-      !MoveReplacing(NativeOf(temp.Generic()), NativeOf(target))) {
-    fail("the file for its resource fork cannot be created");
-  }
-  const std::string tempFork = temp.Generic() + kForkSuffix;
-  if (TalqOSUtils::OSFileExists(tempFork.c_str(), nullptr) &&
-      MoveReplacing(NativeOf(tempFork), NativeOf(target + kForkSuffix))) {
-    return;
-  }
-  if (!TalqOSUtils::OSFileExists(tempFork.c_str(), nullptr)) return;  // moved with its file
-  TalqOSUtils::ChInputStream in;
-  in.setcheckfn(nullptr, nullptr);
-  in.openFork(temp.Generic(), true);
-  TalqOSUtils::ChOutputStream out;
-  out.setcheckfn(nullptr, nullptr);
-  out.openFork(target, true);
-  if (!in.isopen() || !out.isopen()) fail(DescribeOsError(in.isopen() ? out.error() : in.error()));
-  const CopyResult copied = Pump(in, out);
-  if (copied.readError != 0 || copied.writeError != 0) {
-    fail(DescribeOsError(copied.readError != 0 ? copied.readError : copied.writeError));
-  }
 }
 
 }  // namespace
@@ -535,84 +405,51 @@ int CopyCommand(Args args) {
     const std::string name = TalqOSUtils::OSBasename(source);
     target = ToGeneric(TalqOSUtils::OSAddNameToPath(target, name));
     shownTarget = Quoted(TalqOSUtils::OSAddNameToPath(args[1], name));
-  } else if (namesDirectory) {
+  } else if (namesDirectory || !IsDirectory(TalqOSUtils::OSDirname(target))) {
     throw Failure{"cannot copy to " + Quoted(args[1]) + ": no such directory"};
   }
-
-#if !defined(_WIN32)
-  // A symbolic link as destination: the copy replaces what it points to, as
-  // cp writes through it, and the link stays.
-  std::error_code linkError;
-  if (std::filesystem::is_symlink(NativeOf(target), linkError)) {
-    const auto pointed = std::filesystem::weakly_canonical(NativeOf(target), linkError);
-    if (!linkError) target = ToGeneric(ArgFromBytes(pointed.native()));
-  }
-#endif
   if (IsDirectory(source)) throw Failure{"cannot copy " + Quoted(args[0]) + ": it is a directory"};
   std::error_code error;
   if (std::filesystem::equivalent(NativeOf(source), NativeOf(target), error) && !error) {
     throw Failure{Quoted(args[0]) + " and " + shownTarget + " are the same file"};
   }
-
   if (!fork && !MayWrite(target)) {
     throw Failure{"cannot write " + shownTarget + ": " + DescribeOsError(5)};
   }
 
   const StopSignals stopSignals;
-  TalqOSUtils::ChInputStream in;
-  in.openFork(source, fork);
-  if (!in.isopen()) {
-    throw Failure{"cannot open " + std::string(fork ? "the resource fork of " : "") +
-                  Quoted(args[0]) + ": " + WhyNotOpened(source, in, fork)};
-  }
   Progress progress;
-  progress.in = &in;
   progress.drawing = IsTerminal(stderr);
   progress.columns = TerminalColumns();
   if (const char* hook = std::getenv("TALQ_CANCEL_AFTER_BYTES")) {
     progress.cancelAfter = std::strtoll(hook, nullptr, 10);
   }
-  in.setcheckfn(&CheckCopy, &progress);
-
-  // The copy goes to a temporary beside the destination and replaces it only
-  // when complete: a failed or cancelled copy leaves the destination as it was.
-  const Temporary temp(TemporaryBeside(target));
-  TalqOSUtils::ChOutputStream out;
-  out.setcheckfn(nullptr, nullptr);
-  if (fork) {
-    // A fork belongs to a file; some systems do not make one for it.
-    out.open(temp.Generic());
-    out.close();
+  // The library's copy leaves what cp leaves: a new file only once whole, an
+  // existing one as it was after a failure wherever it need not be written
+  // in place.
+  const std::uint32_t code =
+      TalqOSUtils::OSCopyFile(source.c_str(), target.c_str(), fork, &CheckCopy, &progress);
+  if (code == 0) {
+    progress.Draw(true);
+    return kOk;
   }
-  out.openFork(temp.Generic(), fork);
-  if (!out.isopen()) {
-    throw Failure{"cannot create " + shownTarget + ": " +
-                  (IsDirectory(TalqOSUtils::OSDirname(target)) ? DescribeOsError(out.error())
-                                                               : "no such directory")};
-  }
-  const CopyResult copied = Pump(in, out, &progress.copied);
-  out.close();
+  progress.Clear();
   const int stopped = gSignal;
-  if (stopped != 0) {
-    progress.Clear();
+  if (stopped != 0 && code == static_cast<std::uint32_t>(128 + stopped)) {
     std::fprintf(stderr, "talq copy: cancelled by %s; %s was left as it was\n",
                  StopSignals::Name(stopped), shownTarget.c_str());
     gCancelSignal = stopped;
     return 128 + stopped;
   }
-  if (copied.readError != 0) {
-    progress.Clear();
-    throw Failure{"cannot read " + Quoted(args[0]) + ": " + DescribeOsError(copied.readError) +
-                  "; " + shownTarget + " was left as it was"};
+  if (code == 2 && !TalqOSUtils::OSFileExists(source.c_str(), nullptr)) {
+    throw Failure{"cannot open " + Quoted(args[0]) + ": " + DescribeOsError(code)};
   }
-  if (copied.writeError != 0) {
-    progress.Clear();
-    throw Failure{"cannot write " + shownTarget + ": " + DescribeOsError(copied.writeError) +
-                  "; it was left as it was"};
+  if (code == 2 && fork) {
+    throw Failure{"cannot open the resource fork of " + Quoted(args[0]) +
+                  ": it has no resource fork (" + DescribeOsError(2) + ")"};
   }
-  PutInPlace(temp, target, fork, shownTarget);
-  progress.Draw(true);
-  return kOk;
+  throw Failure{"cannot copy " + Quoted(args[0]) + " to " + shownTarget + ": " +
+                DescribeOsError(code)};
 }
 
 }  // namespace talq

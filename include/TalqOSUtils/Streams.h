@@ -60,6 +60,34 @@ TALQ_API void SetDefaultInputCheckFn(ChCheckFn fn, void* data);
 /// The same for output streams.
 TALQ_API void SetDefaultOutputCheckFn(ChCheckFn fn, void* data);
 
+/// A copy's check function: called with its data pointer, the bytes copied
+/// so far and the source's size, once more than 1,048,576 bytes have been
+/// copied since the last call (and not at all for a smaller file); 0 lets the
+/// copy go on, any other value cancels it and is the copy's result.
+using ChCopyCheckFn = int (*)(void* data, std::int64_t done, std::int64_t total);
+
+/// Copies the file at source to target (generic paths), fork false: its
+/// data; true: its resource fork (from the companion "._name" when the
+/// source has none). Returns 0, the check function's non-zero answer when it
+/// cancelled, or the OS's Win32 code (also 123 for a path that is not UTF-8,
+/// 206 for one of 256 bytes or more, 32 for a target that is the source).
+/// What ends on disk is what cp(1) leaves:
+/// - a new target gets the source's mode less the umask (Linux) and is
+///   named only once whole: a failed or cancelled copy leaves no file;
+/// - an existing target keeps its mode, owner, group (Windows: attributes
+///   and security) and its other hard links, which see the new content; a
+///   symbolic link is written through; one that leads nowhere is refused (3);
+/// - a failed or cancelled copy leaves an existing target as it was, except
+///   where it must be written in place: on Linux a file with other hard
+///   links, in a folder this process may not write to, or owned by another
+///   user (as a non-root user); on Windows in a folder it may not write to.
+///   Those are left part written, as cp leaves them.
+/// Linux copies through the kernel (copy_file_range) and keeps the source's
+/// holes; Windows through CopyFileExW.
+///   OSCopyFile("/C:/a.txt", "/C:/b.txt", false, nullptr, nullptr) => 0
+TALQ_API std::uint32_t OSCopyFile(const char* source, const char* target, bool fork,
+                                  ChCopyCheckFn check, void* data);
+
 /// What an input stream shares with its copies (internal).
 struct ChInputFileState;
 /// What an output stream shares with its copies (internal).

@@ -264,6 +264,25 @@ TALQ_API int talq_stream_set_check(talq_stream* stream, talq_check_fn fn, void* 
 TALQ_API int talq_stream_close(talq_stream* stream);
 /// @}
 
+/// @name Copying a file
+/// @{
+
+/// A copy's check function: called with its user pointer, the bytes copied
+/// and the source's size, once more than 1,048,576 bytes have been copied
+/// since the last call; 0 goes on, any other value cancels the copy and is
+/// its result.
+typedef int (*talq_copy_fn)(void* user, int64_t done, int64_t total);
+/// Copies source to target (fork 0: the data; other: the resource fork),
+/// with what cp leaves on disk (OSCopyFile in Streams.h): a new target named
+/// only once whole, with the source's mode less the umask; an existing one
+/// keeping its mode, owner and hard links, left as it was by a failure or
+/// cancel wherever it need not be written in place. check may be null.
+/// Returns 0, the check function's answer when it cancelled, or the OS's
+/// code (32 when target is source, 3 for a link that leads nowhere).
+TALQ_API int talq_copy_file(const char* source, const char* target, int fork, talq_copy_fn check,
+                            void* user);
+/// @}
+
 /// @name Directory search
 /// The entries of one directory, in the order the OS lists them, "." and ".."
 /// included where the file system lists them (FindFile.h).

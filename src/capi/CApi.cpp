@@ -549,6 +549,17 @@ int talq_stream_close(talq_stream* stream) {
 }
 
 // ---------------------------------------------------------------------------
+// Copying a file
+
+int talq_copy_file(const char* source, const char* target, int fork, talq_copy_fn check,
+                   void* user) {
+  return Guard([&] {
+    if (source == nullptr || target == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
+    return static_cast<int>(OSCopyFile(source, target, fork != 0, check, user));
+  });
+}
+
+// ---------------------------------------------------------------------------
 // Directory search
 
 int talq_search_open(const char* root, talq_filter_fn filter, void* user, talq_search** search) {

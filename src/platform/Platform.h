@@ -65,6 +65,9 @@ constexpr std::uint32_t kFileEnd = 2;
 constexpr std::uint32_t kInvalidSetFilePointer = 0xFFFFFFFFu;
 constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
 
+/// The copy's progress routine: bytes copied and in all; false cancels.
+using CopyProgress = bool (*)(std::uint64_t done, std::uint64_t total, void* data);
+
 /// What the directory search reads of a WIN32_FIND_DATAW record.
 struct FindData {
   std::uint32_t attributes = 0;

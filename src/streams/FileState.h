@@ -97,6 +97,11 @@ void PreparePath(const std::string& path, char* name, char* nt, const char* tooL
 void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork);
 void OpenOutputFile(ChOutputFileState& file, const char* ntPath, bool fork);
 platform::FileHandle OpenForkCompanion(const char* ntPath);
+/// The NT path of the file's resource fork: ntPath + ":AFP_Resource", a
+/// one-letter relative name written ".\x" (else it would be drive X's).
+std::string ForkPath(const char* ntPath);
+/// The NT path of the fork's companion file, "._" + the name, beside it.
+std::string CompanionPath(const char* ntPath);
 
 /// open and openFork: path's generic form into name and its NT form handed
 /// to open(record, nt, fork) for a new record, which replaces file. The old

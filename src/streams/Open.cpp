@@ -43,16 +43,6 @@ platform::FileHandle OpenForWriting(const std::string& nt, std::uint32_t disposi
   return CreateFile(nt, platform::kGenericWrite, platform::kFileShareRead, disposition);
 }
 
-// The fork's stream name. "x:AFP_Resource" would be drive X's relative path
-// AFP_Resource, so a one-letter relative name is written ".\x".
-std::string ForkPath(const char* ntPath) {
-  std::string fork = std::string(ntPath) + platform::kForkSuffix;
-  if (Vandrel::ntpath::StartsWithDrive(fork) && !Vandrel::ntpath::StartsWithDrive(ntPath)) {
-    fork.insert(0, ".\\");
-  }
-  return fork;
-}
-
 }  // namespace
 
 void PreparePath(const std::string& path, char* name, char* nt, const char* tooLong) {
@@ -62,16 +52,26 @@ void PreparePath(const std::string& path, char* name, char* nt, const char* tooL
   }
 }
 
-platform::FileHandle OpenForkCompanion(const char* ntPath) {
+std::string ForkPath(const char* ntPath) {
+  // "x:AFP_Resource" would be drive X's relative path AFP_Resource.
+  std::string fork = std::string(ntPath) + platform::kForkSuffix;
+  if (Vandrel::ntpath::StartsWithDrive(fork) && !Vandrel::ntpath::StartsWithDrive(ntPath)) {
+    fork.insert(0, ".\\");
+  }
+  return fork;
+}
+
+std::string CompanionPath(const char* ntPath) {
   // The name starts after the last separator, or after a drive ("C:x").
   const char* slash = std::strrchr(ntPath, '\\');
   const std::size_t name = slash != nullptr                           ? slash - ntPath + 1
                            : Vandrel::ntpath::StartsWithDrive(ntPath) ? 2
                                                                       : 0;
-  std::string companion(ntPath, name);
-  companion += "._";
-  companion += ntPath + name;
-  return OpenForReading(companion);
+  return std::string(ntPath, name) + "._" + (ntPath + name);
+}
+
+platform::FileHandle OpenForkCompanion(const char* ntPath) {
+  return OpenForReading(CompanionPath(ntPath));
 }
 
 void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork) {

@@ -300,6 +300,12 @@ struct counter {
   int result;
 };
 
+/* A copy's check function that cancels at once. */
+static int cancel_copy(void* user, int64_t done, int64_t total) {
+  (void)user;
+  return done > 0 && done <= total ? 5 : -1;
+}
+
 /* A check function that closes its own stream, then answers `result`. */
 struct closer {
   talq_stream* stream;
@@ -398,6 +404,15 @@ static void check_streams(void) {
           got == 0);
     CHECK(closer.closed);
   }
+
+  /* A copy: whole, or cancelled by its check function without a target. */
+  CHECK(talq_copy_file("capi-stream.bin", "capi-copy.bin", 0, NULL, NULL) == 0);
+  CHECK(talq_stream_open("capi-copy.bin", TALQ_STREAM_READ, 0, &in) == 0);
+  CHECK(talq_stream_size(in, &size) == 0 && size == 4 * kChunk && talq_stream_close(in) == 0);
+  CHECK(talq_copy_file("capi-stream.bin", "capi-cancelled.bin", 0, cancel_copy, &counter) == 5);
+  CHECK(talq_path_kind("capi-cancelled.bin", &i) == 0 && i == TALQ_KIND_NONE);
+  CHECK(talq_copy_file("capi-missing", "capi-x", 0, NULL, NULL) == TALQ_ERROR_FILE_NOT_FOUND);
+  CHECK(talq_copy_file(NULL, "capi-x", 0, NULL, NULL) == TALQ_ERROR_INVALID_PARAMETER);
 
   /* The resource fork is a stream of its own; an empty file is all read. */
   CHECK(talq_stream_open("capi-fork", TALQ_STREAM_WRITE, 1, &fork) == 0);

@@ -141,6 +141,12 @@ expect_stderr "copy onto itself" "are the same file"
 ln "$work/keep.txt" "$work/keep-link.txt"
 expect "copy onto a hard link" 1 "" copy "$(native "$work/keep.txt")" "$(native "$work/keep-link.txt")"
 [ "$(cat "$work/keep.txt")" = precious ] || { echo "FAIL copy onto itself lost data"; failures=$((failures + 1)); }
+# A file with other hard links is written in place, as cp writes it: they see the new content.
+printf 'linked' >"$work/linked.txt"
+expect "copy onto a linked file" 0 "" copy "$(native "$work/linked.txt")" "$(native "$work/keep-link.txt")"
+[ "$(cat "$work/keep.txt")" = linked ] || { echo "FAIL hard link kept the old content"; failures=$((failures + 1)); }
+rm "$work/keep-link.txt"
+printf 'precious' >"$work/keep.txt"
 TALQ_CANCEL_AFTER_BYTES=1 run copy "$(native "$work/big.bin")" "$(native "$work/keep.txt")" >/dev/null 2>&1
 status=$?
 [ "$status" = 130 ] && [ "$(cat "$work/keep.txt")" = precious ] ||
@@ -188,21 +194,30 @@ if [ -z "$runner" ]; then
   # A stop signal cancels the copy (exit 128+N) and leaves the destination.
   # The source is a pipe fed slowly, so the copy is surely running.
   mkfifo "$work/pipe"
-  for sig in TERM HUP INT; do
-    printf 'old' >"$work/dst.bin"
-    { head -c 1048576 /dev/zero; sleep 1; head -c 1048576 /dev/zero; } >"$work/pipe" &
-    feeder=$!
-    "$talq" copy "$work/pipe" "$work/dst.bin" 2>"$work/stderr" &
-    copier=$!
-    for _ in $(seq 100); do ls -a "$work" | grep -q 'dst.bin.talq-' && break; sleep 0.05; done
-    kill -"$sig" "$copier"
-    { wait "$copier"; } 2>/dev/null  # it dies by the signal: no "Hangup" from the shell
-    status=$?
-    wait "$feeder"
-    want=$((128 + $(kill -l "$sig")))
-    [ "$status" = "$want" ] && [ "$(cat "$work/dst.bin")" = old ] ||
-      { echo "FAIL SIG$sig: status $status (want $want), $(head -c 10 "$work/dst.bin")"; failures=$((failures + 1)); }
-    expect_stderr "SIG$sig" "cancelled by SIG$sig"
+  # Any signal, caught or not, leaves no named file: the copy has none till it is whole.
+  for sig in TERM HUP INT USR1 KILL; do
+    for dst in dst.bin new.bin; do
+      rm -f "$work/new.bin"
+      printf 'old' >"$work/dst.bin"
+      { head -c 1048576 /dev/zero; sleep 1; head -c 1048576 /dev/zero; } >"$work/pipe" &
+      feeder=$!
+      "$talq" copy "$work/pipe" "$work/$dst" 2>"$work/stderr" &
+      copier=$!
+      # Running once it holds its unnamed copy (O_TMPFILE) or a temporary beside the target.
+      for _ in $(seq 100); do
+        ls -l "/proc/$copier/fd" 2>/dev/null | grep -q "$work/.*\(deleted\|talq-\)" && break
+        sleep 0.05
+      done
+      kill -"$sig" "$copier"
+      { wait "$copier"; } 2>/dev/null  # it dies by the signal: no "Hangup" from the shell
+      status=$?
+      kill "$feeder" 2>/dev/null
+      wait "$feeder" 2>/dev/null
+      want=$((128 + $(kill -l "$sig")))
+      [ "$status" = "$want" ] && [ "$(cat "$work/dst.bin")" = old ] && [ ! -e "$work/new.bin" ] ||
+        { echo "FAIL SIG$sig onto $dst: status $status (want $want)"; failures=$((failures + 1)); }
+      case $sig in TERM | HUP | INT) expect_stderr "SIG$sig" "cancelled by SIG$sig" ;; esac
+    done
   done
   ls -a "$work" | grep -q 'talq-' && { echo "FAIL a signalled copy left its temporary"; failures=$((failures + 1)); }
 
@@ -212,6 +227,39 @@ if [ -z "$runner" ]; then
   expect "copy onto a link" 0 "" copy "$work/tree/f.txt" "$work/link.txt"
   [ -L "$work/link.txt" ] && [ "$(cat "$work/pointed.txt")" = hello ] ||
     { echo "FAIL copy onto a link replaced the link"; failures=$((failures + 1)); }
+
+  # What cp leaves: a new file takes the source's mode less the umask; an existing one keeps its
+  # mode and owner; a link that leads nowhere is refused; a writable file in a read-only folder
+  # is written in place; holes stay holes.
+  for mode in 600 755; do
+    printf 'm' >"$work/m$mode" && chmod "$mode" "$work/m$mode"
+    (umask 022 && "$talq" copy "$work/m$mode" "$work/c$mode")
+    [ "$(stat -c %a "$work/c$mode")" = "$mode" ] || { echo "FAIL new copy of $mode"; failures=$((failures + 1)); }
+  done
+  (umask 077 && "$talq" copy "$work/m755" "$work/c700")
+  [ "$(stat -c %a "$work/c700")" = 700 ] || { echo "FAIL umask not applied"; failures=$((failures + 1)); }
+  "$talq" copy "$work/m755" "$work/c600"
+  [ "$(stat -c %a "$work/c600")" = 600 ] || { echo "FAIL replaced file's mode"; failures=$((failures + 1)); }
+  if [ "$(id -u)" = 0 ]; then
+    chown nobody "$work/c600"
+    "$talq" copy "$work/tree/f.txt" "$work/c600"
+    [ "$(stat -c %U:%a "$work/c600")" = nobody:600 ] && [ "$(cat "$work/c600")" = hello ] ||
+      { echo "FAIL root replacing another's file: $(stat -c %U:%a "$work/c600")"; failures=$((failures + 1)); }
+  fi
+  ln -s nowhere "$work/dangling"
+  expect "copy onto a dangling link" 1 "" copy "$work/tree/f.txt" "$work/dangling"
+  [ -L "$work/dangling" ] && [ ! -e "$work/nowhere" ] ||
+    { echo "FAIL copy wrote through a dangling link"; failures=$((failures + 1)); }
+  mkdir "$work/ro" && printf 'old' >"$work/ro/w.txt" && chmod 555 "$work/ro"
+  expect "copy into a read-only folder's file" 0 "" copy "$work/tree/f.txt" "$work/ro/w.txt"
+  [ "$(cat "$work/ro/w.txt")" = hello ] || { echo "FAIL read-only folder's file"; failures=$((failures + 1)); }
+  chmod 755 "$work/ro"
+  truncate -s 1G "$work/sparse" && printf 'end' >>"$work/sparse"
+  expect "copy a sparse file" 0 "" copy "$work/sparse" "$work/sparse2"
+  [ "$(stat -c %b "$work/sparse2")" -le "$(stat -c %b "$work/sparse")" ] &&
+    [ "$(stat -c %s "$work/sparse2")" = 1073741827 ] && [ "$(tail -c 3 "$work/sparse2")" = end ] ||
+    { echo "FAIL sparse copy: $(stat -c %b "$work/sparse2") blocks"; failures=$((failures + 1)); }
+  rm -f "$work/sparse" "$work/sparse2"
 
   # A name that is not UTF-8 lists as its bytes and opens by them.
   name=$(printf 'caf\xe9-\xff.txt')

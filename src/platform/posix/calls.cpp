@@ -12,6 +12,7 @@ const Calls& NativeCalls() {
     posix::FillShortcutCalls(t);
     posix::FillFileCalls(t);
     posix::FillFindCalls(t);
+    posix::FillCopyCalls(t);
     return t;
   }();
   return table;

@@ -12,6 +12,7 @@ void FillModuleCalls(Calls& t);     // module.cpp
 void FillShortcutCalls(Calls& t);   // shortcut.cpp
 void FillFileCalls(Calls& t);       // files.cpp
 void FillFindCalls(Calls& t);       // find.cpp
+void FillCopyCalls(Calls& t);       // copy.cpp
 
 }  // namespace win32
 }  // namespace platform

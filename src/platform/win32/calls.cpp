@@ -12,6 +12,7 @@ const Calls& NativeCalls() {
     win32::FillShortcutCalls(t);
     win32::FillFileCalls(t);
     win32::FillFindCalls(t);
+    win32::FillCopyCalls(t);
     return t;
   }();
   return table;

@@ -6,9 +6,11 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <tuple>
+#include <utility>
 
 #include "TalqOSUtils/Streams.h"
 #include "TalqOSUtils/UnicodeString.h"
@@ -135,6 +137,21 @@ TEST_F(StreamFaults, CStreamsReportTheirCloseAndTakeNoDefaults) {
     EXPECT_EQ(got, buf.size());
   }
   EXPECT_EQ(talq_stream_close(s), 0);
+}
+
+// A copy that fails says why; the file it made for a fork goes again, one that was there stays.
+TEST_F(StreamFaults, ACopyThatFailsSaysWhyAndTakesBackWhatItMade) {
+  const std::string src = dir.Write("src", "data");
+  dir.Write("kept", "kept");
+  for (const auto& [target, fork] :
+       {std::pair<const char*, bool>{"new", false}, {"made", true}, {"kept", true}}) {
+    pf::ArmFault(pf::CallId::kCopyFile, 1, pf::kErrorDiskFull);
+    EXPECT_EQ(OSCopyFile(src.c_str(), (dir / target).c_str(), fork, nullptr, nullptr), 112u);
+    pf::ClearFaults();
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.Native("new")));
+  EXPECT_FALSE(std::filesystem::exists(dir.Native("made")));
+  EXPECT_EQ(talqtest::ReadAll(dir.Native("kept")), "kept");
 }
 
 // The file calls themselves: the same Win32 behaviour from both backends

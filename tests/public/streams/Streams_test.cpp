@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "TalqOSUtils/Errors.h"
@@ -121,6 +123,57 @@ TEST_F(Streams, CheckFunctionsMayCloseOrReopenTheirOwnStream) {
     EXPECT_EQ(std::filesystem::file_size(dir.Native("out")), buf.size());
     if (reopen) EXPECT_EQ(std::filesystem::file_size(dir.Native("out2")), 0u);
   }
+}
+
+// A copy makes or replaces its target whole: its check function sees the progress (more than
+// 1 MiB at each call), and its cancel leaves an existing target as it was and makes no new one.
+// A fork goes to a fork, its file made for it.
+struct CopySeen {
+  int calls = 0, answer = 0;
+  std::int64_t done = 0, total = 0;
+  static int Check(void* data, std::int64_t done, std::int64_t total) {
+    auto* seen = static_cast<CopySeen*>(data);
+    EXPECT_GT(done - seen->done, 1 << 20);
+    ++seen->calls;
+    seen->done = done;
+    seen->total = total;
+    return seen->answer;
+  }
+};
+
+TEST_F(Streams, CopiesMakeOrReplaceTheirTargetWhole) {
+  const std::string big(3u << 20, 'b'), src = dir.Write("src", big);
+  CopySeen seen;
+  EXPECT_EQ(OSCopyFile(src.c_str(), (dir / "dst").c_str(), false, &CopySeen::Check, &seen), 0u);
+  EXPECT_EQ(talqtest::ReadAll(dir.Native("dst")), big);
+  EXPECT_GE(seen.calls, 1);
+  EXPECT_EQ(seen.total, static_cast<std::int64_t>(big.size()));
+  dir.Write("dst", "old");
+  seen = CopySeen{0, 7};
+  for (const char* target : {"dst", "new"}) {
+    seen.done = 0;
+    EXPECT_EQ(OSCopyFile(src.c_str(), (dir / target).c_str(), false, &CopySeen::Check, &seen), 7u);
+  }
+  EXPECT_EQ(talqtest::ReadAll(dir.Native("dst")), "old");
+  EXPECT_FALSE(std::filesystem::exists(dir.Native("new")));
+  ChOutputStream fork;
+  fork.openFork(src, true);
+  fork.write("rsrc");
+  fork.close();
+  EXPECT_EQ(OSCopyFile(src.c_str(), (dir / "forked").c_str(), true, nullptr, nullptr), 0u);
+  ChInputStream in;
+  in.openFork(dir / "forked", true);
+  char buf[8];
+  EXPECT_EQ(std::string(buf, in.read(buf, 8)), "rsrc");
+  EXPECT_EQ(std::filesystem::file_size(dir.Native("forked")), 0u);
+  for (const auto& [from, to, code] :
+       {std::tuple<std::string, std::string, std::uint32_t>{dir / "missing", dir / "x", 2},
+        {src, dir / "no/such", 3},
+        {dir / "caf\xE9", dir / "x", 123},
+        {src, "", 87}}) {
+    EXPECT_EQ(OSCopyFile(from.c_str(), to.c_str(), false, nullptr, nullptr), code) << from << to;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.Native("x")));
 }
 
 // Percent is position / size * 100.0 truncated: 29 of 100 gives 28.
