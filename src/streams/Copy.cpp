@@ -25,8 +25,8 @@ bool OnProgress(std::uint64_t done, std::uint64_t total, void* data) {
   Check& check = *static_cast<Check*>(data);
   if (check.fn == nullptr || done - check.last <= streams::kCheckInterval) return true;
   check.last = done;
-  check.answer = check.fn(check.data, static_cast<std::int64_t>(done),
-                          static_cast<std::int64_t>(total));
+  check.answer =
+      check.fn(check.data, static_cast<std::int64_t>(done), static_cast<std::int64_t>(total));
   return check.answer == 0;
 }
 
@@ -60,8 +60,8 @@ bool MakeOwner(const std::string& nt) {
       platform::Os().getFileAttributes(wide.c_str()) != platform::kInvalidFileAttributes) {
     return false;
   }
-  const platform::FileHandle made = platform::Os().createFile(
-      wide.c_str(), platform::kGenericWrite, 0, platform::kCreateNew, 0);
+  const platform::FileHandle made =
+      platform::Os().createFile(wide.c_str(), platform::kGenericWrite, 0, platform::kCreateNew, 0);
   if (made == platform::kInvalidHandle) return false;
   platform::Os().closeHandle(made);
   return true;

@@ -126,10 +126,15 @@ head -c 9000000 /dev/urandom >"$work/big.bin"
 expect "copy" 0 "" copy "$(native "$work/big.bin")" "$(native "$work/copy.bin")"
 check "copy is byte for byte" cmp -s "$work/big.bin" "$work/copy.bin"
 [ ! -s "$work/stderr" ] || { echo "FAIL copy drew progress on a non-terminal"; failures=$((failures + 1)); }
-out=$(TALQ_CANCEL_AFTER_BYTES=1 WINEDEBUG=-all run copy "$(native "$work/big.bin")" "$(native "$work/cancelled.bin")" 2>&1)
-status=$?
-[ "$status" = 130 ] || { echo "FAIL cancelled copy: status $status: $out"; failures=$((failures + 1)); }
-[ ! -e "$work/cancelled.bin" ] || { echo "FAIL cancelled copy left its destination"; failures=$((failures + 1)); }
+# Wine's CopyFileExW calls no progress routine, so there a copy cannot be cancelled.
+cancels=1
+[ -z "$runner" ] || { cancels=0; echo "talq copy cancel checks skipped: Wine's CopyFileExW reports no progress"; }
+if [ "$cancels" = 1 ]; then
+  out=$(TALQ_CANCEL_AFTER_BYTES=1 run copy "$(native "$work/big.bin")" "$(native "$work/cancelled.bin")" 2>&1)
+  status=$?
+  [ "$status" = 130 ] || { echo "FAIL cancelled copy: status $status: $out"; failures=$((failures + 1)); }
+  [ ! -e "$work/cancelled.bin" ] || { echo "FAIL cancelled copy left its destination"; failures=$((failures + 1)); }
+fi
 expect "copy to missing dir" 1 "" copy "$(native "$work/tree/f.txt")" "$(native "$work/nowhere/x")"
 expect_stderr "copy to missing dir" "no such directory"
 
@@ -147,10 +152,12 @@ expect "copy onto a linked file" 0 "" copy "$(native "$work/linked.txt")" "$(nat
 [ "$(cat "$work/keep.txt")" = linked ] || { echo "FAIL hard link kept the old content"; failures=$((failures + 1)); }
 rm "$work/keep-link.txt"
 printf 'precious' >"$work/keep.txt"
-TALQ_CANCEL_AFTER_BYTES=1 run copy "$(native "$work/big.bin")" "$(native "$work/keep.txt")" >/dev/null 2>&1
-status=$?
-[ "$status" = 130 ] && [ "$(cat "$work/keep.txt")" = precious ] ||
-  { echo "FAIL cancelled copy onto a file: status $status, $(head -c 20 "$work/keep.txt")"; failures=$((failures + 1)); }
+if [ "$cancels" = 1 ]; then
+  TALQ_CANCEL_AFTER_BYTES=1 run copy "$(native "$work/big.bin")" "$(native "$work/keep.txt")" >/dev/null 2>&1
+  status=$?
+  [ "$status" = 130 ] && [ "$(cat "$work/keep.txt")" = precious ] ||
+    { echo "FAIL cancelled copy onto a file: status $status, $(head -c 20 "$work/keep.txt")"; failures=$((failures + 1)); }
+fi
 # ... and, natively, dies by that signal once cleaned up, so that a shell's loop ends too.
 if [ -z "$runner" ]; then
   died=$(TALQ_CANCEL_AFTER_BYTES=1 python3 -c 'import subprocess, sys

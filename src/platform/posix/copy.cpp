@@ -97,8 +97,8 @@ bool CopyRange(int in, int out, std::int64_t at, std::int64_t end, Progress& pro
       loff_t from = at;
       loff_t to = at;
       n = ::copy_file_range(in, &from, out, &to, ask, 0);
-      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL ||
-                    errno == EOPNOTSUPP || errno == EBADF || errno == ETXTBSY)) {
+      if (n < 0 && (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+                    errno == EBADF || errno == ETXTBSY)) {
         kernel = false;  // not between these files: read and write instead
         continue;
       }
@@ -133,7 +133,8 @@ bool CopyStream(int in, int out, Progress& progress) {
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n == 0;
     for (ssize_t written = 0; written < n;) {
-      const ssize_t w = ::write(out, buffer.data() + written, static_cast<std::size_t>(n - written));
+      const ssize_t w =
+          ::write(out, buffer.data() + written, static_cast<std::size_t>(n - written));
       if (w < 0 && errno == EINTR) continue;
       if (w <= 0) {
         if (w == 0) errno = ENOSPC;
@@ -239,8 +240,7 @@ int ReplaceWhole(int in, const struct stat& source, const std::string& target,
   return ok ? 1 : 0;
 }
 
-bool CopyFileImpl(const OsChar* source, const OsChar* target, CopyProgress progressFn,
-                  void* data) {
+bool CopyFileImpl(const OsChar* source, const OsChar* target, CopyProgress progressFn, void* data) {
   const ErrnoGuard keepErrno;
   std::string from;
   std::string to;
