@@ -57,6 +57,12 @@ install(DIRECTORY include/TalqOSUtils vandrel/include/Vandrel
 install(FILES ${CMAKE_BINARY_DIR}/include/TalqOSUtils/Version.h
   DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/TalqOSUtils COMPONENT dev)
 if(WIN32)
+  # The zip says what it is and under which terms: the README and the
+  # copyright text beside bin/ and lib/.
+  configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/copyright ${CMAKE_BINARY_DIR}/COPYRIGHT.txt
+    @ONLY)
+  install(FILES ${CMAKE_SOURCE_DIR}/README.md ${CMAKE_BINARY_DIR}/COPYRIGHT.txt
+    DESTINATION . COMPONENT runtime)
   # The mingw runtime the DLLs were built with travels with them.
   install(FILES ${TALQ_MINGW_RUNTIME_DLLS} DESTINATION ${CMAKE_INSTALL_BINDIR}
     COMPONENT runtime)

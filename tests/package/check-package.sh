@@ -51,6 +51,9 @@ if [ -n "$toolchain" ]; then
   mkdir "$work/unzipped"
   (cd "$work/unzipped" && cmake -E tar xf "$work/zip/talqosutils-$version-win64.zip")
   pkg=$work/unzipped/talqosutils-$version-win64
+  for doc in README.md COPYRIGHT.txt; do
+    [ -s "$pkg/$doc" ] || fail "the .zip holds no $doc"
+  done
   export WINEPREFIX="$build/wineprefix"
   check_talq "talq.exe from the .zip (Wine)" "$runner" "$pkg/bin/talq.exe"
   cmake -S "$source/tests/package/consumer" -B "$work/consumer" -G Ninja \

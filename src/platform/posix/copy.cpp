@@ -24,6 +24,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstdio>
 #include <string>
@@ -181,7 +182,7 @@ bool Name(int fd, const std::string& path) {
 
 // A name beside path that nothing has: path.talq-PID-N.
 std::string TemporaryName(const std::string& path) {
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter{0};
   const std::string folder = FolderOf(path);
   const std::string base = path.substr(path.find_last_of('/') + 1);
   return (folder == "." && path.find('/') == std::string::npos ? "" : folder + "/") + "." + base +
