@@ -31,7 +31,8 @@ const Command kCommands[] = {
     {"path", &PathCommand,
      "talq path COMMAND PATH...   (each names its input => output notation)\n"
      "  to-nt GENERIC...        generic => NT        /C:/a/b => C:\\a\\b\n"
-     "  from-nt NT...           NT => generic        C:\\a\\b => /C:/a/b (alias to-generic)\n"
+     "  from-nt NT...           NT => generic        C:\\a\\b => /C:/a/b\n"
+     "  to-generic NT...        the earlier name of from-nt\n"
      "  to-hfs GENERIC...       generic => Mac HFS   /Disk/a/b => Disk:a:b\n"
      "  from-hfs HFS...         Mac HFS => generic   Disk:a:b => /Disk/a/b\n"
      "  to-unix GENERIC...      generic => Unix      (the same text)\n"
@@ -39,31 +40,40 @@ const Command kCommands[] = {
      "  join DIR NAME           generic => generic   /a b => /a/b\n"
      "  basename PATH           generic => generic   /a/b => b\n"
      "  dirname PATH            generic => generic   /a/b => /a\n"
-     "  absolute PATH [BASE]    generic => generic, against BASE, else the current directory\n"
-     "  absolute --app PATH     generic => generic, against talq's own directory",
+     "  absolute PATH [BASE]    generic => generic   against BASE, else the cwd\n"
+     "  absolute --app PATH     generic => generic   against talq's own dir",
      "convert, compose and absolutise generic paths"},
     {"ls", &LsCommand, "talq ls [--files|--dirs] [DIR...]",
      "list directories (.): kind, size, time (UTC), name"},
     {"cat", &CatCommand, "talq cat [--fork] [FILE...]",
      "files or resource forks (-: standard input) to stdout"},
     {"copy", &CopyCommand, "talq copy [--fork] SRC DST|DIR",
-     "copy a file (or its resource fork) with progress; DST is replaced only once\n"
-     "the copy is whole; Ctrl-C, SIGTERM and SIGHUP cancel and leave it as it was"},
+     "copy a file (or its resource fork) with progress, as cp does;\n"
+     "Ctrl-C, SIGTERM and SIGHUP cancel it and leave DST as it was"},
     {"resolve", &ResolveCommand, "talq resolve [--keep] PATH",
-     "the target of a Windows shortcut (.lnk); exit 1 for anything else\n"
-     "(--keep: print PATH itself instead, as the library answers)"},
+     "the target of a Windows shortcut (.lnk); exit 1 for anything\n"
+     "else (--keep: print PATH itself, as the library answers)"},
     {"resource", &ResourceCommand, "talq resource NAME [--shared DIR]",
      "find a resource beside talq, else in the shared directory"},
     {"appdir", &AppdirCommand, "talq appdir", "the directory of the talq executable"},
     {"iconv", &IconvCommand, "talq iconv [-c] -f ENC -t ENC [FILE|-]...\n       talq iconv -l",
-     "re-encode text as GNU iconv does; -c drops what cannot convert, -l lists ENC"},
+     "re-encode text as GNU iconv does; -c drops what cannot\n"
+     "convert, -l lists the encodings"},
 };
 
 void PrintHelp() {
   std::printf("talq %s: paths, files, directories and text through TalqOSUtils\n\n",
               TalqOSUtils::LibraryVersion());
   std::printf("usage: talq COMMAND [ARGS...]    talq COMMAND --help\n\ncommands:\n");
-  for (const Command& c : kCommands) std::printf("  %-9s %s\n", c.name, c.summary);
+  for (const Command& c : kCommands) {
+    // Continuation lines of a summary line up under its first.
+    std::string summary = c.summary;
+    for (std::size_t at = summary.find('\n'); at != std::string::npos;
+         at = summary.find('\n', at + 1)) {
+      summary.insert(at + 1, 12, ' ');
+    }
+    std::printf("  %-9s %s\n", c.name, summary.c_str());
+  }
   std::printf(
       "\nFiles are named in the platform's notation; `talq path` takes each\n"
       "notation as its subcommand says. Exit codes: 0 done, 1 failed (also\n"

@@ -303,6 +303,21 @@ if [ -z "$runner" ]; then
   chmod 755 "$work/locked" "$work/noexec"
 fi
 
+# The manual and --help cannot drift apart: each command, subcommand and option that a usage
+# names is in talq.1.
+man="$(dirname "$0")/../../examples/talq/talq.1"
+if [ -f "$man" ]; then
+  manual=$(sed 's/\\-/-/g; s/\\f[BIRP]//g' "$man")
+  for cmd in $(run --help | tr -d '\r' | awk '/^commands:/ {on = 1; next} on && /^  [a-z]/ {print $1}'); do
+    usage=$(run "$cmd" --help | tr -d '\r' | sed -n '1,/^$/p')
+    for word in "$cmd" $(grep -oE -- '(^| |\[|\|)-{1,2}[a-z][a-z-]*' <<<"$usage" | tr -d ' [|') \
+      $(awk '/^  [a-z]/ {print $1}' <<<"$usage"); do
+      grep -qF -- "$word" <<<"$manual" ||
+        { echo "FAIL talq.1 lacks '$word' of talq $cmd --help"; failures=$((failures + 1)); }
+    done
+  done
+fi
+
 # Output that cannot be written is a failure with its reason, for every command, mid-stream or at
 # the last flush (natively: Wine's console has no /dev/full).
 if [ -z "$runner" ] && [ -w /dev/full ]; then
