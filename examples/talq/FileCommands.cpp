@@ -338,9 +338,29 @@ int LsCommand(Args args) {
 namespace {
 
 // Why a file cannot be opened for reading, in a user's words.
+// What a name that is no regular file names, in a user's words ("" for a
+// file, a directory or nothing): a socket cannot be opened, and "file not
+// found" would say something false.
+std::string KindOf(const std::string& generic) {
+  std::error_code error;
+  switch (std::filesystem::status(NativeOf(generic), error).type()) {
+    case std::filesystem::file_type::socket:
+      return "a socket";
+    case std::filesystem::file_type::fifo:
+      return "a FIFO";
+    case std::filesystem::file_type::block:
+    case std::filesystem::file_type::character:
+      return "a device";
+    default:
+      return std::string();
+  }
+}
+
 std::string WhyNotOpened(const std::string& generic, const TalqOSUtils::ChInputStream& in,
                          bool fork) {
   if (IsDirectory(generic)) return "it is a directory";
+  const std::string kind = KindOf(generic);
+  if (!kind.empty()) return "it is " + kind + " (" + DescribeOsError(in.error()) + ")";
   if (fork && in.error() == 2) return "it has no resource fork (" + DescribeOsError(2) + ")";
   return DescribeOsError(in.error());
 }
@@ -448,8 +468,10 @@ int CopyCommand(Args args) {
     throw Failure{"cannot open the resource fork of " + Quoted(args[0]) +
                   ": it has no resource fork (" + DescribeOsError(2) + ")"};
   }
+  const std::string kind = KindOf(source);
   throw Failure{"cannot copy " + Quoted(args[0]) + " to " + shownTarget + ": " +
-                DescribeOsError(code)};
+                (kind.empty() ? "" : Quoted(args[0]) + " is " + kind + " (") +
+                DescribeOsError(code) + (kind.empty() ? "" : ")")};
 }
 
 }  // namespace talq

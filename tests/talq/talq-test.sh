@@ -268,6 +268,11 @@ if [ -z "$runner" ]; then
     { echo "FAIL sparse copy: $(stat -c %b "$work/sparse2") blocks"; failures=$((failures + 1)); }
   rm -f "$work/sparse" "$work/sparse2"
 
+  # A socket is named as one, not as a missing file.
+  python3 -c 'import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])' "$work/sock"
+  expect "cat a socket" 1 "" cat "$work/sock"
+  expect_stderr "cat a socket" "it is a socket"
+
   # A name that is not UTF-8 lists as its bytes and opens by them.
   name=$(printf 'caf\xe9-\xff.txt')
   printf 'latin' >"$work/tree/$name"
