@@ -533,18 +533,52 @@ int ListEncodings() {
 
 }  // namespace
 
+namespace {
+
+// The value of an option given as "-f ENC", "-fENC", "--from-code=ENC" or
+// "--from-code ENC" before any "--" (removed), or "" when absent.
+std::string TakeCode(Args& args, const std::string& shortName, const std::string& longName) {
+  std::string value = TakeOption(args, shortName);
+  if (value.empty()) value = TakeOption(args, longName);
+  for (auto at = args.begin(); value.empty() && at != args.end() && *at != "--"; ++at) {
+    const std::string& a = *at;
+    if (a.compare(0, longName.size() + 1, longName + "=") == 0) {
+      value = a.substr(longName.size() + 1);
+    } else if (a.size() > shortName.size() && a.compare(0, shortName.size(), shortName) == 0 &&
+               a[1] != '-') {
+      value = a.substr(shortName.size());
+    } else {
+      continue;
+    }
+    if (value.empty()) throw UsageError{a + " needs a value"};
+    args.erase(at);
+    break;
+  }
+  return value;
+}
+
+#if defined(_WIN32)
+constexpr Id kPlatformText = Id::kPlatform;  // the ANSI code page
+#else
+constexpr Id kPlatformText = Id::kUtf8;
+#endif
+
+}  // namespace
+
 int IconvCommand(Args args) {
   if (TakeFlag(args, "-l") || TakeFlag(args, "--list")) {
     ExpectCount(args, 0, 0);
     return ListEncodings();
   }
   const bool omitInvalid = TakeFlag(args, "-c");
-  const std::string fromName = TakeOption(args, "-f");
-  const std::string toName = TakeOption(args, "-t");
-  if (fromName.empty() || toName.empty()) throw UsageError{"-f ENC and -t ENC are required"};
-  const Id from = IdNamed(fromName);
-  const Id to = IdNamed(toName);
+  const std::string fromName = TakeCode(args, "-f", "--from-code");
+  const std::string toName = TakeCode(args, "-t", "--to-code");
+  const std::string output = TakeCode(args, "-o", "--output");
+  // As GNU iconv: a missing side is the locale's, here the platform's text.
+  const Id from = fromName.empty() ? kPlatformText : IdNamed(fromName);
+  const Id to = toName.empty() ? kPlatformText : IdNamed(toName);
   ExpectCount(args, 0, static_cast<std::size_t>(-1));
+  if (!output.empty()) OutputTo(ToGeneric(output), output);
   if (args.empty()) args.push_back("-");
 
   Conversion conversion(from, to, omitInvalid);

@@ -2,12 +2,15 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "Talq.h"
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
+#include "TalqOSUtils/Streams.h"
 
 namespace talq {
 
@@ -86,14 +89,39 @@ std::string ToGeneric(const std::string& nativePath) {
   return generic;
 }
 
+namespace {
+
+// The file OutputTo opened, or null for standard output.
+std::unique_ptr<TalqOSUtils::ChOutputStream> gOutputFile;
+
+// The words for a write's errno; a stream error without one is an I/O error.
+std::string ErrnoText(int error) { return std::strerror(error != 0 ? error : EIO); }
+
+}  // namespace
+
 void WriteOut(const char* bytes, std::size_t n) {
+  if (gOutputFile != nullptr) {
+    gOutputFile->write(std::string(bytes, n));
+    if (!gOutputFile->good()) throw OutputError{DescribeOsError(gOutputFile->error())};
+    return;
+  }
   errno = 0;
-  if (n != 0 && std::fwrite(bytes, 1, n, stdout) != n) throw OutputError{errno};
+  if (n != 0 && std::fwrite(bytes, 1, n, stdout) != n) throw OutputError{ErrnoText(errno)};
 }
 
 void FlushOut() {
   errno = 0;
-  if (std::fflush(stdout) != 0) throw OutputError{errno};
+  if (gOutputFile == nullptr && std::fflush(stdout) != 0) throw OutputError{ErrnoText(errno)};
+}
+
+void OutputTo(const std::string& generic, const std::string& shown) {
+  auto file = std::make_unique<TalqOSUtils::ChOutputStream>();
+  file->setcheckfn(nullptr, nullptr);
+  file->open(generic);
+  if (!file->isopen()) {
+    throw Failure{"cannot write " + Quoted(shown) + ": " + DescribeOsError(file->error())};
+  }
+  gOutputFile = std::move(file);
 }
 
 void WriteOut(const std::string& bytes) { WriteOut(bytes.data(), bytes.size()); }

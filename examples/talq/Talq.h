@@ -52,7 +52,7 @@ std::string CurrentDirectory();
 /// pipe): no command goes on, and main prints "talq CMD: write error:
 /// REASON" and exits with kFailed.
 struct OutputError {
-  int error;  ///< errno
+  std::string reason;  ///< "No space left on device"
 };
 
 /// A stop signal that cancelled the command (0: none). main raises it again,
@@ -61,11 +61,16 @@ struct OutputError {
 /// the exit code 128 + N stands).
 extern int gCancelSignal;
 
-/// Writes bytes to standard output, unchanged; throws OutputError.
+/// Writes bytes to standard output (or to the file OutputTo named),
+/// unchanged; throws OutputError.
 void WriteOut(const std::string& bytes);
 void WriteOut(const char* bytes, std::size_t n);
 /// Flushes standard output; throws OutputError.
 void FlushOut();
+/// Sends what WriteOut writes to the file at the generic path (created or
+/// emptied) instead of standard output; throws Failure when it cannot be
+/// opened.
+void OutputTo(const std::string& generic, const std::string& shown);
 
 /// Whether args holds `flag` before any "--"; removes it when present.
 bool TakeFlag(Args& args, const std::string& flag);

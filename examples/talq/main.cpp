@@ -56,7 +56,13 @@ const Command kCommands[] = {
     {"resource", &ResourceCommand, "talq resource NAME [--shared DIR]",
      "find a resource beside talq, else in the shared directory"},
     {"appdir", &AppdirCommand, "talq appdir", "the directory of the talq executable"},
-    {"iconv", &IconvCommand, "talq iconv [-c] -f ENC -t ENC [FILE|-]...\n       talq iconv -l",
+    {"iconv", &IconvCommand,
+     "talq iconv [-c] [-f ENC] [-t ENC] [-o FILE] [FILE|-]...\n"
+     "       talq iconv -l\n"
+     "  -f ENC, --from-code=ENC   the input's encoding (the platform's text: UTF-8\n"
+     "                            on Linux, the ANSI code page on Windows)\n"
+     "  -t ENC, --to-code=ENC     the output's encoding (the same default)\n"
+     "  -o FILE, --output=FILE    write FILE instead of standard output",
      "re-encode text as GNU iconv does; -c drops what cannot\n"
      "convert, -l lists the encodings"},
 };
@@ -137,7 +143,7 @@ int Run(Args args) {
       FlushOut();
       return status;
     } catch (const OutputError& e) {
-      std::fprintf(stderr, "talq %s: write error: %s\n", c.name, WriteErrorText(e.error));
+      std::fprintf(stderr, "talq %s: write error: %s\n", c.name, e.reason.c_str());
       gWriteErrorShown = true;
       return kFailed;
     } catch (const UsageError& e) {

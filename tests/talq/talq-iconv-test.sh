@@ -225,8 +225,16 @@ done
 run iconv -f klingon -t utf-8 >"$work/talq.out" 2>"$work/talq.err" </dev/null
 [ $? = 2 ] && grep -q "unknown encoding 'klingon'.*utf-8, iso-8859-1, macintosh, url, platform" "$work/talq.err" ||
   fail "unknown encoding: $(cat "$work/talq.err")"
-run iconv -f utf-8 "$(native "$work/names.txt")" >/dev/null 2>&1 </dev/null
-[ $? = 2 ] || fail "no -t: not a usage error"
+# As GNU iconv: a missing -f or -t is the platform's text (UTF-8 on Linux, the ANSI code page on
+# Windows), --from-code=, --to-code= and -fENC name encodings too, and -o writes a file.
+printf 'caf\xc3\xa9' >"$work/cafe.utf8"
+run iconv --from-code=utf-8 -tlatin1 -o "$(native "$work/cafe.latin1")" "$(native "$work/cafe.utf8")" ||
+  fail "--from-code= -tENC -o"
+[ "$(od -An -tx1 "$work/cafe.latin1" | tr -d ' ')" = 636166e9 ] || fail "-o wrote $(od -An -tx1 "$work/cafe.latin1")"
+[ -n "$runner" ] || [ "$(run iconv --to-code=latin1 "$work/cafe.utf8" | od -An -tx1 | tr -d ' ')" = 636166e9 ] ||
+  fail "no -f: not UTF-8"
+run iconv -f utf-8 -o "$(native "$work/nowhere/x")" "$(native "$work/cafe.utf8")" 2>"$work/talq.err"
+[ $? = 1 ] && grep -q "cannot write" "$work/talq.err" || fail "-o into a missing folder"
 
 # --- standard input, several files ------------------------------------------------
 iconv -f UTF-8 -t ISO-8859-1 <"$work/all-latin1.utf8" >"$work/want"
