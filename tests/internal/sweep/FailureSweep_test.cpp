@@ -211,6 +211,50 @@ void SweepRead(const char* name, const std::string& stream) {
       });
 }
 
+// Copies kData over an existing file, to a new one, and to the fork of a
+// file that is not there. Success means the whole copy in place; a failure
+// gives the injected code (or says there was none) and leaves the target as
+// it was, and no file for the fork unless the OS refused to take it back.
+void SweepCopy(const char* name, const char* target, bool fork) {
+  Sweep(
+      name,
+      [=](const Dir& dir) {
+        dir.Write("src", "data");
+        dir.Write("src:AFP_Resource", kData);
+        dir.Write("src.bin", kData);
+        stdfs::remove(dir.Native(target));
+        stdfs::remove(dir.Native(std::string(target) + ":AFP_Resource"));
+        if (std::string(target) == "old") dir.Write("old", "old");
+      },
+      [=](const Dir& dir) {
+        const std::uint32_t code = OSCopyFile((dir / (fork ? "src" : "src.bin")).c_str(),
+                                              (dir / target).c_str(), fork, nullptr, nullptr);
+        const std::string copied =
+            ReadAll(dir.Native(fork ? std::string(target) + ":AFP_Resource" : target));
+        const bool made = stdfs::exists(dir.Native(target));
+        return [=](const Faults& run) {
+          if (code == 0) {
+            EXPECT_TRUE(copied == kData) << copied.size() << " bytes";
+            return;
+          }
+          if (run.FailedIn(0, SIZE_MAX, {CallId::kGetFileAttributes})) {
+            EXPECT_EQ(code, run.code == 0 ? 0x80000000u : run.code);
+          }
+          if (std::string(target) == "old") {
+            EXPECT_EQ(copied, "old");
+          } else if (!run.FailedIn(0, SIZE_MAX, {CallId::kCopyFile})) {
+            EXPECT_FALSE(made) << "a failed copy left " << target;
+          }
+        };
+      });
+}
+
+TEST_F(FailureSweep, Copies) {
+  SweepCopy("copy over a file", "old", false);
+  SweepCopy("copy to a new file", "new", false);
+  SweepCopy("copy a fork", "made", true);
+}
+
 TEST_F(FailureSweep, StreamsWriteAndRead) {
   SweepWrite("write a file", "doc");
   SweepWrite("write a fork", "doc:AFP_Resource");
