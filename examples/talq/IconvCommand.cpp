@@ -36,7 +36,7 @@ constexpr std::size_t kOutBlock = std::size_t{1} << 17;  // bytes written at a t
 constexpr std::size_t kCarry = 16;
 constexpr char32_t kNoChar = 0xFFFFFFFF;
 
-enum class Kind { kUtf8, kTable, kUrl };
+enum class Kind { kUtf8, kTable, kUrl, kUtf16LE, kUtf16BE };
 
 struct Codec {
   Kind kind = Kind::kUtf8;
@@ -44,6 +44,10 @@ struct Codec {
   std::vector<char32_t> decode;      // kTable: byte => character, kNoChar when undefined
   std::vector<std::int16_t> encode;  // kTable: BMP character => byte, -1 when none
   bool asciiSame = true;             // 00-7F are ASCII both ways
+  // "UTF-16": read in the order its byte-order mark says (little-endian
+  // without one), written little-endian after the mark FF FE, as GNU iconv
+  // has it on this processor order.
+  bool withMark = false;
 };
 
 using ToUni16 = int (*)(const char*, Vandrel::Uni16*, std::size_t);
@@ -76,7 +80,7 @@ Codec TableCodec(ToUni16 toUni16, std::string display) {
 // process's ANSI code page on Windows, Windows-1252 elsewhere; "cpN" and
 // "windows-N" name it when it is the single-byte code page N.
 
-enum class Id { kUtf8, kLatin1, kMacRoman, kUrl, kPlatform };
+enum class Id { kUtf8, kLatin1, kMacRoman, kUrl, kPlatform, kUtf16, kUtf16LE, kUtf16BE };
 
 struct Named {
   Id id;
@@ -101,6 +105,9 @@ const std::vector<Named>& Names() {
         {Id::kLatin1, {"iso-8859-1", "iso_8859-1", "iso8859-1", "latin1", "l1"}},
         {Id::kMacRoman, {"macintosh", "macroman", "mac"}},
         {Id::kUrl, {"url"}},
+        {Id::kUtf16, {"utf-16", "utf16"}},
+        {Id::kUtf16LE, {"utf-16le", "utf16le"}},
+        {Id::kUtf16BE, {"utf-16be", "utf16be"}},
         {Id::kPlatform, {"platform"}},
     };
     const unsigned page = PlatformCodePage();
@@ -145,6 +152,12 @@ Codec CodecFor(Id id) {
       return TableCodec([](const char* s, Vandrel::Uni16* d,
                            std::size_t n) { return Vandrel::MacRomanStringToUni16Char(s, d, n); },
                         "Mac OS Roman");
+    case Id::kUtf16:
+      return Codec{Kind::kUtf16LE, "UTF-16", {}, {}, false, true};
+    case Id::kUtf16LE:
+      return Codec{Kind::kUtf16LE, "UTF-16LE", {}, {}, false};
+    case Id::kUtf16BE:
+      return Codec{Kind::kUtf16BE, "UTF-16BE", {}, {}, false};
     case Id::kPlatform:
       break;
   }
@@ -246,10 +259,33 @@ int DecodeUtf8(const std::uint8_t* p, const std::uint8_t* end, bool last, char32
   return static_cast<int>(q - p);
 }
 
+// UTF-16 in either byte order: a pair is one character, a lone surrogate
+// (two bytes) is not valid input.
+template <bool Big>
+int DecodeUtf16(const std::uint8_t* p, const std::uint8_t* end, bool last, char32_t& c) {
+  const auto unit = [](const std::uint8_t* q) {
+    return Big ? static_cast<unsigned>(q[0] << 8 | q[1]) : static_cast<unsigned>(q[1] << 8 | q[0]);
+  };
+  if (end - p < 2) return last ? kTruncated : kNeedMore;
+  const unsigned u = unit(p);
+  if (u < 0xD800 || u > 0xDFFF) {
+    c = u;
+    return 2;
+  }
+  if (u >= 0xDC00) return -2;
+  if (end - p < 4) return last ? kTruncated : kNeedMore;
+  const unsigned v = unit(p + 2);
+  if (v < 0xDC00 || v > 0xDFFF) return -2;
+  c = 0x10000 + ((u - 0xD800) << 10) + (v - 0xDC00);
+  return 4;
+}
+
 template <Kind From>
 int Decode(const char32_t* table, const std::uint8_t* p, const std::uint8_t* end, bool last,
            char32_t& c) {
-  if constexpr (From == Kind::kUtf8) {
+  if constexpr (From == Kind::kUtf16LE || From == Kind::kUtf16BE) {
+    return DecodeUtf16<From == Kind::kUtf16BE>(p, end, last, c);
+  } else if constexpr (From == Kind::kUtf8) {
     return DecodeUtf8<PlainBytes>(p, end, last, c);
   } else if constexpr (From == Kind::kUrl) {
     return DecodeUtf8<PercentBytes>(p, end, last, c);
@@ -302,9 +338,26 @@ char* EncodeUrl(char32_t c, char* o) {
   return o;
 }
 
+template <bool Big>
+char* EncodeUtf16(char32_t c, char* o) {
+  const auto put = [&o](unsigned u) {
+    *o++ = static_cast<char>(Big ? u >> 8 : u & 0xFF);
+    *o++ = static_cast<char>(Big ? u & 0xFF : u >> 8);
+  };
+  if (c >= 0x10000) {
+    put(0xD800 + ((c - 0x10000) >> 10));
+    put(0xDC00 + (c & 0x3FF));
+  } else {
+    put(c);
+  }
+  return o;
+}
+
 template <Kind To>
 char* Encode(const std::int16_t* table, char32_t c, char* o) {
-  if constexpr (To == Kind::kUtf8) {
+  if constexpr (To == Kind::kUtf16LE || To == Kind::kUtf16BE) {
+    return EncodeUtf16<To == Kind::kUtf16BE>(c, o);
+  } else if constexpr (To == Kind::kUtf8) {
     return EncodeUtf8(c, o);
   } else if constexpr (To == Kind::kUrl) {
     return EncodeUrl(c, o);
@@ -317,9 +370,9 @@ char* Encode(const std::int16_t* table, char32_t c, char* o) {
 
 // The most bytes one character takes in To.
 template <Kind To>
-constexpr std::ptrdiff_t kMaxOut = To == Kind::kUtf8  ? 4
-                                   : To == Kind::kUrl ? 12
-                                                      : 1;
+constexpr std::ptrdiff_t kMaxOut = To == Kind::kUrl     ? 12
+                                   : To == Kind::kTable ? 1
+                                                        : 4;
 
 // The count of ASCII bytes that open the eight at p (8 when all are).
 inline int AsciiPrefix(const std::uint8_t* p) {
@@ -401,6 +454,10 @@ BlockConverter ConverterTo(Kind to) {
       return &ConvertBlock<From, Kind::kUtf8>;
     case Kind::kTable:
       return &ConvertBlock<From, Kind::kTable>;
+    case Kind::kUtf16LE:
+      return &ConvertBlock<From, Kind::kUtf16LE>;
+    case Kind::kUtf16BE:
+      return &ConvertBlock<From, Kind::kUtf16BE>;
     case Kind::kUrl:
       break;
   }
@@ -413,6 +470,10 @@ BlockConverter ConverterFor(Kind from, Kind to) {
       return ConverterTo<Kind::kUtf8>(to);
     case Kind::kTable:
       return ConverterTo<Kind::kTable>(to);
+    case Kind::kUtf16LE:
+      return ConverterTo<Kind::kUtf16LE>(to);
+    case Kind::kUtf16BE:
+      return ConverterTo<Kind::kUtf16BE>(to);
     case Kind::kUrl:
       break;
   }
@@ -434,7 +495,8 @@ class Conversion {
   Conversion(Id from, Id to, bool omitInvalid)
       : from_(CodecFor(from)),
         to_(CodecFor(to)),
-        convert_(ConverterFor(from_.kind, to_.kind)),
+        toKind_(to_.withMark ? Kind::kUtf16LE : to_.kind),
+        convert_(ConverterFor(from_.kind, toKind_)),
         omitInvalid_(omitInvalid),
         in_(new std::uint8_t[kCarry + kInBlock]),
         out_(new char[kOutBlock]) {}
@@ -444,12 +506,27 @@ class Conversion {
   void Run(const Input& input) {
     std::uint64_t base = 0;  // offset in the input of in_[0]
     std::size_t held = 0;    // bytes in in_: a carried character, then a block
+    bool first = true;
+    if (to_.withMark) {  // each input's text opens with its own mark, as GNU iconv writes it
+      Flush();
+      marked_ = false;
+    }
     for (;;) {
       const std::size_t n = Read(input, in_.get() + held);
       held += n;
       const bool last = n == 0;
       const std::uint8_t* p = in_.get();
       const std::uint8_t* const end = p + held;
+      if (from_.withMark && first && (held >= 2 || last)) {
+        // Each input's own mark says its order, and is no character.
+        first = false;
+        Kind order = Kind::kUtf16LE;
+        if (held >= 2 && ((p[0] == 0xFF && p[1] == 0xFE) || (p[0] == 0xFE && p[1] == 0xFF))) {
+          order = p[0] == 0xFF ? Kind::kUtf16LE : Kind::kUtf16BE;
+          p += 2;
+        }
+        convert_ = ConverterFor(order, toKind_);
+      }
       for (;;) {
         const Step step =
             convert_(from_, to_, p, end, last, out_.get() + used_, out_.get() + kOutBlock);
@@ -480,6 +557,11 @@ class Conversion {
   }
 
   void Flush() {
+    if (used_ == 0) return;
+    if (to_.withMark && !marked_) {  // the mark opens an output that has any text
+      WriteOut("\xFF\xFE", 2);
+      marked_ = true;
+    }
     WriteOut(out_.get(), used_);
     used_ = 0;
   }
@@ -515,7 +597,9 @@ class Conversion {
 
   const Codec from_;
   const Codec to_;
-  const BlockConverter convert_;
+  const Kind toKind_;
+  BlockConverter convert_;
+  bool marked_ = false;  // this input's mark is written
   const bool omitInvalid_;
   std::unique_ptr<std::uint8_t[]> in_;
   std::unique_ptr<char[]> out_;

@@ -77,6 +77,24 @@ cp "$work/talq.out" "$work/all-latin1.utf8"
 same "latin1, back" utf-8 latin1 UTF-8 ISO-8859-1 "$work/all-latin1.utf8"
 cmp -s "$work/all.bin" "$work/talq.out" || fail "latin1 round trip"
 
+# UTF-16 as GNU iconv writes and reads it: "UTF-16" with the mark FF FE and little-endian, each
+# input with its own mark; read in the order a mark says (and without one, little-endian); the
+# -LE and -BE forms without a mark, U+FEFF in them a character. Pairs both ways; a lone
+# surrogate or a cut unit fails, with -c too.
+codepoints 61 e9 20ac 1f600 10ffff feff >"$work/wide.utf8"
+for enc in UTF-16 UTF-16LE UTF-16BE; do
+  same "to $enc" utf-8 "$enc" UTF-8 "$enc" "$work/wide.utf8"
+  iconv -f UTF-8 -t "$enc" "$work/wide.utf8" >"$work/wide.$enc"
+  same "from $enc" "$enc" utf-8 "$enc" UTF-8 "$work/wide.$enc"
+done
+same "to UTF-16, two inputs" utf-8 utf-16 UTF-8 UTF-16 "$work/wide.utf8" "$work/wide.utf8"
+for bytes in 'fe ff 00 61' '00 61' '61 00 00 d8' '00 dc 61 00' '61 00 3d d8' '61'; do
+  printf "$(printf '\\x%s' $bytes)" >"$work/u16.bin"
+  same "from UTF-16: $bytes" utf-16 utf-8 UTF-16 UTF-8 "$work/u16.bin"
+  same "from UTF-16LE: $bytes" utf-16le utf-8 UTF-16LE UTF-8 "$work/u16.bin"
+done
+same "from UTF-16BE, -c" utf-16be utf-8 UTF-16BE UTF-8 "$work/u16.bin" -c
+
 # glibc's MACINTOSH differs from Apple's ROMAN.TXT (the library's table) at
 # 0xC6 (GREEK CAPITAL DELTA, Apple INCREMENT) and 0xF0 (Apple logo): the
 # other 254 bytes are checked against glibc, all 256 against ROMAN.TXT.
@@ -218,12 +236,13 @@ if grep -qw cp1252 "$work/list"; then
   same "name Platform" utf-8 Platform UTF-8 CP1252 "$work/names.txt"
   grep -q "^platform .*windows-1252" "$work/list" || fail "-l: windows-1252 is not an alias of platform"
 fi
-for line in "utf-8 utf8" "iso-8859-1 .*latin1 l1" "macintosh macroman mac" "url" "platform"; do
+for line in "utf-8 utf8" "iso-8859-1 .*latin1 l1" "macintosh macroman mac" "url" "utf-16 utf16" \
+  "utf-16le utf16le" "utf-16be utf16be" "platform"; do
   grep -q "^$line" "$work/list" || fail "-l has no line '$line'"
 done
-[ "$(wc -l <"$work/list")" = 5 ] || fail "-l: $(wc -l <"$work/list") lines"
+[ "$(wc -l <"$work/list")" = 8 ] || fail "-l: $(wc -l <"$work/list") lines"
 run iconv -f klingon -t utf-8 >"$work/talq.out" 2>"$work/talq.err" </dev/null
-[ $? = 2 ] && grep -q "unknown encoding 'klingon'.*utf-8, iso-8859-1, macintosh, url, platform" "$work/talq.err" ||
+[ $? = 2 ] && grep -q "unknown encoding 'klingon'.*utf-8, iso-8859-1, macintosh, url, utf-16, utf-16le, utf-16be, platform" "$work/talq.err" ||
   fail "unknown encoding: $(cat "$work/talq.err")"
 # As GNU iconv: a missing -f or -t is the platform's text (UTF-8 on Linux, the ANSI code page on
 # Windows), --from-code=, --to-code= and -fENC name encodings too, and -o writes a file.
