@@ -86,6 +86,24 @@ struct Progress {
   }
 };
 
+// Writes all n bytes of data to out, at offset `at` (or at the file's
+// position when it is negative); false with errno set.
+bool WriteAll(int out, const char* data, std::size_t n, std::int64_t at) {
+  for (std::size_t written = 0; written < n;) {
+    const std::size_t left = n - written;
+    const ssize_t w = at < 0
+                          ? ::write(out, data + written, left)
+                          : ::pwrite(out, data + written, left, at + static_cast<off_t>(written));
+    if (w < 0 && errno == EINTR) continue;
+    if (w <= 0) {
+      if (w == 0) errno = ENOSPC;
+      return false;
+    }
+    written += static_cast<std::size_t>(w);
+  }
+  return true;
+}
+
 // Copies [at, end) from in to out at the same offsets; false with errno set
 // (0: cancelled).
 bool CopyRange(int in, int out, std::int64_t at, std::int64_t end, Progress& progress,
@@ -106,16 +124,7 @@ bool CopyRange(int in, int out, std::int64_t at, std::int64_t end, Progress& pro
     } else {
       buffer.resize(ask);
       n = ::pread(in, buffer.data(), ask, at);
-      for (ssize_t written = 0; n > 0 && written < n;) {
-        const ssize_t w = ::pwrite(out, buffer.data() + written,
-                                   static_cast<std::size_t>(n - written), at + written);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) {
-          if (w == 0) errno = ENOSPC;
-          return false;
-        }
-        written += w;
-      }
+      if (n > 0 && !WriteAll(out, buffer.data(), static_cast<std::size_t>(n), at)) return false;
     }
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return false;
@@ -133,16 +142,7 @@ bool CopyStream(int in, int out, Progress& progress) {
     const ssize_t n = ::read(in, buffer.data(), buffer.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return n == 0;
-    for (ssize_t written = 0; written < n;) {
-      const ssize_t w =
-          ::write(out, buffer.data() + written, static_cast<std::size_t>(n - written));
-      if (w < 0 && errno == EINTR) continue;
-      if (w <= 0) {
-        if (w == 0) errno = ENOSPC;
-        return false;
-      }
-      written += w;
-    }
+    if (!WriteAll(out, buffer.data(), static_cast<std::size_t>(n), -1)) return false;
     if (!progress.Step(static_cast<std::uint64_t>(n))) return false;
   }
 }
