@@ -430,6 +430,11 @@ int CopyCommand(Args args) {
   }
   if (IsDirectory(source)) throw Failure{"cannot copy " + Quoted(args[0]) + ": it is a directory"};
   std::error_code error;
+  if (std::filesystem::is_symlink(NativeOf(target), error) &&
+      !std::filesystem::exists(NativeOf(target), error)) {
+    throw Failure{"cannot copy to " + shownTarget +
+                  ": it is a symbolic link that leads nowhere (cp does not write through it)"};
+  }
   if (std::filesystem::equivalent(NativeOf(source), NativeOf(target), error) && !error) {
     throw Failure{Quoted(args[0]) + " and " + shownTarget + " are the same file"};
   }

@@ -255,6 +255,7 @@ if [ -z "$runner" ]; then
   fi
   ln -s nowhere "$work/dangling"
   expect "copy onto a dangling link" 1 "" copy "$work/tree/f.txt" "$work/dangling"
+  expect_stderr "copy onto a dangling link" "leads nowhere"
   [ -L "$work/dangling" ] && [ ! -e "$work/nowhere" ] ||
     { echo "FAIL copy wrote through a dangling link"; failures=$((failures + 1)); }
   mkdir "$work/ro" && printf 'old' >"$work/ro/w.txt" && chmod 555 "$work/ro"
