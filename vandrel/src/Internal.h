@@ -31,6 +31,10 @@
 namespace Vandrel {
 namespace detail {
 
+/// Whether the platform code page has one byte a character (the ANSI code
+/// page on Windows may not; elsewhere it is Windows-1252).
+bool PlatformCodePageIsSingleByte();
+
 // Caps the capacity so that every count fits the int result; a longer
 // result is then reported as truncated rather than overflowing.
 inline std::size_t ClampCapacity(std::size_t capacity) {

@@ -130,4 +130,57 @@ VANDREL_API int Uni16CharToURLEncoding(const Uni16* src, char* dst, std::size_t 
 /// Needs at most one unit per source byte, plus the NUL.
 VANDREL_API int URLEncodingToUni16Char(const char* src, Uni16* dst, std::size_t capacity);
 
+// ---------------------------------------------------------------------------
+// Conversion by length, in pieces. Unlike the functions above it reads a
+// source of a given length (a NUL is a character like any other), writes no
+// NUL, and says what stopped it and where, so that a caller can convert a
+// stream block by block.
+
+/// The encodings Convert takes. UTF-16 comes in one byte order or the other
+/// (a byte-order mark is a character here: handling one is the caller's).
+enum class TextEncoding { kUtf8, kUtf16LE, kUtf16BE, kLatin1, kMacRoman, kPlatform, kUrl };
+
+/// What Convert does with input that is not valid in its encoding, or a
+/// character the target cannot represent: stop there; replace it (U+FFFD for
+/// invalid input, then '?' where the target has no U+FFFD, and '?' for an
+/// unrepresentable character, as the fixed functions do); or skip it.
+enum class Policy { kStop, kReplace, kSkip };
+
+/// Why Convert returned.
+enum class Status {
+  kDone,             ///< the whole source is converted
+  kTargetFull,       ///< the destination is full: go on from `read`
+  kIllFormed,        ///< invalid input at `read`, `length` bytes long (kStop)
+  kUnrepresentable,  ///< `character` at `read` has no form in the target (kStop)
+  kIncomplete,       ///< the source ends inside a character starting at `read`
+  kUnsupported,      ///< an encoding Convert cannot do here (a multi-byte ANSI code page)
+};
+
+/// What Convert did: bytes read and written, and for a stop, what stopped it.
+struct ConvertResult {
+  Status status = Status::kDone;
+  std::size_t read = 0;     ///< source bytes taken; on a stop, where the cause starts
+  std::size_t written = 0;  ///< destination bytes written
+  std::size_t length = 0;   ///< kIllFormed, kUnrepresentable: the cause's bytes
+  char32_t character = 0;   ///< kUnrepresentable: the character
+};
+
+/// Converts srcBytes bytes of src from one encoding to another into dst
+/// (dstBytes bytes), by policy. Input is read as the Unicode Standard and GNU
+/// iconv read it: unlike UTF8ToUni16Char, the UTF-8 form of a surrogate is
+/// invalid, and so is a lone surrogate in UTF-16. A destination with less
+/// room than one character's form (12 bytes at most) may return kTargetFull
+/// having done nothing. With last false the source is a block of a
+/// longer text: a character cut by its end is kIncomplete, to be carried
+/// into the next block; with last true it is invalid input. The destination
+/// never receives part of a character.
+///   (kUtf8, kLatin1, "caf\xC3\xA9", 5, dst, 8, kStop, true)
+///       => {kDone, read 5, written 4}: "caf\xE9"
+///   (kUtf8, kMacRoman, "a\xC4\x89", 3, dst, 8, kStop, true)
+///       => {kUnrepresentable, read 1, written 1, length 2, U+0109}
+///   (kUtf8, kUtf16LE, "a\xC3", 2, dst, 8, kStop, false) => {kIncomplete, read 1, written 2}
+VANDREL_API ConvertResult Convert(TextEncoding from, TextEncoding to, const void* src,
+                                  std::size_t srcBytes, void* dst, std::size_t dstBytes,
+                                  Policy policy, bool last);
+
 }  // namespace Vandrel

@@ -48,4 +48,8 @@ int Uni16CharToPlatformCString(const Uni16* src, char* dst, std::size_t capacity
                             [](unsigned u) -> unsigned { return kCp1252Encode.Lookup(u); });
 }
 
+namespace detail {
+bool PlatformCodePageIsSingleByte() { return true; }
+}  // namespace detail
+
 }  // namespace Vandrel

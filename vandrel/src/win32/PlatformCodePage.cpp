@@ -89,4 +89,11 @@ int Uni16CharToPlatformCString(const Uni16* src, char* dst, std::size_t capacity
   return -1;
 }
 
+namespace detail {
+bool PlatformCodePageIsSingleByte() {
+  CPINFO info;
+  return GetCPInfo(CP_ACP, &info) != 0 && info.MaxCharSize == 1;
+}
+}  // namespace detail
+
 }  // namespace Vandrel
