@@ -12,7 +12,8 @@
 //     below, which follow the same rules one byte at a time;
 //   - the length functions agree with what the conversions write;
 //   - round trips: UTF-16 -> UTF-8 -> UTF-16, UTF-16 -> URL -> UTF-16, and
-//     every single-byte code page's bytes -> UTF-16 -> bytes.
+//     every single-byte code page's bytes -> UTF-16 -> bytes;
+//   - Convert by length: pieces with a small destination join to the whole.
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
@@ -180,8 +181,47 @@ bool IsPairAt(const U16& u, std::size_t k) {
 
 }  // namespace
 
+// Convert by length, between two encodings the first byte picks, by the
+// policy it picks: the whole text at once, and again in pieces cut where the
+// first byte says with a small destination, carrying what a piece leaves;
+// the pieces must join to the whole, every call must make progress or stop.
+void CheckConvertInPieces(unsigned pick, const std::uint8_t* text, std::size_t n) {
+  using E = Vandrel::TextEncoding;
+  const E kinds[] = {E::kUtf8,     E::kUtf16LE,  E::kUtf16BE, E::kLatin1,
+                     E::kMacRoman, E::kPlatform, E::kUrl};
+  const E from = kinds[pick % 7], to = kinds[(pick / 7) % 7];
+  const Vandrel::Policy policy = pick & 0x80 ? Vandrel::Policy::kSkip : Vandrel::Policy::kReplace;
+  std::vector<char> whole(12 * n + 16);
+  const Vandrel::ConvertResult all =
+      Vandrel::Convert(from, to, text, n, whole.data(), whole.size(), policy, true);
+  CHECK(all.status == Vandrel::Status::kDone && all.read == n && all.written <= whole.size());
+  const std::size_t cut = n == 0 ? 0 : pick % (n + 1);
+  std::string joined, carry;
+  char room[13];  // any one character's form, and one byte more
+  for (const bool last : {false, true}) {
+    std::string block = carry + std::string(reinterpret_cast<const char*>(text) + (last ? cut : 0),
+                                            last ? n - cut : cut);
+    for (;;) {
+      const Vandrel::ConvertResult r =
+          Vandrel::Convert(from, to, block.data(), block.size(), room, sizeof room, policy, last);
+      CHECK(r.read <= block.size() && r.written <= sizeof room);
+      joined.append(room, r.written);
+      block.erase(0, r.read);
+      if (r.status != Vandrel::Status::kTargetFull) {
+        CHECK(r.status == Vandrel::Status::kDone ||
+              (!last && r.status == Vandrel::Status::kIncomplete));
+        break;
+      }
+      CHECK(r.read + r.written > 0);
+    }
+    carry = block;
+  }
+  CHECK(joined == std::string(whole.data(), all.written));
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
+  CheckConvertInPieces(data[0], data + 1, size - 1);
   const unsigned pick = data[0];
   std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);
   bytes = bytes.c_str();  // the C-string forms end at the first NUL

@@ -23,7 +23,7 @@ struct Out {
 };
 
 Out Conv(TextEncoding from, TextEncoding to, const Bytes& src, Policy policy, bool last = true,
-        std::size_t room = 1 << 16) {
+         std::size_t room = 1 << 16) {
   std::vector<char> dst(room + 1, '#');
   const Vandrel::ConvertResult r =
       Vandrel::Convert(from, to, src.data(), src.size(), dst.data(), room, policy, last);
@@ -77,7 +77,7 @@ TEST(Convert, ReplacingMatchesTheFixedFunctions) {
   }
   // To a code page, '?' where the fixed function writes it.
   const Out latin = Conv(TextEncoding::kUtf8, TextEncoding::kLatin1, "\xC3\xA9\xE2\x82\xAC\x80",
-                        Policy::kReplace);
+                         Policy::kReplace);
   EXPECT_EQ(latin.text, "\xE9??");
 }
 
@@ -135,8 +135,8 @@ TEST(Convert, PiecesJoinToTheWhole) {
             joined += step.text;
             block.erase(0, step.r.read);
             if (step.r.status != Status::kTargetFull) {
-              ASSERT_TRUE(step.r.status == Status::kDone || (!last && step.r.status ==
-                                                                        Status::kIncomplete))
+              ASSERT_TRUE(step.r.status == Status::kDone ||
+                          (!last && step.r.status == Status::kIncomplete))
                   << "cut " << cut << ", room " << room;
               break;
             }

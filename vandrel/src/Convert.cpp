@@ -59,7 +59,9 @@ const Table* TableOf(TextEncoding encoding) {
   static Table tables[3];
   static bool usable[3];
   static std::once_flag once[3];
-  const int at = encoding == TextEncoding::kLatin1 ? 0 : encoding == TextEncoding::kMacRoman ? 1 : 2;
+  const int at = encoding == TextEncoding::kLatin1     ? 0
+                 : encoding == TextEncoding::kMacRoman ? 1
+                                                       : 2;
   std::call_once(once[at], [at] {
     const ToUni16 fns[] = {&ISOLatin1CStringToUni16Char, &MacRoman, &PlatformCStringToUni16Char};
     Fill(tables[at], fns[at]);
@@ -70,7 +72,7 @@ const Table* TableOf(TextEncoding encoding) {
 
 // ---------------------------------------------------------------------------
 // Decoding one character: its length in bytes, or one of these.
-constexpr int kNeedMore = 0;       // the source ends inside it
+constexpr int kNeedMore = 0;  // the source ends inside it
 // -n: n bytes are not valid input (a maximal ill-formed subpart, as the
 // Unicode Standard counts them, or a bad %XX escape).
 
@@ -261,7 +263,9 @@ std::uint8_t* Encode(const std::int16_t* table, char32_t c, std::uint8_t* o) {
 
 // The most bytes one character takes in To.
 template <Kind To>
-constexpr std::ptrdiff_t kMaxOut = To == Kind::kUrl ? 12 : To == Kind::kTable ? 1 : 4;
+constexpr std::ptrdiff_t kMaxOut = To == Kind::kUrl     ? 12
+                                   : To == Kind::kTable ? 1
+                                                        : 4;
 
 // The count of ASCII bytes that open the eight at p (8 when all are).
 inline int AsciiPrefix(const std::uint8_t* p) {
