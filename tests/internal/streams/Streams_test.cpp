@@ -7,10 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <initializer_list>
 #include <string>
-#include <thread>
 #include <tuple>
 #include <utility>
 
@@ -20,11 +18,6 @@
 #include "platform/Platform.h"
 #include "platform/testing/FaultInjection.h"
 #include "support/FsTestSupport.h"
-
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
 
 namespace {
 
@@ -160,28 +153,6 @@ TEST_F(StreamFaults, ACopyThatFailsSaysWhyAndTakesBackWhatItMade) {
   EXPECT_FALSE(std::filesystem::exists(dir.Native("made")));
   EXPECT_EQ(talqtest::ReadAll(dir.Native("kept")), "kept");
 }
-
-#if !defined(_WIN32)
-// The copy's other roads: from another file system (where the kernel's copy may refuse and
-// read/write takes over), and from a FIFO, read to its end, whose size says nothing.
-TEST_F(StreamFaults, CopiesFromAnotherFileSystemAndFromAFifo) {
-  const std::string data(5u << 20, 'd');
-  std::error_code ignored;
-  if (std::filesystem::is_directory("/dev/shm")) {
-    const std::string shm = "/dev/shm/talq-copy-" + std::to_string(::getpid());
-    std::ofstream(shm, std::ios::binary) << data;
-    EXPECT_EQ(OSCopyFile(shm.c_str(), (dir / "from-shm").c_str(), false, nullptr, nullptr), 0u);
-    EXPECT_TRUE(talqtest::ReadAll(dir.Native("from-shm")) == data);
-    std::filesystem::remove(shm, ignored);
-  }
-  ASSERT_EQ(::mkfifo(dir.Native("fifo").c_str(), 0600), 0);
-  std::thread writer([&] { std::ofstream(dir.Native("fifo"), std::ios::binary) << data; });
-  EXPECT_EQ(
-      OSCopyFile((dir / "fifo").c_str(), (dir / "from-fifo").c_str(), false, nullptr, nullptr), 0u);
-  writer.join();
-  EXPECT_TRUE(talqtest::ReadAll(dir.Native("from-fifo")) == data);
-}
-#endif
 
 // The file calls themselves: the same Win32 behaviour from both backends
 // (under Wine these run against its real implementation).
