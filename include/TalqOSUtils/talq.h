@@ -72,8 +72,12 @@ extern "C" {
 #define TALQ_ERROR_INVALID_HANDLE 6
 /// Memory ran out, or a text exceeded the conversion buffers' limits.
 #define TALQ_ERROR_NOT_ENOUGH_MEMORY 8
+/// talq_convert: input that is not valid in its encoding.
+#define TALQ_ERROR_INVALID_DATA 13
 /// talq_search_next: the entries have run out.
 #define TALQ_ERROR_NO_MORE_FILES 18
+/// talq_convert: the source ends inside a character (carry it to the next block).
+#define TALQ_ERROR_HANDLE_EOF 38
 /// An unexpected failure inside the library.
 #define TALQ_ERROR_GEN_FAILURE 31
 /// The encoding TALQ_ENCODING_UNSUPPORTED.
@@ -94,6 +98,8 @@ extern "C" {
 #define TALQ_ERROR_FILENAME_EXCED_RANGE 206
 /// talq_search_open: the root is no existing directory.
 #define TALQ_ERROR_DIRECTORY 267
+/// talq_convert, talq_utf8_to_encoding: a character the target encoding lacks.
+#define TALQ_ERROR_NO_UNICODE_TRANSLATION 1113
 /// A stream failure for which the OS gave no code (0x80000000).
 #define TALQ_ERROR_NO_REASON (-2147483647 - 1)
 /// @}
@@ -365,10 +371,43 @@ TALQ_API int talq_utf16_to_utf8(const talq_unit* text, char* buf, size_t capacit
 /// (TALQ_ENCODING_ISO_LATIN1, "\xE9") => "\xC3\xA9".
 TALQ_API int talq_encoding_to_utf8(int encoding, const char* text, char* buf, size_t capacity,
                                    size_t* needed);
-/// UTF-8 text in encoding (MapUTF8ToEncoding); Mac OS Roman gives "" when a
-/// character has no Mac OS Roman byte.
+/// UTF-8 text in encoding (MapUTF8ToEncoding). A character Mac OS Roman
+/// lacks fails with TALQ_ERROR_NO_UNICODE_TRANSLATION (talq_convert says
+/// where), never an empty success.
 TALQ_API int talq_utf8_to_encoding(int encoding, const char* utf8, char* buf, size_t capacity,
                                    size_t* needed);
+/// talq_convert: UTF-16 in little-endian byte order (a byte-order mark is a
+/// character; handling one is the caller's).
+#define TALQ_ENCODING_UTF16LE 7
+/// talq_convert: UTF-16 in big-endian byte order.
+#define TALQ_ENCODING_UTF16BE 8
+/// talq_convert flags: stop at the first problem (the default), ...
+#define TALQ_CONVERT_STRICT 0
+/// ... or replace it (U+FFFD for bad input, '?' where the target lacks that
+/// or the character, as the other text functions do), ...
+#define TALQ_CONVERT_REPLACE 1
+/// ... or skip it;
+#define TALQ_CONVERT_SKIP 2
+/// and: the source ends here, so a character it cuts is bad input, not
+/// TALQ_ERROR_HANDLE_EOF.
+#define TALQ_CONVERT_LAST 4
+/// Converts src_size bytes of src from one encoding to another (the
+/// TALQ_ENCODING_ values; DEFAULT is the platform code page) into dst, at most
+/// dst_size bytes, no NUL added; NUL in src is a character. Bytes read go to
+/// *read, bytes written to *written (either may be null). Returns 0 when all
+/// of src is converted; TALQ_ERROR_INSUFFICIENT_BUFFER when dst is full (go
+/// on from *read; 12 bytes hold any one character);
+/// TALQ_ERROR_INVALID_DATA or TALQ_ERROR_NO_UNICODE_TRANSLATION for bad input
+/// or a character the target lacks, at the offset *read (strict only);
+/// TALQ_ERROR_HANDLE_EOF when the source ends inside a character starting at
+/// *read (without TALQ_CONVERT_LAST: carry those bytes into the next call);
+/// TALQ_ERROR_NOT_SUPPORTED for TALQ_ENCODING_UNSUPPORTED or a multi-byte
+/// ANSI code page; TALQ_ERROR_INVALID_PARAMETER for an unknown encoding or
+/// flag, or a null pointer with a size.
+///   (TALQ_ENCODING_UTF8, TALQ_ENCODING_MAC_ROMAN, "a\xC4\x89", 3, dst, 8,
+///    TALQ_CONVERT_LAST, &read, &written) => 1113, read 1, written 1
+TALQ_API int talq_convert(int from, int to, const void* src, size_t src_size, void* dst,
+                          size_t dst_size, int flags, size_t* read, size_t* written);
 /// Into *has: 1 when text is longer than three bytes and starts with EF BB
 /// BF, else 0.
 TALQ_API int talq_utf8_has_bom(const char* text, int* has);

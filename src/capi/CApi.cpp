@@ -20,6 +20,7 @@
 #include "TalqOSUtils/Streams.h"
 #include "TalqOSUtils/UnicodeString.h"
 #include "TalqOSUtils/Version.h"
+#include "Vandrel/Vandrel.h"
 #include "common/SharedRecord.h"
 #include "fs/OsPath.h"
 #include "streams/FileState.h"
@@ -653,8 +654,65 @@ int talq_utf8_to_encoding(int encoding, const char* utf8, char* buf, size_t capa
                           size_t* needed) {
   return GuardText(buf, capacity, needed, [&] {
     if (utf8 == nullptr) return TALQ_ERROR_INVALID_PARAMETER;
-    return Put(UnicodeString::MapUTF8ToEncoding(static_cast<Encoding>(encoding), utf8), buf,
-               capacity, needed);
+    const std::string text =
+        UnicodeString::MapUTF8ToEncoding(static_cast<Encoding>(encoding), utf8);
+    // Mac OS Roman's "" for a character it lacks is a failure, not a text.
+    if (text.empty() && *utf8 != '\0' && encoding == TALQ_ENCODING_MAC_ROMAN) {
+      return TALQ_ERROR_NO_UNICODE_TRANSLATION;
+    }
+    return Put(text, buf, capacity, needed);
+  });
+}
+
+int talq_convert(int from, int to, const void* src, size_t src_size, void* dst, size_t dst_size,
+                 int flags, size_t* read, size_t* written) {
+  if (read != nullptr) *read = 0;
+  if (written != nullptr) *written = 0;
+  return Guard([&] {
+    using E = Vandrel::TextEncoding;
+    const auto encodingOf = [](int code, E& out) {
+      static const E kByCode[] = {E::kPlatform, E::kPlatform, E::kMacRoman, E::kLatin1, E::kUrl,
+                                  E::kUtf8,     E::kPlatform, E::kUtf16LE,  E::kUtf16BE};
+      if (code < 0 || code >= static_cast<int>(sizeof kByCode / sizeof kByCode[0])) {
+        return TALQ_ERROR_INVALID_PARAMETER;
+      }
+      out = kByCode[code];
+      return code == TALQ_ENCODING_UNSUPPORTED ? TALQ_ERROR_NOT_SUPPORTED : TALQ_OK;
+    };
+    E fromEncoding = E::kUtf8;
+    E toEncoding = E::kUtf8;
+    const int fromCode = encodingOf(from, fromEncoding);
+    if (fromCode != TALQ_OK) return fromCode;
+    const int toCode = encodingOf(to, toEncoding);
+    if (toCode != TALQ_OK) return toCode;
+    if ((flags & ~(TALQ_CONVERT_REPLACE | TALQ_CONVERT_SKIP | TALQ_CONVERT_LAST)) != 0 ||
+        (flags & TALQ_CONVERT_REPLACE && flags & TALQ_CONVERT_SKIP) ||
+        (src == nullptr && src_size != 0) || (dst == nullptr && dst_size != 0)) {
+      return TALQ_ERROR_INVALID_PARAMETER;
+    }
+    const Vandrel::Policy policy = (flags & TALQ_CONVERT_REPLACE) != 0 ? Vandrel::Policy::kReplace
+                                   : (flags & TALQ_CONVERT_SKIP) != 0  ? Vandrel::Policy::kSkip
+                                                                       : Vandrel::Policy::kStop;
+    const Vandrel::ConvertResult r =
+        Vandrel::Convert(fromEncoding, toEncoding, src, src_size, dst, dst_size, policy,
+                         (flags & TALQ_CONVERT_LAST) != 0);
+    if (read != nullptr) *read = r.read;
+    if (written != nullptr) *written = r.written;
+    switch (r.status) {
+      case Vandrel::Status::kDone:
+        return TALQ_OK;
+      case Vandrel::Status::kTargetFull:
+        return TALQ_ERROR_INSUFFICIENT_BUFFER;
+      case Vandrel::Status::kIllFormed:
+        return TALQ_ERROR_INVALID_DATA;
+      case Vandrel::Status::kUnrepresentable:
+        return TALQ_ERROR_NO_UNICODE_TRANSLATION;
+      case Vandrel::Status::kIncomplete:
+        return TALQ_ERROR_HANDLE_EOF;
+      case Vandrel::Status::kUnsupported:
+        break;
+    }
+    return TALQ_ERROR_NOT_SUPPORTED;
   });
 }
 

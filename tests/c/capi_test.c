@@ -183,6 +183,37 @@ static int unit_equal(const talq_unit* a, const talq_unit* b) {
   return *a == *b;
 }
 
+/* Conversion by length: a stop says where; pieces carry a cut character. */
+static void check_convert(void) {
+  char out[32];
+  size_t read = 99, written = 99;
+  CHECK(talq_convert(TALQ_ENCODING_UTF8, TALQ_ENCODING_MAC_ROMAN, "a\xC4\x89z", 4, out, sizeof out,
+                     TALQ_CONVERT_LAST, &read, &written) == TALQ_ERROR_NO_UNICODE_TRANSLATION);
+  CHECK(read == 1 && written == 1 && out[0] == 'a');
+  CHECK(talq_convert(TALQ_ENCODING_UTF8, TALQ_ENCODING_MAC_ROMAN, "a\xC4\x89z", 4, out, sizeof out,
+                     TALQ_CONVERT_LAST | TALQ_CONVERT_REPLACE, &read, &written) == TALQ_OK);
+  CHECK(read == 4 && written == 3 && memcmp(out, "a?z", 3) == 0);
+  CHECK(talq_convert(TALQ_ENCODING_UTF8, TALQ_ENCODING_UTF16BE, "a\0\xC3", 3, out, sizeof out, 0,
+                     &read, &written) == TALQ_ERROR_HANDLE_EOF);
+  CHECK(read == 2 && written == 4 && memcmp(out, "\0a\0\0", 4) == 0); /* NUL is data */
+  CHECK(talq_convert(TALQ_ENCODING_UTF8, TALQ_ENCODING_UTF16LE, "\xC3", 1, out, sizeof out,
+                     TALQ_CONVERT_LAST, &read, &written) == TALQ_ERROR_INVALID_DATA);
+  CHECK(talq_convert(TALQ_ENCODING_ISO_LATIN1, TALQ_ENCODING_URL, "a b", 3, out, 4, 0, &read,
+                     &written) == TALQ_ERROR_INSUFFICIENT_BUFFER);
+  CHECK(read == 2 && written == 4 && memcmp(out, "a%20", 4) == 0);
+  CHECK(talq_convert(TALQ_ENCODING_UNSUPPORTED, TALQ_ENCODING_UTF8, "a", 1, out, 8, 0, NULL,
+                     NULL) == TALQ_ERROR_NOT_SUPPORTED);
+  CHECK(talq_convert(9, TALQ_ENCODING_UTF8, "a", 1, out, 8, 0, NULL, NULL) ==
+        TALQ_ERROR_INVALID_PARAMETER);
+  CHECK(talq_convert(TALQ_ENCODING_UTF8, TALQ_ENCODING_UTF8, "a", 1, out, 8, 3, NULL, NULL) ==
+        TALQ_ERROR_INVALID_PARAMETER);
+  /* The fixed form no longer answers "" and success for a character Mac OS Roman lacks. */
+  CHECK(talq_utf8_to_encoding(TALQ_ENCODING_MAC_ROMAN, "a\xC4\x89", out, sizeof out, &read) ==
+        TALQ_ERROR_NO_UNICODE_TRANSLATION);
+  CHECK(talq_utf8_to_encoding(TALQ_ENCODING_MAC_ROMAN, "\xC3\xA9", out, sizeof out, NULL) == 0 &&
+        strcmp(out, "\x8E") == 0);
+}
+
 static void check_utf16(void) {
   static const talq_unit kEte[] = {0xE9, 't', 0xE9, 0};
   static const talq_unit kMarked[] = {0xFEFF, 'A', 0};
@@ -543,7 +574,8 @@ int main(void) {
       TALQ_ERROR_INVALID_HANDLE,       TALQ_ERROR_NOT_ENOUGH_MEMORY, TALQ_ERROR_NO_MORE_FILES,
       TALQ_ERROR_GEN_FAILURE,          TALQ_ERROR_NOT_SUPPORTED,     TALQ_ERROR_INVALID_PARAMETER,
       TALQ_ERROR_INSUFFICIENT_BUFFER,  TALQ_ERROR_INVALID_NAME,      TALQ_ERROR_ALREADY_EXISTS,
-      TALQ_ERROR_FILENAME_EXCED_RANGE, TALQ_ERROR_DIRECTORY,         TALQ_ERROR_NO_REASON};
+      TALQ_ERROR_FILENAME_EXCED_RANGE, TALQ_ERROR_DIRECTORY,         TALQ_ERROR_NO_REASON,
+      TALQ_ERROR_INVALID_DATA,         TALQ_ERROR_HANDLE_EOF,        TALQ_ERROR_NO_UNICODE_TRANSLATION};
   size_t i;
   char text[1024];
   CHECK(strcmp(talq_version(), TALQ_EXPECTED_VERSION) == 0);
@@ -566,6 +598,7 @@ int main(void) {
   }
   check_nulls();
   check_utf16();
+  check_convert();
   check_files();
   check_directories();
   check_streams();

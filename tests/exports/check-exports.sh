@@ -143,7 +143,7 @@ for f in talq_version talq_error_text talq_path_to_nt talq_path_from_nt talq_pat
          talq_set_shared_resources_directory talq_find_resource talq_resolve_shortcut \
          talq_stream_open talq_stream_read talq_stream_write talq_stream_seek \
          talq_stream_position talq_stream_size talq_stream_percent talq_stream_error \
-         talq_stream_set_check talq_stream_close talq_copy_file talq_search_open talq_search_next \
+         talq_stream_set_check talq_stream_close talq_copy_file talq_convert talq_search_open talq_search_next \
          talq_search_error talq_search_close talq_utf8_to_utf16 talq_utf16_to_utf8 \
          talq_encoding_to_utf8 talq_utf8_to_encoding talq_utf8_has_bom \
          talq_utf16_has_bom talq_utf8_strip_bom talq_utf16_strip_bom; do

@@ -67,7 +67,8 @@ TEST(OSErrorText, GivesWordsForReportedCodesAndTheNumberOtherwise) {
       {183, "the file already exists"}, {203, "no such environment variable"},
       {1117, "input/output error"}, {267, "invalid directory name"},
       {1142, "too many links to the file"}, {1295, "disk quota exceeded"},
-      {1235, "the operation was cancelled"},
+      {1235, "the operation was cancelled"}, {13, "the data is invalid"},
+      {1113, "a character has no form in the target encoding"},
       {1921, "the name cannot be resolved (too many symbolic links)"}};
   // clang-format on
   for (const auto& row : rows) EXPECT_EQ(TalqOSUtils::OSErrorText(row.first), row.second);
