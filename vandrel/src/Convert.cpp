@@ -408,6 +408,21 @@ bool AsciiSelf(Kind kind, const Table* table) {
   return kind == Kind::kUtf8 || (kind == Kind::kTable && table->asciiSame);
 }
 
+// The replacement's bytes in the target, through the same encoders: U+FFFD
+// for bad input, '?' for a character the target lacks or where it has no
+// U+FFFD, as the fixed functions write them. out holds 16 bytes.
+std::size_t Replacement(Kind to, const std::int16_t* encode, bool illFormed, std::uint8_t* out) {
+  static const std::uint8_t kFffd[] = {0xEF, 0xBF, 0xBD};
+  static const std::uint8_t kQuestion[] = {'?'};
+  const PassFn pass = PassFor(Kind::kUtf8, to);
+  const Sides sides{nullptr, encode, false};
+  if (illFormed) {
+    const Step step = pass(sides, kFffd, kFffd + 3, out, out + 16);
+    if (step.status == Status::kDone) return static_cast<std::size_t>(step.out - out);
+  }
+  return static_cast<std::size_t>(pass(sides, kQuestion, kQuestion + 1, out, out + 16).out - out);
+}
+
 }  // namespace
 
 ConvertResult Convert(TextEncoding from, TextEncoding to, const void* src, std::size_t srcBytes,
@@ -454,32 +469,13 @@ ConvertResult Convert(TextEncoding from, TextEncoding to, const void* src, std::
     }
     if (policy == Policy::kReplace) {
       std::uint8_t aside[16];
-      const char32_t replacement = step.status == Status::kIllFormed ? 0xFFFD : U'?';
-      std::uint8_t* next = nullptr;
-      switch (toKind) {
-        case Kind::kUtf8:
-          next = Encode<Kind::kUtf8>(sides.encode, replacement, aside);
-          break;
-        case Kind::kUtf16LE:
-          next = Encode<Kind::kUtf16LE>(sides.encode, replacement, aside);
-          break;
-        case Kind::kUtf16BE:
-          next = Encode<Kind::kUtf16BE>(sides.encode, replacement, aside);
-          break;
-        case Kind::kUrl:
-          next = Encode<Kind::kUrl>(sides.encode, replacement, aside);
-          break;
-        case Kind::kTable:
-          next = Encode<Kind::kTable>(sides.encode, replacement, aside);
-          if (next == nullptr) next = Encode<Kind::kTable>(sides.encode, U'?', aside);
-          break;
-      }
-      const std::size_t n = next == nullptr ? 0 : static_cast<std::size_t>(next - aside);
+      const std::size_t n =
+          Replacement(toKind, sides.encode, step.status == Status::kIllFormed, aside);
       if (n > static_cast<std::size_t>(outEnd - o)) {
         result.status = Status::kTargetFull;
         break;
       }
-      if (n != 0) std::memcpy(o, aside, n);
+      std::memcpy(o, aside, n);
       o += n;
     }
     p += step.length;
