@@ -8,10 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#if defined(_MSC_VER) && !defined(__clang__)
-#include <intrin.h>
-#endif
-
+#include "Cpu.h"
 #include "Internal.h"
 #include "Vandrel/Vandrel.h"
 
@@ -273,12 +270,8 @@ inline int AsciiPrefix(const std::uint8_t* p) {
   std::memcpy(&w, p, 8);
   const std::uint64_t high = w & 0x8080808080808080u;
   if (high == 0) return 8;
-#if defined(_MSC_VER) && !defined(__clang__)
-  unsigned long bit = 0;
-  _BitScanForward64(&bit, high);
-  return static_cast<int>(bit / 8);
-#elif defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  return __builtin_ctzll(high) / 8;
+#if VANDREL_MSVC || (defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
+  return static_cast<int>(detail::LowestBit(high) / 8);
 #else
   int n = 0;
   while (p[n] < 0x80) ++n;

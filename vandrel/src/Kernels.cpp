@@ -1,11 +1,12 @@
 // The choice of kernel set, made once when the library loads.
 #include "Kernels.h"
 
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#if VANDREL_X86
+#include "Cpu.h"
+
+#if VANDREL_X86 && !VANDREL_MSVC
 #include <cpuid.h>
 #endif
 
@@ -19,56 +20,97 @@ namespace {
 
 #if VANDREL_X86
 
-// CPUID bits (leaf 1: ECX; leaf 7: EBX, ECX) and XCR0 state components.
-constexpr unsigned kSse41Bit = 1u << 19, kPopcntBit = 1u << 23, kOsxsaveBit = 1u << 27,
-                   kAvxBit = 1u << 28;
-constexpr unsigned kBmi1Bit = 1u << 3, kAvx2Bit = 1u << 5, kBmi2Bit = 1u << 8,
-                   kAvx512FBit = 1u << 16, kAvx512BwBit = 1u << 30, kAvx512VlBit = 1u << 31;
-constexpr unsigned kVbmiBit = 1u << 1, kVbmi2Bit = 1u << 6;
-constexpr std::uint64_t kYmmState = 0x6;   // SSE and AVX
-constexpr std::uint64_t kZmmState = 0xE6;  // and the opmask, ZMM0-15 high halves, ZMM16-31
+struct CpuIdRegisters {
+  std::uint32_t eax = 0, ebx = 0, ecx = 0, edx = 0;
+};
 
+CpuIdRegisters CpuId(unsigned leaf, unsigned subleaf) {
+  CpuIdRegisters r;
+#if VANDREL_MSVC
+  int v[4] = {};
+  __cpuidex(v, static_cast<int>(leaf), static_cast<int>(subleaf));
+  r = {static_cast<std::uint32_t>(v[0]), static_cast<std::uint32_t>(v[1]),
+       static_cast<std::uint32_t>(v[2]), static_cast<std::uint32_t>(v[3])};
+#else
+  __cpuid_count(leaf, subleaf, r.eax, r.ebx, r.ecx, r.edx);
+#endif
+  return r;
+}
+
+// Only valid when CPUID says the OS has enabled XSAVE (OSXSAVE).
 std::uint64_t Xcr0() {
+#if VANDREL_MSVC
+  return _xgetbv(0);
+#else
   std::uint32_t eax = 0, edx = 0;
   __asm__ volatile("xgetbv" : "=a"(eax), "=d"(edx) : "c"(0));
   return (static_cast<std::uint64_t>(edx) << 32) | eax;
+#endif
 }
 
-const KernelSet* Widest() {
-  unsigned a = 0, b = 0, c = 0, d = 0;
-  if (!__get_cpuid(1, &a, &b, &c, &d) || !(c & kSse41Bit)) return &kPortableKernels;
-  if (!(c & kPopcntBit) || !(c & kOsxsaveBit) || !(c & kAvxBit)) return &kSse41Kernels;
-  const std::uint64_t xcr0 = Xcr0();
-  if ((xcr0 & kYmmState) != kYmmState || __get_cpuid_max(0, nullptr) < 7) return &kSse41Kernels;
-  __cpuid_count(7, 0, a, b, c, d);
-  if (!(b & kAvx2Bit) || !(b & kBmi1Bit) || !(b & kBmi2Bit)) return &kSse41Kernels;
-  const unsigned avx512b = kAvx512FBit | kAvx512BwBit | kAvx512VlBit;
-  const unsigned avx512c = kVbmiBit | kVbmi2Bit;
-  if ((b & avx512b) == avx512b && (c & avx512c) == avx512c && (xcr0 & kZmmState) == kZmmState) {
-    return &kAvx512Kernels;
-  }
-  return &kAvx2Kernels;
-}
-
-const KernelSet* const kByWidth[] = {&kPortableKernels, &kSse41Kernels, &kAvx2Kernels,
-                                     &kAvx512Kernels};
-
-#else
-
-const KernelSet* Widest() { return &kPortableKernels; }
-const KernelSet* const kByWidth[] = {&kPortableKernels};
+// One feature: where CPUID reports it (leaf, register, bit).
+struct FeatureBit {
+  std::uint32_t feature;
+  unsigned leaf;
+  std::uint32_t CpuIdRegisters::*reg;
+  unsigned bit;
+};
+constexpr FeatureBit kFeatureBits[] = {
+    {kCpuSse41, 1, &CpuIdRegisters::ecx, 19},     {kCpuPopcnt, 1, &CpuIdRegisters::ecx, 23},
+    {kCpuBmi1, 7, &CpuIdRegisters::ebx, 3},       {kCpuAvx2, 7, &CpuIdRegisters::ebx, 5},
+    {kCpuBmi2, 7, &CpuIdRegisters::ebx, 8},       {kCpuAvx512F, 7, &CpuIdRegisters::ebx, 16},
+    {kCpuAvx512Bw, 7, &CpuIdRegisters::ebx, 30},  {kCpuAvx512Vl, 7, &CpuIdRegisters::ebx, 31},
+    {kCpuAvx512Vbmi, 7, &CpuIdRegisters::ecx, 1}, {kCpuAvx512Vbmi2, 7, &CpuIdRegisters::ecx, 6},
+};
+constexpr unsigned kOsxsaveBit = 27, kAvxBit = 28;  // leaf 1, ECX
+constexpr std::uint64_t kYmmState = 0x6;            // XCR0: SSE and AVX
+constexpr std::uint64_t kZmmState = 0xE6;           // and the opmask, ZMM0-15 high halves, ZMM16-31
 
 #endif
 
-// The widest set, or a narrower one VANDREL_KERNELS names; an unknown name,
-// or one the processor cannot run, is ignored.
+}  // namespace
+
+std::uint32_t CpuFeatures() {
+#if VANDREL_X86
+  const unsigned maxLeaf = CpuId(0, 0).eax;
+  const CpuIdRegisters leaf1 = maxLeaf >= 1 ? CpuId(1, 0) : CpuIdRegisters{};
+  const CpuIdRegisters leaf7 = maxLeaf >= 7 ? CpuId(7, 0) : CpuIdRegisters{};
+  std::uint32_t features = 0;
+  for (const FeatureBit& f : kFeatureBits) {
+    const CpuIdRegisters& r = f.leaf == 1 ? leaf1 : leaf7;
+    if ((r.*f.reg >> f.bit) & 1u) features |= f.feature;
+  }
+  if ((leaf1.ecx >> kOsxsaveBit & 1u) && (leaf1.ecx >> kAvxBit & 1u)) {
+    const std::uint64_t xcr0 = Xcr0();
+    if ((xcr0 & kYmmState) == kYmmState) features |= kCpuYmmSaved;
+    if ((xcr0 & kZmmState) == kZmmState) features |= kCpuZmmSaved;
+  }
+  return features;
+#else
+  return 0;
+#endif
+}
+
+namespace {
+
+// Widest first; the portable set needs nothing, so the choice always ends.
+#if VANDREL_X86
+const KernelSet* const kByWidth[] = {&kAvx512Kernels, &kAvx2Kernels, &kSse41Kernels,
+                                     &kPortableKernels};
+#else
+const KernelSet* const kByWidth[] = {&kPortableKernels};
+#endif
+
+// The widest set this processor runs, or a narrower one VANDREL_KERNELS
+// names; an unknown name, or one the processor cannot run, is ignored.
 const KernelSet* Choose() {
-  const KernelSet* widest = Widest();
+  const std::uint32_t features = CpuFeatures();
   const char* wanted = std::getenv("VANDREL_KERNELS");
-  if (wanted == nullptr) return widest;
+  const KernelSet* widest = nullptr;
   for (const KernelSet* set : kByWidth) {
-    if (std::strcmp(set->name, wanted) == 0) return set;
-    if (set == widest) break;
+    if ((set->needs & features) != set->needs) continue;
+    if (widest == nullptr) widest = set;
+    if (wanted == nullptr || std::strcmp(set->name, wanted) == 0) return set;
   }
   return widest;
 }

@@ -1,13 +1,14 @@
 // The kernel sets of the UTF-8 coder and the scans: one table of functions
 // per instruction set, and the one chosen when the library loads.
 //
-// The choice is the widest set the processor has and the operating system
-// has enabled (XCR0 for the AVX registers). VANDREL_KERNELS=portable, sse41,
-// avx2 or avx512 in the environment lowers it, never raises it, so that the
-// tests can run every set on one machine.
+// Each set names the processor features it needs (Cpu.h); the choice is the
+// widest set whose needs this processor and operating system meet.
+// VANDREL_KERNELS=portable, sse41, avx2 or avx512 in the environment lowers
+// it, never raises it, so that the tests can run every set on one machine.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 #include "UtfCoder.h"
 #include "Vandrel/Export.h"
@@ -19,6 +20,7 @@ struct DecodeTable;
 
 struct KernelSet {
   const char* name;
+  std::uint32_t needs;  // CpuFeature bits
   // Block loops (see UtfCoder.h): each runs while the source and the room
   // left are well above a block, then leaves the rest to the scalar coder.
   // decodeBlocks measures the text when src.end is null, and sets it;

@@ -27,6 +27,7 @@
 // time: ASCII 1.7 and 1.2, Latin 1.9 and 2.1, CJK 1.8 and 1.7, emoji 2.3 and
 // 1.5; on the 64-byte texts 1.05 to 2.1.
 #include "CodePages.h"
+#include "Cpu.h"
 #include "Kernels.h"
 #include "ShuffleRows.h"
 #include "Utf8Errors.h"
@@ -41,7 +42,7 @@ namespace Vandrel {
 namespace detail {
 namespace {
 
-#define VANDREL_AVX2 __attribute__((target("avx2,bmi,bmi2,popcnt")))
+#define VANDREL_AVX2 VANDREL_TARGET("avx2,bmi,bmi2,popcnt")
 
 VANDREL_AVX2 inline __m256i Load32(const void* p) {
   return _mm256_loadu_si256(static_cast<const __m256i*>(p));
@@ -125,13 +126,6 @@ struct EncodeConstants {
       x3{0x3}, xf{0xF}, x8080{0x8080};
 };
 constexpr EncodeConstants kEncodeConstants;
-
-// p, with the compiler no longer knowing what it points to.
-template <typename T>
-const T* Hidden(const T* p) {
-  __asm__("" : "+r"(p));
-  return p;
-}
 
 VANDREL_AVX2 inline __m256i Get(const Splat8& c) {
   return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(c.bytes));
@@ -240,7 +234,7 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
     // The last byte of each character; a character cut off at the end waits
     // for the next block. A valid block ends one in its first four bytes.
     const unsigned ends = ~top | (lead2 << 1) | (lead3 << 2) | (lead4 << 3);
-    const unsigned consumed = 32 - static_cast<unsigned>(__builtin_clz(ends));
+    const unsigned consumed = 1 + HighestBit(ends);
     const unsigned keep = _bzhi_u32(ends | (lead4 << 2), consumed);
     // Three bytes: the lead's four bits are the top of the high byte (the
     // third byte of a four-byte character is redone below).
@@ -567,11 +561,20 @@ VANDREL_AVX2 std::size_t Uni16UnitsAvx2(const unsigned char* s, std::size_t n) {
 
 }  // namespace
 
-const KernelSet kAvx2Kernels = {"avx2",           DecodeMeasured<DecodeBlocksAvx2, ByteLengthAvx2>,
-                                EncodeBlocksAvx2, EncodeMeasured<EncodeBlocksAvx2, Uni16LengthAvx2>,
-                                ByteLengthAvx2,   Uni16LengthAvx2,
-                                UTF8LengthAvx2,   Uni16UnitsAvx2,
-                                DecodeBytes16};
+constexpr KernelSet kAvx2Kernels = [] {
+  KernelSet k{};
+  k.name = "avx2";
+  k.needs = kCpuAvx2 | kCpuBmi1 | kCpuBmi2 | kCpuPopcnt | kCpuSse41 | kCpuYmmSaved;
+  k.decodeBlocks = DecodeMeasured<DecodeBlocksAvx2, ByteLengthAvx2>;
+  k.encodeBlocks = EncodeBlocksAvx2;
+  k.encodeString = EncodeMeasured<EncodeBlocksAvx2, Uni16LengthAvx2>;
+  k.byteLength = ByteLengthAvx2;
+  k.unitLength = Uni16LengthAvx2;
+  k.utf8Length = UTF8LengthAvx2;
+  k.uni16Units = Uni16UnitsAvx2;
+  k.decodeBytes = DecodeBytes16;
+  return k;
+}();
 
 }  // namespace detail
 }  // namespace Vandrel

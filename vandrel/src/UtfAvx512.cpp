@@ -14,6 +14,7 @@
 // surrogates) go through the scalar coder, so every result is the scalar
 // coder's.
 #include "CodePages.h"
+#include "Cpu.h"
 #include "Kernels.h"
 #include "Utf8Errors.h"
 #include "UtfCoder.h"
@@ -28,7 +29,7 @@
 #include <cstdint>
 
 #define VANDREL_AVX512 \
-  __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,popcnt")))
+  VANDREL_TARGET("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,avx2,bmi,bmi2,popcnt")
 
 namespace Vandrel {
 namespace detail {
@@ -69,7 +70,7 @@ VANDREL_AVX512 inline __m512i WidenUnits(__m512i x, int half) {
   return _mm512_cvtepu16_epi32(half ? _mm512_extracti64x4_epi64(x, 1) : _mm512_castsi512_si256(x));
 }
 
-inline unsigned Count(std::uint64_t m) { return static_cast<unsigned>(__builtin_popcountll(m)); }
+inline unsigned Count(std::uint64_t m) { return BitCount(m); }
 
 // Whether 64 bytes that start at a character boundary hold no ill-formed
 // sequence and no encoded surrogate, given masks of the bytes >= E0 and
@@ -140,10 +141,10 @@ VANDREL_AVX512 VANDREL_NO_SANITIZE const T* ScanPage(const T* from, bool& found)
   const auto* const pageEnd = reinterpret_cast<const T*>((at | 4095) + 1);
   std::uint64_t nul = Nul(block) >> ((at & 63) / sizeof(T));
   found = true;
-  if (nul != 0) return from + __builtin_ctzll(nul);
+  if (nul != 0) return from + LowestBit(nul);
   for (block += 64 / sizeof(T); block < pageEnd; block += 64 / sizeof(T)) {
     nul = Nul(block);
-    if (nul != 0) return block + __builtin_ctzll(nul);
+    if (nul != 0) return block + LowestBit(nul);
   }
   found = false;
   return pageEnd;
@@ -490,9 +491,21 @@ VANDREL_AVX512 int DecodeBytesAvx512(const unsigned char* s, std::size_t n,
   return m == n ? static_cast<int>(m) : -1;
 }
 
-const KernelSet kAvx512Kernels = {"avx512",           DecodeBlocksAvx512, EncodeBlocksAvx512,
-                                  EncodeStringAvx512, ByteLengthAvx512,   Uni16LengthAvx512,
-                                  UTF8LengthAvx512,   Uni16UnitsAvx512,   DecodeBytesAvx512};
+constexpr KernelSet kAvx512Kernels = [] {
+  KernelSet k{};
+  k.name = "avx512";
+  k.needs = kCpuAvx512F | kCpuAvx512Bw | kCpuAvx512Vl | kCpuAvx512Vbmi | kCpuAvx512Vbmi2 |
+            kCpuAvx2 | kCpuBmi1 | kCpuBmi2 | kCpuPopcnt | kCpuSse41 | kCpuYmmSaved | kCpuZmmSaved;
+  k.decodeBlocks = DecodeBlocksAvx512;
+  k.encodeBlocks = EncodeBlocksAvx512;
+  k.encodeString = EncodeStringAvx512;
+  k.byteLength = ByteLengthAvx512;
+  k.unitLength = Uni16LengthAvx512;
+  k.utf8Length = UTF8LengthAvx512;
+  k.uni16Units = Uni16UnitsAvx512;
+  k.decodeBytes = DecodeBytesAvx512;
+  return k;
+}();
 
 }  // namespace detail
 }  // namespace Vandrel

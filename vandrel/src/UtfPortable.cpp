@@ -1,5 +1,5 @@
 // The portable path of the UTF-8 coder: block loops and counts in plain
-// C++, for processors without the x86 kernels of UtfX86.cpp (and for the
+// C++, for processors without the x86 kernels of UtfSse41.cpp (and for the
 // VANDREL_PORTABLE build, which tests them on x86 too). The blocks move ASCII
 // eight units at a time through 64-bit words; anything else goes one
 // character at a time through UtfCoder.h.
@@ -80,12 +80,20 @@ std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n) {
   return units;
 }
 
-const KernelSet kPortableKernels = {
-    "portable",           DecodeMeasured<DecodeBlocksPortable, ByteLengthPortable>,
-    EncodeBlocksPortable, EncodeMeasured<EncodeBlocksPortable, Uni16LengthPortable>,
-    ByteLengthPortable,   Uni16LengthPortable,
-    UTF8LengthPortable,   Uni16UnitsPortable,
-    DecodeBytes16};
+constexpr KernelSet kPortableKernels = [] {
+  KernelSet k{};
+  k.name = "portable";
+  k.needs = 0;
+  k.decodeBlocks = DecodeMeasured<DecodeBlocksPortable, ByteLengthPortable>;
+  k.encodeBlocks = EncodeBlocksPortable;
+  k.encodeString = EncodeMeasured<EncodeBlocksPortable, Uni16LengthPortable>;
+  k.byteLength = ByteLengthPortable;
+  k.unitLength = Uni16LengthPortable;
+  k.utf8Length = UTF8LengthPortable;
+  k.uni16Units = Uni16UnitsPortable;
+  k.decodeBytes = DecodeBytes16;
+  return k;
+}();
 
 }  // namespace detail
 }  // namespace Vandrel

@@ -10,6 +10,7 @@
 // the scalar coder (tests/vandrel, the fuzzer), and the VANDREL_PORTABLE
 // build runs the same tests on the portable path alone.
 #include "CodePages.h"
+#include "Cpu.h"
 #include "Kernels.h"
 #include "ShuffleRows.h"
 #include "Utf8Errors.h"
@@ -111,7 +112,7 @@ constexpr SimdTables kSimd;
 
 }  // namespace
 
-#define VANDREL_SSE41 __attribute__((target("sse4.1")))
+#define VANDREL_SSE41 VANDREL_TARGET("sse4.1")
 
 inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
@@ -373,7 +374,7 @@ VANDREL_NO_SANITIZE std::size_t Uni16LengthSse2(const Uni16* s) {
         _mm_cmpeq_epi16(_mm_load_si128(reinterpret_cast<const __m128i*>(p)), zero));
     if (nul != 0)
       return static_cast<std::size_t>(p - s) +
-             static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(nul))) / 2;
+             static_cast<std::size_t>(LowestBit(static_cast<unsigned>(nul))) / 2;
   }
 }
 
@@ -462,15 +463,20 @@ std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n) {
   return units + Uni16UnitsPortable(s + i, n - i);
 }
 
-const KernelSet kSse41Kernels = {"sse41",
-                                 DecodeMeasured<DecodeBlocksSse41, ByteLengthPortable>,
-                                 EncodeBlocksSse41,
-                                 EncodeMeasured<EncodeBlocksSse41, Uni16LengthSse2>,
-                                 ByteLengthPortable,
-                                 Uni16LengthSse2,
-                                 UTF8LengthSse2,
-                                 Uni16UnitsSse2,
-                                 DecodeBytes16};
+constexpr KernelSet kSse41Kernels = [] {
+  KernelSet k{};
+  k.name = "sse41";
+  k.needs = kCpuSse41;
+  k.decodeBlocks = DecodeMeasured<DecodeBlocksSse41, ByteLengthPortable>;
+  k.encodeBlocks = EncodeBlocksSse41;
+  k.encodeString = EncodeMeasured<EncodeBlocksSse41, Uni16LengthSse2>;
+  k.byteLength = ByteLengthPortable;
+  k.unitLength = Uni16LengthSse2;
+  k.utf8Length = UTF8LengthSse2;
+  k.uni16Units = Uni16UnitsSse2;
+  k.decodeBytes = DecodeBytes16;
+  return k;
+}();
 
 }  // namespace detail
 }  // namespace Vandrel
