@@ -3,6 +3,7 @@
 // cut at every byte joining to the whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <tuple>
@@ -139,6 +140,48 @@ TEST(Convert, PiecesJoinToTheWhole) {
         }
         ASSERT_EQ(joined, whole.text) << "cut " << cut << ", room " << room;
       }
+    }
+  }
+}
+
+// Long text, so that the kernel sets' block loops take part: a fault planted
+// anywhere gives the same answer as through buffers the kernels cannot take
+// (units one byte off their alignment), and replacing matches the fixed
+// functions. The suite runs once per kernel set.
+TEST(Convert, KernelsAnswerAsTheScalarPath) {
+  const char* const pieces[] = {"ASCII runs of text, ", "caf\xC3\xA9 ", "\xE4\xB8\xAD\xE6\x96\x87",
+                                "\xF0\x9F\x98\x80\xF0\x9F\x8E\x89"};
+  Bytes clean;
+  for (unsigned i = 0; clean.size() < 3000; i = i * 7 + 3) clean += pieces[i % 4];
+  const Bytes faults[] = {"\x80", "\xED\xA0\x80", "\xE4\xB8", "\xC0\xAF", Bytes("\0", 1)};
+  using T = TextEncoding;
+  for (const std::size_t at : {std::size_t{0}, std::size_t{100}, std::size_t{1001}, clean.size()}) {
+    for (const Bytes& fault : faults) {
+      Bytes utf8 = clean;
+      utf8.insert(at, fault);
+      const Bytes utf16 = Conv(T::kUtf8, T::kUtf16LE, utf8, Policy::kReplace).text;
+      Bytes lone = utf16;  // an unpaired high surrogate
+      lone.insert(at & ~std::size_t{1}, "\x01\xD8");
+      for (const Policy policy : {Policy::kStop, Policy::kReplace, Policy::kSkip}) {
+        for (const auto& [from, to, src] :
+             {std::tuple<T, T, const Bytes&>{T::kUtf8, T::kUtf16LE, utf8},
+              {T::kUtf16LE, T::kUtf8, utf16},
+              {T::kUtf16LE, T::kUtf8, lone}}) {
+          SCOPED_TRACE(testing::Message() << "at " << at << ", policy " << int(policy));
+          const Out fast = Conv(from, to, src, policy);
+          std::vector<char> in(src.size() + 1), out(3 * src.size() + 8);
+          std::copy(src.begin(), src.end(), in.begin() + 1);
+          const Vandrel::ConvertResult slow = Vandrel::Convert(
+              from, to, in.data() + 1, src.size(), out.data() + 1, out.size() - 1, policy, true);
+          EXPECT_EQ(std::tie(fast.r.status, fast.r.read, fast.r.written, fast.r.length),
+                    std::tie(slow.status, slow.read, slow.written, slow.length));
+          EXPECT_TRUE(fast.text == Bytes(out.data() + 1, slow.written));
+        }
+      }
+      if (fault[0] == '\0' || fault[0] == '\xED') continue;  // the fixed functions differ there
+      std::vector<Vandrel::Uni16> fixed(utf8.size() + 1);
+      const int n = Vandrel::UTF8ToUni16Char(utf8.c_str(), fixed.data(), fixed.size());
+      EXPECT_TRUE(utf16 == Le({fixed.data(), static_cast<std::size_t>(n)}));
     }
   }
 }

@@ -10,6 +10,8 @@
 
 #include "Cpu.h"
 #include "Internal.h"
+#include "Kernels.h"
+#include "UtfCoder.h"
 #include "Vandrel/Vandrel.h"
 
 namespace Vandrel {
@@ -416,6 +418,35 @@ std::size_t Replacement(Kind to, const std::int16_t* encode, bool illFormed, std
   return static_cast<std::size_t>(pass(sides, kQuestion, kQuestion + 1, out, out + 16).out - out);
 }
 
+// UTF-16 in this machine's byte order, the form the kernel sets code.
+#if VANDREL_MSVC || (defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
+constexpr Kind kNativeUtf16 = Kind::kUtf16LE;
+#else
+constexpr Kind kNativeUtf16 = Kind::kUtf16BE;
+#endif
+
+// The kernel sets' strict block loops, for UTF-8 to and from native UTF-16
+// where the units are aligned: they take what they can whole and stop before
+// anything ill-formed, and the pass goes on from where they stopped.
+void Blocks(Kind from, Kind to, const std::uint8_t*& p, const std::uint8_t* end, std::uint8_t*& o,
+            std::uint8_t* oEnd) {
+  if (from == Kind::kUtf8 && to == kNativeUtf16) {
+    if (reinterpret_cast<std::uintptr_t>(o) % alignof(Uni16) != 0) return;
+    detail::CStringBytes bytes{p, end};
+    auto* q = reinterpret_cast<Uni16*>(o);
+    detail::Kernels().decodeStrict(bytes, q, q + (oEnd - o) / 2);
+    p = bytes.p;
+    o = reinterpret_cast<std::uint8_t*>(q);
+  } else if (from == kNativeUtf16 && to == Kind::kUtf8) {
+    if (reinterpret_cast<std::uintptr_t>(p) % alignof(Uni16) != 0) return;
+    const auto* s = reinterpret_cast<const Uni16*>(p);
+    auto* q = reinterpret_cast<char*>(o);
+    detail::Kernels().encodeStrict(s, s + (end - p) / 2, q, reinterpret_cast<char*>(oEnd));
+    p = reinterpret_cast<const std::uint8_t*>(s);
+    o = reinterpret_cast<std::uint8_t*>(q);
+  }
+}
+
 }  // namespace
 
 ConvertResult Convert(TextEncoding from, TextEncoding to, const void* src, std::size_t srcBytes,
@@ -445,7 +476,10 @@ ConvertResult Convert(TextEncoding from, TextEncoding to, const void* src, std::
   std::uint8_t* const outEnd = out + dstBytes;
   const std::uint8_t* p = begin;
   std::uint8_t* o = out;
+  const bool blocks = (fromKind == Kind::kUtf8 && toKind == kNativeUtf16) ||
+                      (fromKind == kNativeUtf16 && toKind == Kind::kUtf8);
   for (;;) {
+    if (blocks) Blocks(fromKind, toKind, p, end, o, outEnd);
     Step step = pass(sides, p, end, o, outEnd);
     p = step.in;
     o = step.out;

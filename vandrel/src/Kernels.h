@@ -28,6 +28,10 @@ struct KernelSet {
   void (*decodeBlocks)(CStringBytes& src, Uni16*& q, Uni16* qend);
   void (*encodeBlocks)(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
   void (*encodeString)(const Uni16*& s, char*& q, const char* qend);
+  // The same loops, strict (UtfCoder.h): they stop before anything that is
+  // not well-formed, for the conversion by length.
+  void (*decodeStrict)(CStringBytes& src, Uni16*& q, Uni16* qend);
+  void (*encodeStrict)(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
   // Scans: the offset of the first NUL.
   std::size_t (*byteLength)(const char* s);
   std::size_t (*unitLength)(const Uni16* s);

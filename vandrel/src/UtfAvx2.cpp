@@ -42,8 +42,6 @@ namespace Vandrel {
 namespace detail {
 namespace {
 
-#define VANDREL_AVX2 VANDREL_TARGET("avx2,bmi,bmi2,popcnt")
-
 VANDREL_AVX2 inline __m256i Load32(const void* p) {
   return _mm256_loadu_si256(static_cast<const __m256i*>(p));
 }
@@ -158,6 +156,7 @@ VANDREL_AVX2 inline void StoreKept(__m256i lo, __m256i hi, unsigned keep, Uni16*
 
 }  // namespace
 
+template <class Step>
 VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend) {
   const unsigned char* p = src.p;
   Uni16* q = qRef;
@@ -220,7 +219,7 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
       src.p = p;
       const unsigned char* const stop = p + 32;
       while (src.p < stop) {
-        if (!DecodeOne(src, q, qend)) {
+        if (!Step::Decode(src, q, qend)) {
           qRef = q;
           return;
         }
@@ -269,7 +268,7 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
   src.p = p;
   qRef = q;
   // The SSE4.1 loop takes 16 bytes while 32 units of room are left.
-  if (src.end - p >= 16 && qend - q >= 32) DecodeBlocksSse41(src, qRef, qend);
+  if (src.end - p >= 16 && qend - q >= 32) DecodeBlocksSse41<Step>(src, qRef, qend);
 }
 
 // Sixteen units as UTF-8, stored at q. Each 16-bit lane of `first` holds the
@@ -314,6 +313,7 @@ VANDREL_AVX2 inline void PackOneTwo(__m256i bytes, __m256i oneByte, char*& q) {
   q += kShuffleRows.pack12Length[m1];
 }
 
+template <class Step>
 VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*& qRef,
                                    const char* qend) {
   // Local copies: the stores through q could otherwise alias the references.
@@ -386,7 +386,7 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
     if (!_mm256_testz_si256(unpaired, unpaired)) {
       const Uni16* const stop = s + 16;
       while (s < stop) {
-        const std::size_t taken = EncodeOne(s, send, q, qend);
+        const std::size_t taken = Step::Encode(s, send, q, qend);
         if (taken == 0) break;
         s += taken;
       }
@@ -423,7 +423,7 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& sRef, const Uni16* send, char*&
   sRef = s;
   qRef = q;
   // The SSE4.1 loop takes 8 units while 9 are left and 32 bytes of room.
-  if (send - s >= 9 && qend - q >= 32) EncodeBlocksSse41(sRef, send, qRef, qend);
+  if (send - s >= 9 && qend - q >= 32) EncodeBlocksSse41<Step>(sRef, send, qRef, qend);
 }
 
 namespace {
@@ -561,13 +561,20 @@ VANDREL_AVX2 std::size_t Uni16UnitsAvx2(const unsigned char* s, std::size_t n) {
 
 }  // namespace
 
+template void DecodeBlocksAvx2<Lenient>(CStringBytes&, Uni16*&, Uni16*);
+template void DecodeBlocksAvx2<Strict>(CStringBytes&, Uni16*&, Uni16*);
+template void EncodeBlocksAvx2<Lenient>(const Uni16*&, const Uni16*, char*&, const char*);
+template void EncodeBlocksAvx2<Strict>(const Uni16*&, const Uni16*, char*&, const char*);
+
 constexpr KernelSet kAvx2Kernels = [] {
   KernelSet k{};
   k.name = "avx2";
   k.needs = kCpuAvx2 | kCpuBmi1 | kCpuBmi2 | kCpuPopcnt | kCpuSse41 | kCpuYmmSaved;
-  k.decodeBlocks = DecodeMeasured<DecodeBlocksAvx2, ByteLengthAvx2>;
-  k.encodeBlocks = EncodeBlocksAvx2;
-  k.encodeString = EncodeMeasured<EncodeBlocksAvx2, Uni16LengthAvx2>;
+  k.decodeBlocks = DecodeMeasured<DecodeBlocksAvx2<Lenient>, ByteLengthAvx2>;
+  k.encodeBlocks = EncodeBlocksAvx2<Lenient>;
+  k.encodeString = EncodeMeasured<EncodeBlocksAvx2<Lenient>, Uni16LengthAvx2>;
+  k.decodeStrict = DecodeBlocksAvx2<Strict>;
+  k.encodeStrict = EncodeBlocksAvx2<Strict>;
   k.byteLength = ByteLengthAvx2;
   k.unitLength = Uni16LengthAvx2;
   k.utf8Length = UTF8LengthAvx2;

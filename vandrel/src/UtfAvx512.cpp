@@ -169,6 +169,7 @@ struct Frontier {
 
 }  // namespace
 
+template <class Step>
 VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* qend) {
   const unsigned char* p = src.p;
   // An unmeasured text is measured a page ahead of the blocks, in the same
@@ -209,7 +210,12 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
     if (!valid) {
       src.p = p;
       const unsigned char* const stop = p + 64;
-      while (src.p < stop) DecodeOne(src, q, qend);  // at most 69 units
+      while (src.p < stop) {
+        if (!Step::Decode(src, q, qend)) {  // at most 69 units
+          qRef = q;
+          return;
+        }
+      }
       p = src.p;
       continue;
     }
@@ -256,13 +262,14 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
   src.p = p;
   src.end = text.limit;  // the rest of an unmeasured text, if the room lasts, one at a time
   qRef = q;
-  DecodeBlocksAvx2(src, qRef, qend);  // the last bytes, and short texts
+  DecodeBlocksAvx2<Step>(src, qRef, qend);  // the last bytes, and short texts
 }
 
 namespace {
 
 // Encodes from sRef while there is room, up to the text's limit when it is
 // measured, else up to the NUL, found a page ahead of the blocks (sRef even).
+template <class Step>
 VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, Frontier<Uni16> text, char*& qRef,
                                       const char* qend) {
   const Uni16* s = sRef;
@@ -300,7 +307,15 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, Frontier<Uni16> text, 
     const unsigned take = 32 - ((s[31] & 0xFC00) == 0xD800);  // read alone: s waits for less
     if (lows != (highs << 1)) {
       const Uni16* const stop = s + 32;
-      while (s < stop) s += EncodeOne(s, text.limit, q, qend);  // at most 100 bytes
+      while (s < stop) {
+        const std::size_t taken = Step::Encode(s, text.limit, q, qend);  // at most 100 bytes
+        if (taken == 0) {
+          sRef = s;
+          qRef = q;
+          return;
+        }
+        s += taken;
+      }
       continue;
     }
     // The next unit in each lane, for the high half of a pair.
@@ -362,21 +377,22 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, Frontier<Uni16> text, 
   qRef = q;
   // The last units, and short texts; the rest of an unmeasured text, if the
   // room lasts, goes one character at a time.
-  EncodeBlocksAvx2(sRef, text.limit, qRef, qend);
+  EncodeBlocksAvx2<Step>(sRef, text.limit, qRef, qend);
 }
 
 }  // namespace
 
+template <class Step>
 VANDREL_AVX512 void EncodeBlocksAvx512(const Uni16*& s, const Uni16* send, char*& q,
                                        const char* qend) {
-  EncodeUpTo(s, {send, true}, q, qend);
+  EncodeUpTo<Step>(s, {send, true}, q, qend);
 }
 
 VANDREL_AVX512 void EncodeStringAvx512(const Uni16*& s, char*& q, const char* qend) {
   if (reinterpret_cast<std::uintptr_t>(s) & 1) {  // units off their alignment
-    EncodeUpTo(s, {s + Uni16LengthSse2(s), true}, q, qend);
+    EncodeUpTo<Lenient>(s, {s + Uni16LengthSse2(s), true}, q, qend);
   } else {
-    EncodeUpTo(s, {s, false}, q, qend);
+    EncodeUpTo<Lenient>(s, {s, false}, q, qend);
   }
 }
 
@@ -496,8 +512,10 @@ constexpr KernelSet kAvx512Kernels = [] {
   k.name = "avx512";
   k.needs = kCpuAvx512F | kCpuAvx512Bw | kCpuAvx512Vl | kCpuAvx512Vbmi | kCpuAvx512Vbmi2 |
             kCpuAvx2 | kCpuBmi1 | kCpuBmi2 | kCpuPopcnt | kCpuSse41 | kCpuYmmSaved | kCpuZmmSaved;
-  k.decodeBlocks = DecodeBlocksAvx512;
-  k.encodeBlocks = EncodeBlocksAvx512;
+  k.decodeBlocks = DecodeBlocksAvx512<Lenient>;
+  k.encodeBlocks = EncodeBlocksAvx512<Lenient>;
+  k.decodeStrict = DecodeBlocksAvx512<Strict>;
+  k.encodeStrict = EncodeBlocksAvx512<Strict>;
   k.encodeString = EncodeStringAvx512;
   k.byteLength = ByteLengthAvx512;
   k.unitLength = Uni16LengthAvx512;

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "Cpu.h"
 #include "Internal.h"
 #include "Vandrel/Vandrel.h"
 
@@ -142,18 +143,71 @@ inline std::size_t EncodeOne(const Uni16* s, const Uni16* send, char*& q, const 
   return 1;
 }
 
+// The block loops' steps for what their vectors do not take. Lenient codes
+// everything as above. Strict takes one well-formed character (UTF-8 by the
+// Unicode Standard's table: no encoded surrogate; UTF-16: no unpaired
+// surrogate) lying wholly before src.end or send, and otherwise takes
+// nothing and fails, so that the loop stops there.
+struct Lenient {
+  static bool Decode(CStringBytes& src, Uni16*& q, Uni16* qend) { return DecodeOne(src, q, qend); }
+  static std::size_t Encode(const Uni16* s, const Uni16* send, char*& q, const char* qend) {
+    return EncodeOne(s, send, q, qend);
+  }
+};
+struct Strict {
+  static bool Decode(CStringBytes& src, Uni16*& q, Uni16* qend) {
+    const unsigned char* const p = src.p;
+    const unsigned b0 = p[0];
+    const std::ptrdiff_t n = b0 < 0x80   ? 1
+                             : b0 < 0xC2 ? 0
+                             : b0 < 0xE0 ? 2
+                             : b0 < 0xF0 ? 3
+                             : b0 < 0xF5 ? 4
+                                         : 0;
+    if (n == 0 || src.end - p < n) return false;
+    if (n > 1) {
+      const unsigned low = b0 == 0xE0 ? 0xA0 : b0 == 0xF0 ? 0x90 : 0x80;
+      const unsigned high = b0 == 0xED ? 0x9F : b0 == 0xF4 ? 0x8F : 0xBF;
+      if (p[1] < low || p[1] > high) return false;
+      for (std::ptrdiff_t k = 2; k < n; ++k) {
+        if (!IsContinuation(p[k])) return false;
+      }
+    }
+    return DecodeOne(src, q, qend);  // reads just those n bytes
+  }
+  static std::size_t Encode(const Uni16* s, const Uni16* send, char*& q, const char* qend) {
+    const unsigned u = s[0];
+    if (u >= 0xD800 && u < 0xE000 && (u >= 0xDC00 || send - s < 2 || (s[1] & 0xFC00) != 0xDC00)) {
+      return 0;
+    }
+    return EncodeOne(s, send, q, qend);
+  }
+};
+
 // Block loops, one per direction and instruction set. Each runs while the
 // source and the room left are well above a block, so that it needs no room
-// tests inside, and leaves the rest to DecodeOne and EncodeOne. The decoding
-// loops take src.end as given (see Kernels.h for those that find it). The
-// kernel sets (Kernels.h) gather them with the scans and counts below.
+// tests inside, and leaves the rest to the scalar coder; it stops early where
+// its Step fails. The decoding loops take src.end as given (see Kernels.h for
+// those that find it). The kernel sets (Kernels.h) gather them with the
+// scans and counts below.
+template <class Step>
 void DecodeBlocksPortable(CStringBytes& src, Uni16*& q, Uni16* qend);
+template <class Step>
 void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
 #if VANDREL_X86
-void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend);
-void EncodeBlocksSse41(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
-void DecodeBlocksAvx2(CStringBytes& src, Uni16*& q, Uni16* qend);
-void EncodeBlocksAvx2(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
+// (A template's instances take their instruction sets from its first
+// declaration.)
+#define VANDREL_SSE41 VANDREL_TARGET("sse4.1")
+#define VANDREL_AVX2 VANDREL_TARGET("avx2,bmi,bmi2,popcnt")
+template <class Step>
+VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend);
+template <class Step>
+VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& s, const Uni16* send, char*& q,
+                                     const char* qend);
+template <class Step>
+VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& q, Uni16* qend);
+template <class Step>
+VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& s, const Uni16* send, char*& q, const char* qend);
 #endif
 
 // Scans and counts: the offset of the first NUL; UTF-8 bytes of units up to

@@ -13,13 +13,16 @@
 namespace Vandrel {
 namespace detail {
 
+template <class Step>
 void DecodeBlocksPortable(CStringBytes& src, Uni16*& q, Uni16* qend) {
   while (src.end - src.p >= 16 && qend - q >= 16) {
     std::uint64_t w;
     std::memcpy(&w, src.p, 8);
     if (w & 0x8080808080808080ull) {
       const unsigned char* const stop = src.p + 8;
-      while (src.p < stop) DecodeOne(src, q, qend);  // at most 13 units
+      while (src.p < stop) {
+        if (!Step::Decode(src, q, qend)) return;  // at most 13 units
+      }
       continue;
     }
     for (int k = 0; k < 8; ++k) q[k] = Unit(src.p[k]);
@@ -28,13 +31,18 @@ void DecodeBlocksPortable(CStringBytes& src, Uni16*& q, Uni16* qend) {
   }
 }
 
+template <class Step>
 void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const char* qend) {
   while (send - s >= 9 && qend - q >= 32) {
     std::uint64_t w[2];
     std::memcpy(w, s, 16);
     if ((w[0] | w[1]) & 0xFF80FF80FF80FF80ull) {
       const Uni16* const stop = s + 8;
-      while (s < stop) s += EncodeOne(s, send, q, qend);  // at most 28 bytes
+      while (s < stop) {
+        const std::size_t taken = Step::Encode(s, send, q, qend);  // at most 28 bytes
+        if (taken == 0) return;
+        s += taken;
+      }
       continue;
     }
     for (int k = 0; k < 8; ++k) q[k] = static_cast<char>(s[k]);
@@ -42,6 +50,11 @@ void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const ch
     s += 8;
   }
 }
+
+template void DecodeBlocksPortable<Lenient>(CStringBytes&, Uni16*&, Uni16*);
+template void DecodeBlocksPortable<Strict>(CStringBytes&, Uni16*&, Uni16*);
+template void EncodeBlocksPortable<Lenient>(const Uni16*&, const Uni16*, char*&, const char*);
+template void EncodeBlocksPortable<Strict>(const Uni16*&, const Uni16*, char*&, const char*);
 
 std::size_t ByteLengthPortable(const char* s) { return std::strlen(s); }
 
@@ -84,9 +97,11 @@ constexpr KernelSet kPortableKernels = [] {
   KernelSet k{};
   k.name = "portable";
   k.needs = 0;
-  k.decodeBlocks = DecodeMeasured<DecodeBlocksPortable, ByteLengthPortable>;
-  k.encodeBlocks = EncodeBlocksPortable;
-  k.encodeString = EncodeMeasured<EncodeBlocksPortable, Uni16LengthPortable>;
+  k.decodeBlocks = DecodeMeasured<DecodeBlocksPortable<Lenient>, ByteLengthPortable>;
+  k.encodeBlocks = EncodeBlocksPortable<Lenient>;
+  k.encodeString = EncodeMeasured<EncodeBlocksPortable<Lenient>, Uni16LengthPortable>;
+  k.decodeStrict = DecodeBlocksPortable<Strict>;
+  k.encodeStrict = EncodeBlocksPortable<Strict>;
   k.byteLength = ByteLengthPortable;
   k.unitLength = Uni16LengthPortable;
   k.utf8Length = UTF8LengthPortable;

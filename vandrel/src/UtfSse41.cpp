@@ -112,8 +112,6 @@ constexpr SimdTables kSimd;
 
 }  // namespace
 
-#define VANDREL_SSE41 VANDREL_TARGET("sse4.1")
-
 inline __m128i Load(const void* p) { return _mm_loadu_si128(static_cast<const __m128i*>(p)); }
 inline void Store(void* p, __m128i v) { _mm_storeu_si128(static_cast<__m128i*>(p), v); }
 
@@ -139,6 +137,7 @@ VANDREL_SSE41 inline bool Utf8BlockValid(__m128i v) {
   return _mm_testz_si128(error, error) != 0;
 }
 
+template <class Step>
 VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) {
   const __m128i zero = _mm_setzero_si128();
   // Per block: 16 bytes loaded (the careful path reads on up to the
@@ -201,7 +200,9 @@ VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) 
     if (id == 255 || !Utf8BlockValid(v)) {
       // Ill-formed input or encoded surrogates: one careful block.
       const unsigned char* const stop = src.p + 16;
-      while (src.p < stop) DecodeOne(src, q, qend);
+      while (src.p < stop) {
+        if (!Step::Decode(src, q, qend)) return;
+      }
       continue;
     }
     const __m128i gathered = _mm_shuffle_epi8(v, Load(kSimd.gather[id]));
@@ -270,6 +271,7 @@ VANDREL_SSE41 inline void PackEight(__m128i first, __m128i third, __m128i oneByt
   q += kShuffleRows.pack123Length[hi];
 }
 
+template <class Step>
 VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& sRef, const Uni16* send, char*& qRef,
                                      const char* qend) {
   // Local copies: the stores through q could otherwise alias the references,
@@ -325,7 +327,15 @@ VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& sRef, const Uni16* send, char
     const __m128i unpaired = _mm_xor_si128(low, _mm_slli_si128(high, 2));
     if (!_mm_testz_si128(unpaired, unpaired)) {
       const Uni16* const stop = s + 8;
-      while (s < stop) s += EncodeOne(s, send, q, qend);  // at most 28 bytes
+      while (s < stop) {
+        const std::size_t taken = Step::Encode(s, send, q, qend);  // at most 28 bytes
+        if (taken == 0) {
+          sRef = s;
+          qRef = q;
+          return;
+        }
+        s += taken;
+      }
       continue;
     }
     // A pair is U+10000 + (high - D800) * 400h + (low - DC00). The high unit
@@ -463,13 +473,20 @@ std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n) {
   return units + Uni16UnitsPortable(s + i, n - i);
 }
 
+template void DecodeBlocksSse41<Lenient>(CStringBytes&, Uni16*&, Uni16*);
+template void DecodeBlocksSse41<Strict>(CStringBytes&, Uni16*&, Uni16*);
+template void EncodeBlocksSse41<Lenient>(const Uni16*&, const Uni16*, char*&, const char*);
+template void EncodeBlocksSse41<Strict>(const Uni16*&, const Uni16*, char*&, const char*);
+
 constexpr KernelSet kSse41Kernels = [] {
   KernelSet k{};
   k.name = "sse41";
   k.needs = kCpuSse41;
-  k.decodeBlocks = DecodeMeasured<DecodeBlocksSse41, ByteLengthPortable>;
-  k.encodeBlocks = EncodeBlocksSse41;
-  k.encodeString = EncodeMeasured<EncodeBlocksSse41, Uni16LengthSse2>;
+  k.decodeBlocks = DecodeMeasured<DecodeBlocksSse41<Lenient>, ByteLengthPortable>;
+  k.encodeBlocks = EncodeBlocksSse41<Lenient>;
+  k.encodeString = EncodeMeasured<EncodeBlocksSse41<Lenient>, Uni16LengthSse2>;
+  k.decodeStrict = DecodeBlocksSse41<Strict>;
+  k.encodeStrict = EncodeBlocksSse41<Strict>;
   k.byteLength = ByteLengthPortable;
   k.unitLength = Uni16LengthSse2;
   k.utf8Length = UTF8LengthSse2;
