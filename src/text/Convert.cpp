@@ -1,7 +1,9 @@
 // Conversions into results.
 //
 // Sizing a result first reads the source once more (Vandrel's length
-// functions), which costs far less than writing the result twice.
+// functions), which costs far less than writing the result twice. The count
+// also says where the text ends, so a large conversion reads its source
+// twice: count, convert.
 
 #include "text/Convert.h"
 
@@ -50,12 +52,14 @@ void DecodeUTF8(const char* bytes, std::size_t n, UniString& out) {
   }
   // A NUL inside the text ends it, as it ends Vandrel's reading; the count
   // then only sizes the result too large, and the result is cut to what the
-  // converter wrote.
+  // converter, left to find the NUL, wrote.
   const std::size_t m = n - static_cast<std::size_t>(src - bytes);
-  ConvertInto(out, Vandrel::UTF8Uni16CharLength(src, m), m,
-              [src](UniChar* dst, std::size_t capacity) {
-                return Vandrel::UTF8ToUni16Char(src, dst, capacity);
-              });
+  bool nul = false;
+  const std::size_t units = Vandrel::UTF8Uni16CharLengthAndNul(src, m, &nul);
+  ConvertInto(out, units, m, [src, m, nul](UniChar* dst, std::size_t capacity) {
+    return nul ? Vandrel::UTF8ToUni16Char(src, dst, capacity)
+               : Vandrel::UTF8ToUni16CharSized(src, m, dst, capacity);
+  });
 }
 
 namespace {
@@ -139,10 +143,11 @@ void EncodeUTF8(const UniChar* p, std::size_t n, std::string& out, UniChar* writ
     return;
   }
   WithoutMarks(p, n, writable, [&](const UniChar* q, std::size_t m) {
-    ConvertInto(out, Vandrel::Uni16CharUTF8Length(q, m), 3 * m,
-                [q](char* dst, std::size_t capacity) {
-                  return Vandrel::Uni16CharToUTF8(q, dst, capacity);
-                });
+    std::size_t units = 0;  // up to a NUL, where q[units] is NUL
+    const std::size_t bytes = Vandrel::Uni16CharUTF8LengthAndEnd(q, m, &units);
+    ConvertInto(out, bytes, 3 * m, [q, units](char* dst, std::size_t capacity) {
+      return Vandrel::Uni16CharToUTF8Sized(q, units, dst, capacity);
+    });
   });
 }
 
@@ -155,10 +160,11 @@ void EncodeUTF8(const UniChar* p, std::size_t n, char* dst, int size) {
     return;
   }
   WithoutMarks(p, n, nullptr, [&](const UniChar* q, std::size_t m) {
-    const std::size_t length = Vandrel::Uni16CharUTF8Length(q, m);
+    std::size_t units = 0;
+    const std::size_t length = Vandrel::Uni16CharUTF8LengthAndEnd(q, m, &units);
     const auto room = static_cast<std::size_t>(size);
     if (length < room) {
-      Vandrel::Uni16CharToUTF8(q, dst, room);
+      Vandrel::Uni16CharToUTF8Sized(q, units, dst, room);
       return;
     }
     // Cut: whole characters up to at least size - 1 bytes (no character

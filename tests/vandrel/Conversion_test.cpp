@@ -193,6 +193,27 @@ TEST(Utf8Blocks, AgreeWithTheScalarCoderPieceByPiece) {
     ASSERT_EQ(Decode(want8), want16);
     ASSERT_EQ(Uni16CharUTF8Length(want16.c_str(), want16.size()), want8.size());
     ASSERT_EQ(UTF8Uni16CharLength(want8.c_str(), want8.size()), want16.size());
+    // The sized forms: the counts say where the text ends; the conversions
+    // need not look for it.
+    bool nul = true;
+    std::size_t end = 0;
+    EXPECT_EQ(UTF8Uni16CharLengthAndNul(want8.c_str(), want8.size(), &nul), want16.size());
+    EXPECT_FALSE(nul);
+    EXPECT_EQ(UTF8Uni16CharLengthAndNul(want8.c_str(), want8.size() + 1, &nul), want16.size() + 1);
+    EXPECT_TRUE(nul);
+    EXPECT_EQ(Uni16CharUTF8LengthAndEnd(want16.c_str(), want16.size() + 1, &end), want8.size());
+    EXPECT_EQ(end, want16.size());
+    const std::size_t bytesIn = text.size(), unitsIn = want16.size();
+    EXPECT_EQ(
+        Convert<Uni16>([bytesIn](const char* s, Uni16* d,
+                                 std::size_t c) { return UTF8ToUni16CharSized(s, bytesIn, d, c); },
+                       text),
+        want16);
+    EXPECT_EQ(
+        Convert<char>([unitsIn](const Uni16* s, char* d,
+                                std::size_t c) { return Uni16CharToUTF8Sized(s, unitsIn, d, c); },
+                      want16),
+        want8);
     // Cut at half: a prefix of whole characters, nothing written past it.
     std::vector<Uni16> units(want16.size() / 2 + 2, 0xAAAA);
     EXPECT_EQ(UTF8ToUni16Char(text.c_str(), units.data(), units.size() - 1),
@@ -201,6 +222,9 @@ TEST(Utf8Blocks, AgreeWithTheScalarCoderPieceByPiece) {
     EXPECT_EQ(want16.substr(0, cut.size()), cut);
     EXPECT_GE(cut.size() + 3, units.size());
     EXPECT_EQ(units.back(), 0xAAAA);
+    EXPECT_EQ(UTF8ToUni16CharSized(text.c_str(), text.size(), units.data(), units.size() - 1),
+              want16.empty() ? 0 : -1);
+    EXPECT_EQ(U16(units.data()), cut);
     std::vector<char> bytes(want8.size() / 2 + 2, 'Z');
     EXPECT_EQ(Uni16CharToUTF8(want16.c_str(), bytes.data(), bytes.size() - 1),
               want8.empty() ? 0 : -1);

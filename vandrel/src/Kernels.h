@@ -35,9 +35,10 @@ struct KernelSet {
   // Scans: the offset of the first NUL.
   std::size_t (*byteLength)(const char* s);
   std::size_t (*unitLength)(const Uni16* s);
-  // Counts: UTF-8 bytes of s[0, n) up to a NUL; UTF-16 units of s[0, n).
-  std::size_t (*utf8Length)(const Uni16* s, std::size_t n);
-  std::size_t (*uni16Units)(const unsigned char* s, std::size_t n);
+  // Counts: UTF-8 bytes of s[0, n) up to a NUL, *units those counted (the
+  // NUL's offset, or n); UTF-16 units of s[0, n), *nul whether one is a NUL.
+  std::size_t (*utf8Length)(const Uni16* s, std::size_t n, std::size_t* units);
+  std::size_t (*uni16Units)(const unsigned char* s, std::size_t n, bool* nul);
   // A single-byte code page's bytes to units (CodePages.h).
   int (*decodeBytes)(const unsigned char* s, std::size_t n, const DecodeTable* table, Uni16* dst,
                      std::size_t capacity);

@@ -113,14 +113,46 @@ std::size_t Uni16CharGetLength(const Uni16* s) {
 }
 
 std::size_t Uni16CharUTF8Length(const Uni16* src, std::size_t n) {
+  std::size_t units = 0;
+  return Uni16CharUTF8LengthAndEnd(src, n, &units);
+}
+
+std::size_t Uni16CharUTF8LengthAndEnd(const Uni16* src, std::size_t n, std::size_t* units) {
+  *units = 0;
   if (src == nullptr) return 0;
-  return Kernels().utf8Length(src, n);
+  return Kernels().utf8Length(src, n, units);
 }
 
 std::size_t UTF8Uni16CharLength(const char* src, std::size_t n) {
+  bool nul = false;
+  return UTF8Uni16CharLengthAndNul(src, n, &nul);
+}
+
+std::size_t UTF8Uni16CharLengthAndNul(const char* src, std::size_t n, bool* holdsNul) {
+  *holdsNul = false;
   if (src == nullptr) return 0;
   const auto* bytes = reinterpret_cast<const unsigned char*>(src);
-  return Kernels().uni16Units(bytes, n);
+  return Kernels().uni16Units(bytes, n, holdsNul);
+}
+
+int UTF8ToUni16CharSized(const char* src, std::size_t n, Uni16* dst, std::size_t capacity) {
+  if (dst == nullptr || capacity == 0) return -1;
+  if (src == nullptr) return UTF8ToUni16Char(src, dst, capacity);
+  CStringBytes in{reinterpret_cast<const unsigned char*>(src),
+                  reinterpret_cast<const unsigned char*>(src) + n};
+  bool full = false;
+  Uni16* q = DecodeUtf8(in, dst, dst + (ClampCapacity(capacity) - 1), full);
+  *q = 0;
+  return full ? -1 : static_cast<int>(q - dst);
+}
+
+int Uni16CharToUTF8Sized(const Uni16* src, std::size_t n, char* dst, std::size_t capacity) {
+  if (dst == nullptr || capacity == 0) return -1;
+  if (src == nullptr) return Uni16CharToUTF8(src, dst, capacity);
+  bool full = false;
+  char* q = EncodeUtf8(src, src + n, dst, dst + (ClampCapacity(capacity) - 1), full);
+  *q = 0;
+  return full ? -1 : static_cast<int>(q - dst);
 }
 
 int UTF8ToUni16Char(const char* src, Uni16* dst, std::size_t capacity) {

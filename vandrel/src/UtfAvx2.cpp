@@ -484,7 +484,7 @@ VANDREL_NO_SANITIZE VANDREL_AVX2 std::size_t Uni16LengthAvx2(const Uni16* s) {
 // ---------------------------------------------------------------------------
 // Counts
 
-VANDREL_AVX2 std::size_t UTF8LengthAvx2(const Uni16* s, std::size_t n) {
+VANDREL_AVX2 std::size_t UTF8LengthAvx2(const Uni16* s, std::size_t n, std::size_t* units) {
   // Sixteen units a block. ASCII blocks take a byte a unit. Others take 3
   // bytes a unit, less one for each unit below 800h and one more below 80h,
   // less two for each unit that starts a pair: the 16-bit lanes of `acc`
@@ -531,10 +531,13 @@ VANDREL_AVX2 std::size_t UTF8LengthAvx2(const Uni16* s, std::size_t n) {
   // The rest one unit at a time. A low unit there that ends a pair started
   // in the blocks takes its 3 bytes as in the blocks (the pair's start took
   // off 2).
-  return static_cast<std::size_t>(bytes) + UTF8LengthPortable(s + i, n - i);
+  std::size_t rest = 0;
+  const std::size_t tail = UTF8LengthPortable(s + i, n - i, &rest);
+  *units = i + rest;
+  return static_cast<std::size_t>(bytes) + tail;
 }
 
-VANDREL_AVX2 std::size_t Uni16UnitsAvx2(const unsigned char* s, std::size_t n) {
+VANDREL_AVX2 std::size_t Uni16UnitsAvx2(const unsigned char* s, std::size_t n, bool* nul) {
   // A byte above BFh as signed is above -65; F0h and up are their own max
   // with F0h. Each block adds at most 2 to an 8-bit lane: summed every 127.
   const __m256i contMax = Bytes(-65);
@@ -542,10 +545,12 @@ VANDREL_AVX2 std::size_t Uni16UnitsAvx2(const unsigned char* s, std::size_t n) {
   const __m256i zero = _mm256_setzero_si256();
   std::size_t units = 0;
   std::size_t i = 0;
+  __m256i zeros = zero;
   while (n - i >= 32) {
     __m256i acc = zero;
     for (int k = 0; k < 127 && n - i >= 32; ++k, i += 32) {
       const __m256i v = Load32(s + i);
+      zeros = _mm256_or_si256(zeros, _mm256_cmpeq_epi8(v, zero));
       const __m256i lead = _mm256_cmpgt_epi8(v, contMax);
       const __m256i big = _mm256_cmpeq_epi8(_mm256_max_epu8(v, four), v);
       acc = _mm256_sub_epi8(_mm256_sub_epi8(acc, lead), big);
@@ -556,7 +561,9 @@ VANDREL_AVX2 std::size_t Uni16UnitsAvx2(const unsigned char* s, std::size_t n) {
     units += static_cast<std::size_t>(_mm_cvtsi128_si32(both)) +
              static_cast<std::size_t>(_mm_extract_epi32(both, 2));
   }
-  return units + Uni16UnitsPortable(s + i, n - i);
+  units += Uni16UnitsPortable(s + i, n - i, nul);
+  *nul = *nul || !_mm256_testz_si256(zeros, zeros);
+  return units;
 }
 
 }  // namespace

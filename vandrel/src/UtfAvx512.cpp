@@ -418,7 +418,7 @@ VANDREL_AVX512 std::size_t Uni16LengthAvx512(const Uni16* s) {
   return static_cast<std::size_t>(at - s);
 }
 
-VANDREL_AVX512 std::size_t UTF8LengthAvx512(const Uni16* s, std::size_t n) {
+VANDREL_AVX512 std::size_t UTF8LengthAvx512(const Uni16* s, std::size_t n, std::size_t* units) {
   // A unit takes one byte, one more from 80h, one more from 800h; a pair
   // takes two less, counted at its high unit. A block holding a NUL is left
   // to the portable count, which stops there.
@@ -440,20 +440,27 @@ VANDREL_AVX512 std::size_t UTF8LengthAvx512(const Uni16* s, std::size_t n) {
   }
   // A low unit there that ends a pair started in the blocks takes its 3
   // bytes as in the blocks (the pair's start took off 2).
-  return bytes + UTF8LengthPortable(s + i, n - i);
+  std::size_t rest = 0;
+  const std::size_t tail = UTF8LengthPortable(s + i, n - i, &rest);
+  *units = i + rest;
+  return bytes + tail;
 }
 
-VANDREL_AVX512 std::size_t Uni16UnitsAvx512(const unsigned char* s, std::size_t n) {
+VANDREL_AVX512 std::size_t Uni16UnitsAvx512(const unsigned char* s, std::size_t n, bool* nul) {
   // One unit a byte that is not a continuation, two for a four-byte lead.
   std::size_t units = 0, i = 0;
+  std::uint64_t zeros = 0;
   for (; n - i >= 64; i += 64) {
     const __m512i v = Load512(s + i);
+    zeros |= _mm512_testn_epi8_mask(v, v);
     const std::uint64_t cont =
         _mm512_cmplt_epi8_mask(v, _mm512_set1_epi8(-64));  // 80..BF as signed bytes
     const std::uint64_t four = _mm512_cmpge_epu8_mask(v, _mm512_set1_epi8(static_cast<char>(0xF0)));
     units += 64 - Count(cont) + Count(four);
   }
-  return units + Uni16UnitsPortable(s + i, n - i);
+  units += Uni16UnitsPortable(s + i, n - i, nul);
+  *nul = *nul || zeros != 0;
+  return units;
 }
 
 // ---------------------------------------------------------------------------

@@ -214,12 +214,12 @@ VANDREL_AVX2 void EncodeBlocksAvx2(const Uni16*& s, const Uni16* send, char*& q,
 // a NUL; UTF-16 units of bytes. The portable counts also finish the wider
 // kernels' last units.
 std::size_t ByteLengthPortable(const char* s);
-std::size_t UTF8LengthPortable(const Uni16* s, std::size_t n);
-std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n);
+std::size_t UTF8LengthPortable(const Uni16* s, std::size_t n, std::size_t* units);
+std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n, bool* nul);
 #if VANDREL_X86
 std::size_t Uni16LengthSse2(const Uni16* s);
-std::size_t UTF8LengthSse2(const Uni16* s, std::size_t n);
-std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n);
+std::size_t UTF8LengthSse2(const Uni16* s, std::size_t n, std::size_t* units);
+std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n, bool* nul);
 #endif
 
 }  // namespace detail

@@ -68,9 +68,10 @@ std::size_t Uni16LengthPortable(const Uni16* s) {
 
 }  // namespace
 
-std::size_t UTF8LengthPortable(const Uni16* s, std::size_t n) {
+std::size_t UTF8LengthPortable(const Uni16* s, std::size_t n, std::size_t* units) {
   std::size_t bytes = 0;
-  for (std::size_t i = 0; i < n; ++i) {
+  std::size_t i = 0;
+  for (; i < n; ++i) {
     const unsigned u = s[i];
     if (u == 0) break;
     if (IsHighSurrogate(u) && i + 1 < n && IsLowSurrogate(s[i + 1])) {
@@ -80,16 +81,20 @@ std::size_t UTF8LengthPortable(const Uni16* s, std::size_t n) {
       bytes += 1 + static_cast<std::size_t>(u >= 0x80) + static_cast<std::size_t>(u >= 0x800);
     }
   }
+  *units = i;
   return bytes;
 }
 
-std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n) {
+std::size_t Uni16UnitsPortable(const unsigned char* s, std::size_t n, bool* nul) {
   // One unit per byte that is not a continuation, two for a four-byte lead.
   std::size_t units = 0;
+  bool zero = false;
   for (std::size_t i = 0; i < n; ++i) {
     units +=
         static_cast<std::size_t>(!IsContinuation(s[i])) + static_cast<std::size_t>(s[i] >= 0xF0);
+    zero |= s[i] == 0;
   }
+  *nul = zero;
   return units;
 }
 

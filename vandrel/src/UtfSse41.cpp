@@ -400,7 +400,7 @@ inline std::int64_t SumLanes16(__m128i v) {
 
 }  // namespace
 
-std::size_t UTF8LengthSse2(const Uni16* s, std::size_t n) {
+std::size_t UTF8LengthSse2(const Uni16* s, std::size_t n, std::size_t* units) {
   // Sixteen units a block. ASCII blocks take a byte a unit. Others take 3
   // bytes a unit, less one for each unit below 800h and one more below 80h,
   // less two for each unit that starts a pair: the 16-bit lanes of `acc`
@@ -447,10 +447,13 @@ std::size_t UTF8LengthSse2(const Uni16* s, std::size_t n) {
   // The rest one unit at a time. A low unit there that ends a pair started
   // in the blocks takes its 3 bytes as in the blocks (the pair's start took
   // off 2).
-  return static_cast<std::size_t>(bytes) + UTF8LengthPortable(s + i, n - i);
+  std::size_t rest = 0;
+  const std::size_t tail = UTF8LengthPortable(s + i, n - i, &rest);
+  *units = i + rest;
+  return static_cast<std::size_t>(bytes) + tail;
 }
 
-std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n) {
+std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n, bool* nul) {
   // A byte above BFh as signed is above -65; F0h and up are their own max
   // with F0h. Each block adds at most 2 to an 8-bit lane: summed every 127.
   const __m128i contMax = _mm_set1_epi8(-65);
@@ -458,10 +461,12 @@ std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n) {
   const __m128i zero = _mm_setzero_si128();
   std::size_t units = 0;
   std::size_t i = 0;
+  __m128i zeros = zero;
   while (n - i >= 16) {
     __m128i acc = zero;
     for (int k = 0; k < 127 && n - i >= 16; ++k, i += 16) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+      zeros = _mm_or_si128(zeros, _mm_cmpeq_epi8(v, zero));
       const __m128i lead = _mm_cmpgt_epi8(v, contMax);
       const __m128i big = _mm_cmpeq_epi8(_mm_max_epu8(v, four), v);
       acc = _mm_sub_epi8(_mm_sub_epi8(acc, lead), big);
@@ -470,7 +475,9 @@ std::size_t Uni16UnitsSse2(const unsigned char* s, std::size_t n) {
     units += static_cast<std::size_t>(_mm_cvtsi128_si32(sums)) +
              static_cast<std::size_t>(_mm_cvtsi128_si32(_mm_srli_si128(sums, 8)));
   }
-  return units + Uni16UnitsPortable(s + i, n - i);
+  units += Uni16UnitsPortable(s + i, n - i, nul);
+  *nul = *nul || _mm_movemask_epi8(zeros) != 0;
+  return units;
 }
 
 template void DecodeBlocksSse41<Lenient>(CStringBytes&, Uni16*&, Uni16*);

@@ -183,4 +183,24 @@ VANDREL_API ConvertResult Convert(TextEncoding from, TextEncoding to, const void
                                   std::size_t srcBytes, void* dst, std::size_t dstBytes,
                                   Policy policy, bool last);
 
+// ---------------------------------------------------------------------------
+// For callers that hold a text with both its length and its NUL (a
+// std::string, a UnicodeString): the count that sizes the result also says
+// where the text ends, so that the conversion need not measure it again.
+
+/// UTF8Uni16CharLength(src, n), and whether src[0, n) holds a NUL.
+VANDREL_API std::size_t UTF8Uni16CharLengthAndNul(const char* src, std::size_t n, bool* holdsNul);
+/// Uni16CharUTF8Length(src, n), and the units it counted (the first NUL's
+/// offset, or n).
+VANDREL_API std::size_t Uni16CharUTF8LengthAndEnd(const Uni16* src, std::size_t n,
+                                                  std::size_t* units);
+/// UTF8ToUni16Char(src, dst, capacity) for src[0, n) holding no NUL and
+/// src[n] NUL; the same result, without measuring src.
+VANDREL_API int UTF8ToUni16CharSized(const char* src, std::size_t n, Uni16* dst,
+                                     std::size_t capacity);
+/// Uni16CharToUTF8(src, dst, capacity) for src[0, n) holding no NUL and
+/// src[n] NUL; the same result, without measuring src.
+VANDREL_API int Uni16CharToUTF8Sized(const Uni16* src, std::size_t n, char* dst,
+                                     std::size_t capacity);
+
 }  // namespace Vandrel
