@@ -54,7 +54,11 @@ constexpr std::uint16_t kMacRomanHigh[128] = {
 };
 
 constexpr DecodeTable kMacRomanDecode(kMacRomanHigh);
-constexpr EncodeTable<PagesFor(kMacRomanDecode)> kMacRomanEncode(kMacRomanDecode);
+
+const EncodeTable& MacRomanEncode() {
+  static const EncodeTable table(kMacRomanDecode);
+  return table;
+}
 
 }  // namespace
 
@@ -84,8 +88,9 @@ int MacRomanStringToUni16Char(const std::string& src, Uni16* dst, std::size_t ca
 
 int Uni16CharToMacRomanCString(const Uni16* src, char* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
-  return EncodeUnits<true>(src, dst, ClampCapacity(capacity), kAsciiUnits,
-                           [](unsigned u) -> unsigned { return kMacRomanEncode.Lookup(u); });
+  return EncodeUnits<true>(
+      src, dst, ClampCapacity(capacity), kAsciiUnits,
+      [table = &MacRomanEncode()](unsigned u) -> unsigned { return table->byte[u]; });
 }
 
 }  // namespace Vandrel

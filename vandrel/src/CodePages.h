@@ -2,9 +2,9 @@
 // (ISO 8859-1, Mac OS Roman) and the platform code page off Windows
 // (posix/PlatformCodePage.cpp).
 //
-// Decoding is one table load per byte. Encoding goes through a two-level
-// reverse table built at compile time from the decoding table: the high byte
-// of the unit picks a 256-byte page (page 0 is empty, meaning "no byte").
+// Decoding is one table load per byte, and so is encoding: a 64 KiB reverse
+// table, one byte a unit, built from the decoding table on first use (a
+// two-level table took two dependent loads a unit and ran at half speed).
 #pragma once
 
 #include <cstddef>
@@ -36,34 +36,13 @@ struct DecodeTable {
   }
 };
 
-template <std::size_t kPages>
+// Unit => byte, 0 for none.
 struct EncodeTable {
-  std::uint8_t pageOf[256] = {};
-  std::uint8_t bytes[kPages][256] = {};
-  constexpr explicit EncodeTable(const DecodeTable& decode) {
-    std::size_t used = 1;
-    for (unsigned b = 1; b < 256; ++b) {
-      const unsigned u = decode.unit[b];
-      if (pageOf[u >> 8] == 0) pageOf[u >> 8] = static_cast<std::uint8_t>(used++);
-      bytes[pageOf[u >> 8]][u & 0xFF] = static_cast<std::uint8_t>(b);
-    }
+  std::uint8_t byte[0x10000] = {};
+  explicit EncodeTable(const DecodeTable& decode) {
+    for (unsigned b = 1; b < 256; ++b) byte[decode.unit[b]] = static_cast<std::uint8_t>(b);
   }
-  std::uint8_t Lookup(unsigned u) const { return bytes[pageOf[u >> 8]][u & 0xFF]; }
 };
-
-// Number of pages an EncodeTable needs: the empty one plus one per high byte.
-constexpr std::size_t PagesFor(const DecodeTable& decode) {
-  bool seen[256] = {};
-  std::size_t pages = 1;
-  for (unsigned b = 1; b < 256; ++b) {
-    const unsigned hi = decode.unit[b] >> 8;
-    if (!seen[hi]) {
-      seen[hi] = true;
-      ++pages;
-    }
-  }
-  return pages;
-}
 
 // Blocks of 16 elements: the tests and moves that let plain ASCII (or, for
 // Latin-1, any text) skip the tables. SSE2 is part of every x86-64 processor.
@@ -85,14 +64,6 @@ inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(d), _mm_packus_epi16(lo, hi));
   return true;
 }
-// Whether none of the 16 units at s is a surrogate.
-inline bool NoSurrogate16(const Uni16* s) {
-  const __m128i mask = _mm_set1_epi16(static_cast<short>(0xF800));
-  const __m128i d800 = _mm_set1_epi16(static_cast<short>(0xD800));
-  const __m128i lo = _mm_cmpeq_epi16(_mm_and_si128(Load16(s), mask), d800);
-  const __m128i hi = _mm_cmpeq_epi16(_mm_and_si128(Load16(s + 8), mask), d800);
-  return _mm_movemask_epi8(_mm_or_si128(lo, hi)) == 0;
-}
 #else
 inline bool Ascii16(const unsigned char* s) {
   std::uint64_t w[2];
@@ -107,12 +78,6 @@ inline bool NarrowIfClear16(const Uni16* s, std::uint16_t mask, char* d) {
   for (int k = 0; k < 16; ++k) bits |= s[k];
   if ((bits & mask) != 0) return false;
   for (int k = 0; k < 16; ++k) d[k] = static_cast<char>(s[k]);
-  return true;
-}
-inline bool NoSurrogate16(const Uni16* s) {
-  for (int k = 0; k < 16; ++k) {
-    if ((s[k] & 0xF800) == 0xD800) return false;
-  }
   return true;
 }
 #endif
@@ -146,18 +111,21 @@ int EncodeUnits(const Uni16* src, char* dst, std::size_t capacity, std::uint16_t
       o += 16;
       continue;
     }
-    // Sixteen units without a surrogate are sixteen characters: looked up
-    // without a branch each, a missing one written as '?'. The strict
-    // encoder (Mac OS Roman) keeps the loop below: this block form made its
-    // 1 MiB text about 1.3x slower, though 64 units about 1.2x faster.
-    if (!kStrict && n - i >= 16 && room - o >= 16 && NoSurrogate16(src + i)) {
+    // Sixteen units that all have a byte (surrogates have none) are looked
+    // up without a branch each; a block with a unit that has none is left
+    // to the loop below, which writes '?' for it, or stops there.
+    if (n - i >= 16 && room - o >= 16) {
+      unsigned missing = 0;
       for (int k = 0; k < 16; ++k) {
         const unsigned b = lookup(static_cast<unsigned>(src[i + k]));
-        dst[o + k] = static_cast<char>(b != 0 ? b : '?');
+        missing |= static_cast<unsigned>(b == 0);
+        dst[o + k] = static_cast<char>(b);
       }
-      i += 16;
-      o += 16;
-      continue;
+      if (missing == 0) {
+        i += 16;
+        o += 16;
+        continue;
+      }
     }
     const bool block = n - i >= 17 && room - o >= 16;
     const std::size_t stop = block ? i + 16 : i + 1;

@@ -31,7 +31,10 @@ constexpr std::uint16_t kCp1252High[128] = {
 };
 
 constexpr DecodeTable kCp1252Decode(kCp1252High);
-constexpr EncodeTable<PagesFor(kCp1252Decode)> kCp1252Encode(kCp1252Decode);
+const EncodeTable& Cp1252Encode() {
+  static const EncodeTable table(kCp1252Decode);
+  return table;
+}
 
 }  // namespace
 
@@ -44,8 +47,9 @@ int PlatformCStringToUni16Char(const char* src, Uni16* dst, std::size_t capacity
 
 int Uni16CharToPlatformCString(const Uni16* src, char* dst, std::size_t capacity) {
   if (dst == nullptr || capacity == 0) return -1;
-  return EncodeUnits<false>(src, dst, ClampCapacity(capacity), kAsciiUnits,
-                            [](unsigned u) -> unsigned { return kCp1252Encode.Lookup(u); });
+  return EncodeUnits<false>(
+      src, dst, ClampCapacity(capacity), kAsciiUnits,
+      [table = &Cp1252Encode()](unsigned u) -> unsigned { return table->byte[u]; });
 }
 
 namespace detail {
