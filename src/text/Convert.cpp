@@ -12,6 +12,7 @@
 #include <string>
 
 #include "Vandrel/Vandrel.h"
+#include "VandrelRules/Url.h"
 
 namespace TalqOSUtils {
 namespace text {
@@ -21,19 +22,9 @@ namespace text {
 
 std::size_t URLLength(const UniChar* p, std::size_t n) {
   // Every UTF-8 byte is escaped (3) except the unreserved ASCII ones (1).
-  static const struct Unreserved {
-    bool keep[128] = {};
-    Unreserved() {
-      for (unsigned c = 0; c < 128; ++c) {
-        keep[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                  c == '-' || c == '.' || c == '_' || c == '~';
-      }
-    }
-  } table;
   std::size_t kept = 0;
   for (std::size_t i = 0; i < n && p[i] != UniChar(); ++i) {
-    const auto u = static_cast<std::uint32_t>(p[i]);
-    kept += u < 128 && table.keep[u];
+    kept += Vandrel::url::IsUnreserved(static_cast<std::uint32_t>(p[i]));
   }
   return 3 * Vandrel::Uni16CharUTF8Length(p, n) - 2 * kept;
 }

@@ -13,6 +13,7 @@
 #include "Kernels.h"
 #include "UtfCoder.h"
 #include "Vandrel/Vandrel.h"
+#include "VandrelRules/Url.h"
 
 namespace Vandrel {
 
@@ -218,8 +219,7 @@ std::uint8_t* EncodeUrl(char32_t c, std::uint8_t* o) {
   const std::uint8_t* const end = EncodeUtf8(c, utf8);
   for (const std::uint8_t* u = utf8; u != end; ++u) {
     const unsigned b = *u;
-    if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
-        b == '.' || b == '_' || b == '~') {
+    if (url::IsUnreserved(b)) {
       *o++ = *u;
     } else {
       *o++ = '%';

@@ -12,6 +12,7 @@
 #include "Kernels.h"
 #include "UtfCoder.h"
 #include "Vandrel/Vandrel.h"
+#include "VandrelRules/Url.h"
 
 namespace Vandrel {
 namespace {
@@ -93,14 +94,11 @@ char* EncodeUtf8(const Uni16* s, const Uni16* send, char* q, const char* qend, b
   return q;
 }
 
-// The unreserved characters of RFC 3986.
+// The unreserved characters of RFC 3986, as a table.
 struct UnreservedTable {
   bool keep[256] = {};
   constexpr UnreservedTable() {
-    for (unsigned c = 0; c < 256; ++c) {
-      keep[c] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-                c == '-' || c == '.' || c == '_' || c == '~';
-    }
+    for (unsigned c = 0; c < 256; ++c) keep[c] = url::IsUnreserved(c);
   }
 };
 constexpr UnreservedTable kUnreserved;
