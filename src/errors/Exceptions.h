@@ -10,7 +10,7 @@ namespace errors {
 
 /// The codes of ErrorCodes.def: Code::FileNotFound is 2.
 enum class Code : std::uint32_t {
-#define TALQ_ERROR(name, code, symbol, text) name = code,
+#define TALQ_ERROR(name, code, symbol, text) name = (code),
 #include "errors/ErrorCodes.def"
 #undef TALQ_ERROR
 };
