@@ -23,18 +23,16 @@
 ///   TALQ_ERROR_INVALID_PARAMETER; a null, closed or foreign handle gives
 ///   TALQ_ERROR_INVALID_HANDLE. Handles are never reused, so closing one twice
 ///   is harmless (the second close gives TALQ_ERROR_INVALID_HANDLE).
-/// - No exception crosses the interface. The library's exception messages
-///   become these codes:
-///     "Unable to convert file path"      TALQ_ERROR_FILENAME_EXCED_RANGE (206)
-///     "ChInputStream: path too long",
-///     "ChOutputStream: path too long"    TALQ_ERROR_FILENAME_EXCED_RANGE (206)
-///     "Root string too long"             TALQ_ERROR_FILENAME_EXCED_RANGE (206)
-///     "Bad directory specification"      TALQ_ERROR_DIRECTORY (267)
-///     "Uninitialized search",
-///     "Invalid find file iterator"       TALQ_ERROR_INVALID_HANDLE (6)
-///     "Unknown encoding"                 TALQ_ERROR_INVALID_PARAMETER (87)
-///     "Unsupported encoding"             TALQ_ERROR_NOT_SUPPORTED (50)
-///     any other message                  TALQ_ERROR_GEN_FAILURE (31)
+/// - No exception crosses the interface. The C++ interface's exceptions (as
+///   its headers document them) become these codes:
+///     a path too long (for OSPathLocal, a stream, a search root)
+///                                        TALQ_ERROR_FILENAME_EXCED_RANGE (206)
+///     a search root that is no directory TALQ_ERROR_DIRECTORY (267)
+///     a search without a search, an
+///     invalid find file iterator         TALQ_ERROR_INVALID_HANDLE (6)
+///     an unknown encoding                TALQ_ERROR_INVALID_PARAMETER (87)
+///     the unsupported encoding           TALQ_ERROR_NOT_SUPPORTED (50)
+///     any other                          TALQ_ERROR_GEN_FAILURE (31)
 ///   and the standard ones: allocation failure TALQ_ERROR_NOT_ENOUGH_MEMORY
 ///   (8), a text beyond the conversion buffers' limits (std::length_error)
 ///   TALQ_ERROR_NOT_ENOUGH_MEMORY (8), anything else TALQ_ERROR_GEN_FAILURE.

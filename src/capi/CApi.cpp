@@ -5,6 +5,7 @@
 
 #include <climits>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -22,6 +23,7 @@
 #include "TalqOSUtils/Version.h"
 #include "Vandrel/Vandrel.h"
 #include "common/SharedRecord.h"
+#include "errors/Exceptions.h"
 #include "fs/OsPath.h"
 #include "streams/FileState.h"
 
@@ -32,6 +34,18 @@ using namespace TalqOSUtils;
 static_assert(sizeof(talq_entry) == 344 && offsetof(talq_entry, reserved) == 280,
               "talq_entry's layout changed");
 
+// talq.h's codes are copies of ErrorCodes.def lines, those written
+// TALQ_C_ERROR: each must still be its line's code.
+#define TALQ_ERROR(name, code, symbol, text)
+#define TALQ_C_ERROR(name, code, symbol, text)                                                     \
+  static_assert(                                                                                   \
+      static_cast<std::uint32_t>(TALQ_##symbol) == static_cast<std::uint32_t>(errors::Code::name), \
+      "talq.h's TALQ_" #symbol " is not its ErrorCodes.def line's code");
+#include "errors/ErrorCodes.def"
+#undef TALQ_C_ERROR
+#undef TALQ_ERROR
+static_assert(TALQ_OK == static_cast<int>(errors::Code::Success), "TALQ_OK is not ERROR_SUCCESS");
+
 struct talq_stream {};
 struct talq_search {};
 
@@ -40,24 +54,11 @@ namespace {
 // ---------------------------------------------------------------------------
 // Exceptions to codes
 
-int CodeOfMessage(const char* message) {
-  struct Row {
-    const char* message;
-    int code;
-  };
-  static const Row kRows[] = {
-      {"Unable to convert file path", TALQ_ERROR_FILENAME_EXCED_RANGE},
-      {"ChInputStream: path too long", TALQ_ERROR_FILENAME_EXCED_RANGE},
-      {"ChOutputStream: path too long", TALQ_ERROR_FILENAME_EXCED_RANGE},
-      {"Root string too long", TALQ_ERROR_FILENAME_EXCED_RANGE},
-      {"Bad directory specification", TALQ_ERROR_DIRECTORY},
-      {"Uninitialized search", TALQ_ERROR_INVALID_HANDLE},
-      {"Invalid find file iterator", TALQ_ERROR_INVALID_HANDLE},
-      {"Unknown encoding", TALQ_ERROR_INVALID_PARAMETER},
-      {"Unsupported encoding", TALQ_ERROR_NOT_SUPPORTED},
-  };
-  for (const Row& row : kRows) {
-    if (std::strcmp(row.message, message) == 0) return row.code;
+// The library's exceptions answer with their Exceptions.def line's code, any
+// other ChException with ERROR_GEN_FAILURE.
+int CodeOf(const ChException& e) {
+  for (const errors::ExceptionRow& row : errors::kExceptions) {
+    if (std::strcmp(row.message, e.what()) == 0) return static_cast<int>(row.code);
   }
   return TALQ_ERROR_GEN_FAILURE;
 }
@@ -68,7 +69,7 @@ int Guard(Body body) noexcept {
   try {
     return body();
   } catch (const ChException& e) {
-    return CodeOfMessage(e.what());
+    return CodeOf(e);
   } catch (const std::bad_alloc&) {
     return TALQ_ERROR_NOT_ENOUGH_MEMORY;
   } catch (const std::length_error&) {

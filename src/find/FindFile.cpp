@@ -9,6 +9,7 @@
 #include "TalqOSUtils/Paths.h"
 #include "TalqOSUtils/UnicodeString.h"
 #include "Vandrel/Vandrel.h"
+#include "errors/Exceptions.h"
 #include "find/FindInternal.h"
 #include "platform/Platform.h"
 
@@ -44,7 +45,7 @@ ChFindFileIterator::~ChFindFileIterator() { shared::Release(mEntry); }
 bool ChFindFileIterator::IsValid() const { return mEntry != nullptr; }
 
 const char* ChFindFileIterator::BaseName(char* buf) const {
-  if (mEntry == nullptr) Throw("Invalid find file iterator");
+  if (mEntry == nullptr) Throw(errors::kInvalidIterator);
   if (buf != nullptr) std::memcpy(buf, mEntry->name, std::strlen(mEntry->name) + 1);
   return mEntry->name;
 }
@@ -58,13 +59,13 @@ bool ChFindFileIterator::IsReparsePoint() const {
 bool ChFindFileIterator::IsBigFile() const { return mEntry != nullptr && mEntry->sizeHigh != 0; }
 
 std::int64_t ChFindFileIterator::Size() const {
-  if (mEntry == nullptr) Throw("Invalid find file iterator");
+  if (mEntry == nullptr) Throw(errors::kInvalidIterator);
   return static_cast<std::int64_t>((static_cast<std::uint64_t>(mEntry->sizeHigh) << 32) |
                                    mEntry->sizeLow);
 }
 
 std::uint64_t ChFindFileIterator::TimeStamp() const {
-  if (mEntry == nullptr) Throw("Invalid find file iterator");
+  if (mEntry == nullptr) Throw(errors::kInvalidIterator);
   return mEntry->lastWriteTime;
 }
 
@@ -112,17 +113,17 @@ void ChFindFile::Init(const char* root) {
     // mRoot holds a cut root, or for a null root the one it held: it stays
     // readable through Root(), but is never searched.
     mSearch->rootTooLong = true;
-    Throw("Root string too long");
+    Throw(errors::kRootTooLong);
   }
   if (!OSDirectoryExists(mRoot)) {
     EndSearch();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
-    Throw("Bad directory specification");
+    Throw(errors::kBadDirectory);
   }
   const std::size_t length = std::strlen(mRoot);
   if (length == 0 || !IsRootSeparator(mRoot[length - 1])) {
     if (length + 2 > static_cast<std::size_t>(kRootArea)) {
       mSearch->rootTooLong = true;
-      Throw("Root string too long");
+      Throw(errors::kRootTooLong);
     }
     mRoot[length] = '/';
     mRoot[length + 1] = '\0';
@@ -131,8 +132,8 @@ void ChFindFile::Init(const char* root) {
 }
 
 ChFindFileIterator ChFindFile::ActualFindFirst() {
-  if (mSearch == nullptr) Throw("Uninitialized search");
-  if (mSearch->rootTooLong) Throw("Root string too long");
+  if (mSearch == nullptr) Throw(errors::kNoSearch);
+  if (mSearch->rootTooLong) Throw(errors::kRootTooLong);
   // A restart closes only the OS search: root, filter and the other sharers'
   // state stay.
   if (mSearch->handle != platform::kInvalidHandle) {
@@ -143,9 +144,9 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
   mSearch->lastError = 0;
 
   char pattern[kRootArea];
-  if (!OSPathLocal(mRoot, pattern, kRootArea)) Throw("Root string too long");
+  if (!OSPathLocal(mRoot, pattern, kRootArea)) Throw(errors::kRootTooLong);
   const std::size_t length = std::strlen(pattern);
-  if (length + 3 > static_cast<std::size_t>(kRootArea)) Throw("Root string too long");
+  if (length + 3 > static_cast<std::size_t>(kRootArea)) Throw(errors::kRootTooLong);
   pattern[length] = '\\';
   pattern[length + 1] = '*';
   pattern[length + 2] = '\0';
@@ -167,7 +168,7 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
 }
 
 ChFindFileIterator ChFindFile::ActualFindNext() {
-  if (mSearch == nullptr) Throw("Uninitialized search");
+  if (mSearch == nullptr) Throw(errors::kNoSearch);
   if (mSearch->atEnd) return ChFindFileIterator();
   // No OS search to continue (none started, or it failed to start): the end,
   // without handing the OS an invalid handle.
@@ -195,7 +196,7 @@ ChFindFileIterator ChFindFile::FilterIterator(const ChFindFileIterator& iterator
   while (current.IsValid()) {
     // The filter may end, restart or re-filter the search it runs in, so the
     // state is looked up again after every call.
-    if (mSearch == nullptr) Throw("Uninitialized search");
+    if (mSearch == nullptr) Throw(errors::kNoSearch);
     const Filter filter = mSearch->filter;
     if (filter == nullptr || filter(current)) return current;
     current = ActualFindNext();
@@ -224,13 +225,13 @@ bool ChFindFile::IsValid() const { return mSearch != nullptr; }
 std::uint32_t ChFindFile::LastError() const { return mSearch == nullptr ? 0 : mSearch->lastError; }
 
 const char* ChFindFile::Root(char* buf) const {
-  if (mSearch == nullptr) Throw("Uninitialized search");
+  if (mSearch == nullptr) Throw(errors::kNoSearch);
   if (buf != nullptr) std::memcpy(buf, mRoot, std::strlen(mRoot) + 1);
   return mRoot;
 }
 
 void ChFindFile::SetFilter(Filter filter) {
-  if (mSearch == nullptr) Throw("Uninitialized search");
+  if (mSearch == nullptr) Throw(errors::kNoSearch);
   mSearch->filter = filter;
 }
 

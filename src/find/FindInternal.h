@@ -38,9 +38,10 @@ struct ChFindFileState : shared::HandleRecord<&platform::Calls::findClose> {
 namespace find {
 
 /// The code a search keeps for an OS failure with last error `code`: the
-/// code itself, or kNoCode when the OS gave none.
-constexpr std::uint32_t kNoCode = 0x80000000u;
-inline std::uint32_t FailureCode(platform::ErrorCode code) { return code == 0 ? kNoCode : code; }
+/// code itself, or kErrorNoReason when the OS gave none.
+inline std::uint32_t FailureCode(platform::ErrorCode code) {
+  return code == 0 ? platform::kErrorNoReason : code;
+}
 
 /// A new entry (one share) from an OS find record: the name as UTF-8 (no
 /// byte-order-mark processing), the directory and reparse-point bits, the

@@ -3,7 +3,6 @@
 // opening and letting go.
 #pragma once
 
-#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -39,11 +38,11 @@ struct ChOutputFileState : streams::FileRecord {};
 
 namespace streams {
 
-/// The stream code of a failed call: the OS's last error, or INT_MIN
-/// (0x80000000) when the OS gave none, so that a failure never reads as 0.
+/// The stream code of a failed call: the OS's last error, or kErrorNoReason
+/// (INT_MIN as a stream's code) when the OS gave none.
 inline std::int32_t FailureCode() {
   const platform::ErrorCode code = platform::LastError();
-  return code == 0 ? INT_MIN : static_cast<std::int32_t>(code);
+  return static_cast<std::int32_t>(code == 0 ? platform::kErrorNoReason : code);
 }
 
 /// Bytes requested beyond which the next transfer calls the check function.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "TalqOSUtils/Streams.h"
+#include "errors/Exceptions.h"
 #include "streams/FileState.h"
 
 namespace TalqOSUtils {
@@ -28,8 +29,8 @@ bool ChInputStream::isopen() const { return streams::IsOpen(mFile); }
 bool ChInputStream::good() const { return mFile != nullptr && mError == 0; }
 
 void ChInputStream::openFork(const std::string& path, bool fork) {
-  mError = streams::Reopen(mFile, path, fork, mName, "ChInputStream: path too long",
-                           &streams::OpenInputFile);
+  mError =
+      streams::Reopen(mFile, path, fork, mName, errors::kInputPathTooLong, &streams::OpenInputFile);
 }
 
 void ChInputStream::open(const std::string& path) { openFork(path.c_str(), false); }

@@ -4,6 +4,7 @@
 
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Streams.h"
+#include "errors/Exceptions.h"
 #include "streams/FileState.h"
 
 namespace TalqOSUtils {
@@ -29,7 +30,7 @@ bool ChOutputStream::isopen() const { return streams::IsOpen(mFile); }
 bool ChOutputStream::good() const { return mFile != nullptr && mError == 0; }
 
 void ChOutputStream::openFork(const std::string& path, bool fork) {
-  mError = streams::Reopen(mFile, path, fork, mName, "ChOutputStream: path too long",
+  mError = streams::Reopen(mFile, path, fork, mName, errors::kOutputPathTooLong,
                            &streams::OpenOutputFile);
 }
 
@@ -75,14 +76,14 @@ void ChOutputStream::write(const std::string& s) {
 }
 
 void ChOutputStream::printf(const char* format, ...) {
-  if (format == nullptr) throw ChException("Buffer overflow in ChOutputStream::printf");
+  if (format == nullptr) throw ChException(errors::kPrintfOverflow);
   char text[1024];
   va_list args;
   va_start(args, format);
   const int length = std::vsnprintf(text, sizeof text, format, args);
   va_end(args);
   if (length < 0 || length >= static_cast<int>(sizeof text)) {
-    throw ChException("Buffer overflow in ChOutputStream::printf");
+    throw ChException(errors::kPrintfOverflow);
   }
   write(text, static_cast<std::uint32_t>(length));
 }

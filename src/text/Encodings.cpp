@@ -20,6 +20,7 @@
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/UnicodeString.h"
 #include "Vandrel/Vandrel.h"
+#include "errors/Exceptions.h"
 #include "text/Convert.h"
 #include "text/ScratchBuffer.h"
 #include "text/TextInternal.h"
@@ -47,8 +48,8 @@ bool ReadOut(text::ReadOutFn convert, std::uint32_t bytesPerUnit, const UniChar*
   return text::ReadOut(convert, bytesPerUnit, OneBytePerUnit, p, n, failureCounts, out);
 }
 
-[[noreturn]] void ThrowUnsupported() { throw ChException("Unsupported encoding"); }
-[[noreturn]] void ThrowUnknown() { throw ChException("Unknown encoding"); }
+[[noreturn]] void ThrowUnsupported() { throw ChException(errors::kUnsupportedEncoding); }
+[[noreturn]] void ThrowUnknown() { throw ChException(errors::kUnknownEncoding); }
 
 // Each encoding's decoder (narrow text to UTF-16 units; -1 when Vandrel
 // reports failure; never more units than bytes) and read-out (p[0, n), with
