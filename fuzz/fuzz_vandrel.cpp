@@ -243,6 +243,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         got);
     CheckCut(r, got, decoded, cap,
              [&](std::size_t k) { return !(k > 0 && IsPairAt(decoded, k - 1)); });
+    U16 sized;  // the form that is told the length answers alike
+    CHECK(Run<Uni16>(
+              [&](Uni16* d, std::size_t c) {
+                return Vandrel::UTF8ToUni16CharSized(bytes.c_str(), bytes.size(), d, c);
+              },
+              cap, sized) == r &&
+          sized == got);
     Run<Uni16>(
         [&](Uni16* d, std::size_t c) { return Vandrel::UTF8ToUni16Char(bytes.c_str(), d, c); },
         decoded.size() + 1, got);
@@ -265,6 +272,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckCut(r, got, encoded, cap, [&](std::size_t k) {
       return k >= encoded.size() || !Cont(static_cast<unsigned char>(encoded[k]));
     });
+    std::string sized;
+    CHECK(Run<char>(
+              [&](char* d, std::size_t c) {
+                return Vandrel::Uni16CharToUTF8Sized(units.c_str(), units.size(), d, c);
+              },
+              cap, sized) == r &&
+          sized == got);
     Run<char>([&](char* d, std::size_t c) { return Vandrel::Uni16CharToUTF8(units.c_str(), d, c); },
               encoded.size() + 1, got);
     CHECK(got == encoded);
