@@ -2,6 +2,8 @@
 // and takes the NT paths it is given through ntpath.h.
 #pragma once
 
+#include <string>
+
 #include "platform/Platform.h"
 #include "platform/posix/ntpath.h"
 
@@ -15,6 +17,11 @@ void FillShortcutCalls(Calls& t);   // shortcut.cpp
 void FillFileCalls(Calls& t);       // files.cpp
 void FillFindCalls(Calls& t);       // find.cpp
 void FillCopyCalls(Calls& t);       // copy.cpp
+
+/// The value of the environment variable `name` as GetEnvironmentVariableW
+/// finds it (module.cpp), for backend code that reads the environment
+/// directly; false when it is not set. Sets no last error.
+bool EnvironmentVariable(const OsChar* name, std::basic_string<OsChar>& value);
 
 }  // namespace posix
 }  // namespace platform

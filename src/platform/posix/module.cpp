@@ -82,16 +82,11 @@ const char* FindVariable(const std::string& name) {
 
 std::uint32_t GetEnvironmentVariableImpl(const OsChar* name, OsChar* buffer,
                                          std::uint32_t capacity) {
-  std::string bytes;
-  const std::size_t units = name == nullptr ? 0 : std::char_traits<OsChar>::length(name);
-  const char* value = nullptr;
-  if (Vandrel::names::AppendNameBytes(name, units, bytes)) value = FindVariable(bytes);
-  if (value == nullptr) {
+  std::basic_string<OsChar> wide;
+  if (!EnvironmentVariable(name, wide)) {
     SetLastError(kErrorEnvvarNotFound);
     return 0;
   }
-  std::basic_string<OsChar> wide;
-  Vandrel::names::AppendNameUnits(value, std::strlen(value), wide);
   if (wide.empty()) {
     SetLastError(kErrorSuccess);
     return 0;
@@ -105,6 +100,17 @@ std::uint32_t GetEnvironmentVariableImpl(const OsChar* name, OsChar* buffer,
 }
 
 }  // namespace
+
+bool EnvironmentVariable(const OsChar* name, std::basic_string<OsChar>& value) {
+  std::string bytes;
+  const std::size_t units = name == nullptr ? 0 : std::char_traits<OsChar>::length(name);
+  const char* found = nullptr;
+  if (Vandrel::names::AppendNameBytes(name, units, bytes)) found = FindVariable(bytes);
+  if (found == nullptr) return false;
+  value.clear();
+  Vandrel::names::AppendNameUnits(found, std::strlen(found), value);
+  return true;
+}
 
 void FillModuleCalls(Calls& t) {
   t.getModuleFileName = &GetModuleFileNameImpl;

@@ -1,12 +1,14 @@
 // POSIX backend, shortcuts: the shell-link object's Load, Resolve and GetPath
-// emulated by the portable .lnk reader (fs/lnk/): this file reads the file,
-// the reader parses its bytes and assembles the target (expanding
-// environment variables through the platform layer). An environment block
-// that names any variable but the system's (lnk::NamesOnlySystemVariables)
-// is passed over: the file is parsed again without it, so the IDList or
-// RELATIVE_PATH names the target, or nothing does; no other variable of the
-// host is ever read into a target. "Resolve" succeeds when the file parses
-// and names a file-system target; the target is not searched for.
+// emulated by the portable .lnk reader (src/lnk/): this file reads the file,
+// the reader parses its bytes and assembles the target, expanding
+// environment variables from this backend's own environment read
+// (EnvironmentVariable, never through the call table: no call of the table
+// makes another). An environment block that names any variable but the
+// system's (lnk::NamesOnlySystemVariables) is passed over: the file is
+// parsed again without it, so the IDList or RELATIVE_PATH names the target,
+// or nothing does; no other variable of the host is ever read into a target.
+// "Resolve" succeeds when the file parses and names a file-system target; the
+// target is not searched for.
 // The shortcut's own UTF-8 NT path is read as UnicodeString reads it, its
 // escapes (U+DC80..U+DCFF) turned back into bytes as for every other call.
 // Only a regular file is read (a FIFO or device named like a shortcut is
@@ -18,8 +20,8 @@
 
 #include <vector>
 
-#include "fs/lnk/ShellLink.h"
-#include "fs/lnk/TargetPath.h"
+#include "lnk/ShellLink.h"
+#include "lnk/TargetPath.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -79,6 +81,11 @@ bool ReadShortcutFile(const std::string& posixPath, std::vector<std::uint8_t>& o
   return error == kErrorSuccess;
 }
 
+// The reader's environment: this process's, as GetEnvironmentVariableW reads it.
+lnk::Lookup SystemVariable(const lnk::Text& name, lnk::Text& value) {
+  return EnvironmentVariable(name.c_str(), value) ? lnk::Lookup::kSet : lnk::Lookup::kNotSet;
+}
+
 bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity) {
   const ErrnoGuard keepErrno;
   if (ntPath == nullptr || ntPath[0] == '\0' || target == nullptr || capacity == 0) {
@@ -95,8 +102,9 @@ bool ReadShortcutImpl(const char* ntPath, OsChar* target, std::uint32_t capacity
     parsed = lnk::ParseShellLink(bytes.data(), bytes.size(), false);
   }
   lnk::Text path;
-  if (!lnk::ShortcutTargetPath(ntPath, parsed, path)) {
-    return false;  // no file-system target, or the environment failed
+  if (lnk::ShortcutTargetPath(ntPath, parsed, &SystemVariable, path) != lnk::Assembled::kPath) {
+    SetLastError(kErrorInvalidFunction);  // no file-system target (the environment never fails)
+    return false;
   }
   // A cut target would name another file: refuse rather than truncate.
   if (path.size() >= capacity) {

@@ -21,7 +21,7 @@
 
 #include <atomic>
 
-#include "fs/lnk/TargetPath.h"
+#include "lnk/TargetPath.h"
 #include "platform/win32/backend.h"
 
 namespace TalqOSUtils {

@@ -1,4 +1,4 @@
-// The .lnk reader (fs/lnk/) on written, real, cut and corrupted shortcuts, on every build; off
+// The .lnk reader (lnk/) on written, real, cut and corrupted shortcuts, on every build; off
 // Windows also the backend call that reads shortcut files with it, on Windows that call's COM
 // apartments. The queries when the OS fails or answers oddly.
 #include <cstdlib>
@@ -11,9 +11,9 @@
 #include "TalqOSUtils/FileSystem.h"
 #include "Vandrel/Vandrel.h"
 #include "fs/OsPath.h"
-#include "fs/lnk/ShellLink.h"
-#include "fs/lnk/TargetPath.h"
 #include "gtest/gtest.h"
+#include "lnk/ShellLink.h"
+#include "lnk/TargetPath.h"
 #include "platform/testing/FaultInjection.h"
 #include "support/FsTestSupport.h"
 #include "support/LnkWriter.h"
@@ -168,6 +168,16 @@ class ScopedVariable {
   std::string mOld;
 };
 
+// The environment through the call table, where the faults armed below reach it.
+lnk::Lookup TableVariable(const lnk::Text& name, lnk::Text& value) {
+  pf::OsChar buffer[1024] = {};  // more than any value set here
+  pf::SetLastError(0);
+  const bool set = pf::Os().getEnvironmentVariable(name.c_str(), buffer, 1024) || !pf::LastError();
+  value = buffer;
+  if (set) return lnk::Lookup::kSet;
+  return pf::LastError() == pf::kErrorEnvvarNotFound ? lnk::Lookup::kNotSet : lnk::Lookup::kFailed;
+}
+
 // The system's variables from the environment, not case sensitive, else Windows' values; any
 // other variable refused before the environment is read; the environment's failures; relative
 // targets below the shortcut's folder, never above its root.
@@ -211,12 +221,12 @@ TEST(LnkTarget, EnvironmentAndRelativeTargetsGiveFullPathsOrNone) {
       pf::ArmFault(pf::CallId::kGetEnvironmentVariable, 1, fault, pf::FaultMode::kFromNthOn);
     }
     lnk::Text out;
-    pf::SetLastError(0);
-    const bool ok = lnk::ShortcutTargetPath("\\\\srv\\share\\a\\l.lnk", {kind, T(text)}, out);
-    const pf::ErrorCode got = pf::LastError();
+    const lnk::Assembled got =
+        lnk::ShortcutTargetPath("\\\\srv\\share\\a\\l.lnk", {kind, T(text)}, &TableVariable, out);
+    const pf::ErrorCode code = got == lnk::Assembled::kNoTarget ? no : pf::LastError();
     pf::ClearFaults();
-    EXPECT_EQ(ok ? U16(out) : u"", expected);
-    EXPECT_EQ(ok ? 0 : got, error);
+    EXPECT_EQ(got == lnk::Assembled::kPath ? U16(out) : u"", expected);
+    EXPECT_EQ(got == lnk::Assembled::kPath ? 0 : code, error);
   }
 }
 

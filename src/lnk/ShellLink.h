@@ -1,7 +1,7 @@
 // A reader of the published Windows shortcut format ([MS-SHLLINK]), for
 // backends without the shell-link object. Portable: it parses bytes in
-// memory; reading the file is the caller's (a platform backend's) business,
-// and so is the environment (TargetPath.h).
+// memory; reading the file is the caller's (a backend's) business, and so is
+// the environment (TargetPath.h).
 //
 // Understood: the ShellLinkHeader (size 0x4C and the ShellLink CLSID are
 // required); LinkInfo with VolumeIDAndLocalBasePath (LocalBasePath and
@@ -41,7 +41,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "fs/lnk/ByteReader.h"
+#include "lnk/ByteReader.h"
 
 namespace TalqOSUtils {
 namespace lnk {

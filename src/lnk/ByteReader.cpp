@@ -1,22 +1,15 @@
 // The .lnk reader's byte reader (see ByteReader.h).
-#include "fs/lnk/ByteReader.h"
+#include "lnk/ByteReader.h"
 
 #include <cstring>
 
 #include "VandrelRules/NameBytes.h"
+#include "VandrelRules/Windows1252.h"
 
 namespace TalqOSUtils {
 namespace lnk {
 
 namespace {
-
-// Windows-1252 bytes 80-9F; A0-FF are the code points of the same value. The
-// five bytes the published table leaves out (81, 8D, 8F, 90, 9D) are the C1
-// controls of the same value, as MultiByteToWideChar gives them.
-constexpr std::uint16_t kCp1252C1[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 bool IsUtf8(const char* bytes, std::size_t n) {
   const auto* s = reinterpret_cast<const unsigned char*>(bytes);
@@ -36,8 +29,7 @@ Text DecodeAnsi(const char* bytes, std::size_t n) {
     return text;
   }
   for (std::size_t i = 0; i < n; ++i) {
-    const auto b = static_cast<unsigned char>(bytes[i]);
-    text += static_cast<platform::OsChar>(b >= 0x80 && b < 0xA0 ? kCp1252C1[b - 0x80] : b);
+    text += static_cast<Unit>(Vandrel::cp1252::UnitOf(static_cast<unsigned char>(bytes[i])));
   }
   return text;
 }
@@ -90,7 +82,7 @@ bool ByteReader::UnicodeZ(std::size_t offset, Text& out, std::size_t* next) cons
   for (std::uint32_t unit = 0;; at += 2) {
     if (!U16(at, unit)) return false;
     if (unit == 0) break;
-    text += static_cast<platform::OsChar>(unit);
+    text += static_cast<Unit>(unit);
   }
   out = text;
   if (next != nullptr) *next = at + 2;
@@ -113,7 +105,7 @@ bool ByteReader::Unicode(std::size_t offset, std::size_t count, Text& out) const
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint8_t* unit = mData + offset + 2 * i;
     if (unit[0] == 0 && unit[1] == 0) break;  // a stored NUL ends the text, as on Windows
-    text += static_cast<platform::OsChar>(unit[0] | unit[1] << 8);
+    text += static_cast<Unit>(unit[0] | unit[1] << 8);
   }
   out = text;
   return true;

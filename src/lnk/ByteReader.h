@@ -6,8 +6,9 @@
 //
 // ANSI strings: the code page of the machine that wrote a shortcut is not in
 // the file. Bytes that are well-formed UTF-8 (ASCII among them) are read as
-// UTF-8, as some tools write them; any other bytes as Windows-1252, by its
-// table here, whatever the code page of the machine reading them.
+// UTF-8, as some tools write them; any other bytes as Windows-1252
+// (VandrelRules/Windows1252.h), whatever the code page of the machine
+// reading them.
 //   bytes C3 B6 => U+00F6 (UTF-8)   bytes F6 80 => U+00F6 U+20AC (Windows-1252)
 #pragma once
 
@@ -15,13 +16,16 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/Platform.h"
+#include "Vandrel/Vandrel.h"
 
 namespace TalqOSUtils {
 namespace lnk {
 
-/// UTF-16 text as the OS calls take it, without a NUL.
-using Text = std::basic_string<platform::OsChar>;
+/// A UTF-16 unit, as Vandrel's text has it (wchar_t on Windows, char16_t
+/// elsewhere).
+using Unit = Vandrel::Uni16;
+/// UTF-16 text without a NUL.
+using Text = std::basic_string<Unit>;
 
 /// ANSI bytes[0..n) as text (see the top of this file).
 Text DecodeAnsi(const char* bytes, std::size_t n);

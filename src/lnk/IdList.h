@@ -15,7 +15,7 @@
 // reading with no path.
 #pragma once
 
-#include "fs/lnk/ByteReader.h"
+#include "lnk/ByteReader.h"
 
 namespace TalqOSUtils {
 namespace lnk {

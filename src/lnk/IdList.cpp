@@ -1,5 +1,5 @@
 // The .lnk reader's LinkTargetIDList (see IdList.h).
-#include "fs/lnk/IdList.h"
+#include "lnk/IdList.h"
 
 namespace TalqOSUtils {
 namespace lnk {
@@ -42,7 +42,7 @@ std::size_t LongNameAt(std::uint32_t version) {
 }
 
 bool IsDrive(const Text& s) {
-  const platform::OsChar letter = static_cast<platform::OsChar>(s.empty() ? 0 : s[0] | 0x20);
+  const Unit letter = static_cast<Unit>(s.empty() ? 0 : s[0] | 0x20);
   return s.size() == 3 && letter >= u'a' && letter <= u'z' && s[1] == u':' && s[2] == u'\\';
 }
 
@@ -79,9 +79,8 @@ Text FileEntryName(const ByteReader& item, std::uint32_t itemClass) {
 }
 
 bool IsComponent(const Text& name) {
-  const bool dots = name.find_first_not_of(static_cast<platform::OsChar>('.')) == Text::npos;
-  return !(dots && name.size() <= 2) &&
-         name.find(static_cast<platform::OsChar>('\\')) == Text::npos;
+  const bool dots = name.find_first_not_of(static_cast<Unit>('.')) == Text::npos;
+  return !(dots && name.size() <= 2) && name.find(static_cast<Unit>('\\')) == Text::npos;
 }
 
 }  // namespace

@@ -2,9 +2,9 @@
 // the full NT path the shell would give.
 //
 // Environment targets expand only the system's own variables, names not case
-// sensitive: each %name% is the variable's value in the process environment
-// (platform::Os().getEnvironmentVariable), or Windows' own value when it is
-// not set:
+// sensitive: each %name% is the variable's value in the environment the
+// caller hands in (ShortcutTargetPath's `environment`: the reader itself
+// makes no OS call), or Windows' own value when it is not set:
 //   SystemRoot, windir         C:\Windows
 //   SystemDrive                C:
 //   ProgramFiles, ProgramW6432 C:\Program Files
@@ -24,7 +24,7 @@
 
 #include <string>
 
-#include "fs/lnk/ShellLink.h"
+#include "lnk/ShellLink.h"
 
 namespace TalqOSUtils {
 namespace lnk {
@@ -36,13 +36,26 @@ namespace lnk {
 ///   u"\\%AWS_SECRET%\x", u"%windir%\%AWS_SECRET%", u"%%AWS_SECRET%" => false
 bool NamesOnlySystemVariables(const Text& unexpanded);
 
-/// The target of the shortcut whose own NT path (UTF-8) is linkPath, in out.
-/// False with the last error set when there is none: ERROR_INVALID_FUNCTION
-/// for kNone, a variable that is not the system's, or a path that is not
-/// absolute; the environment call's own code when it fails.
+/// What the environment holds of a variable.
+enum class Lookup { kSet, kNotSet, kFailed };
+
+/// The caller's environment, asked only for the system's variables: the
+/// value of `name` (as the shortcut spells it; names are not case sensitive)
+/// in value and kSet, even when empty; kNotSet when it is not set; kFailed
+/// when it cannot be read, the caller keeping why (its last error).
+using Environment = Lookup (*)(const Text& name, Text& value);
+
+/// What became of a target: a path, none, or none since the environment failed.
+enum class Assembled { kPath, kNoTarget, kEnvironmentFailed };
+
+/// The target of the shortcut whose own NT path (UTF-8) is linkPath, in out
+/// (kPath). kNoTarget for kNone, a variable that is not the system's, or a
+/// path that is not absolute; kEnvironmentFailed when `environment` failed.
+/// out is left alone unless kPath.
 ///   ("C:\a\l.lnk", {kRelative, u".\b\c.txt"})        => u"C:\a\b\c.txt"
 ///   ("C:\l.lnk", {kEnvironment, u"%windir%\x.exe"})  => u"C:\Windows\x.exe" (windir not set)
-bool ShortcutTargetPath(const std::string& linkPath, const ShellLinkTarget& target, Text& out);
+Assembled ShortcutTargetPath(const std::string& linkPath, const ShellLinkTarget& target,
+                             Environment environment, Text& out);
 
 }  // namespace lnk
 }  // namespace TalqOSUtils

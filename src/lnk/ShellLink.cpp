@@ -1,8 +1,8 @@
 // The .lnk parser (see ShellLink.h). May assume nothing about the bytes:
 // each read goes through ByteReader, which checks it.
-#include "fs/lnk/ShellLink.h"
+#include "lnk/ShellLink.h"
 
-#include "fs/lnk/IdList.h"
+#include "lnk/IdList.h"
 
 namespace TalqOSUtils {
 namespace lnk {
@@ -66,7 +66,7 @@ bool PreferUnicode(const ByteReader& r, std::uint32_t headerSize, std::size_t an
 
 Text JoinNt(const Text& head, const Text& tail) {
   if (head.empty() || tail.empty() || head.back() == u'\\') return head + tail;
-  return head + static_cast<platform::OsChar>(u'\\') + tail;
+  return head + static_cast<Unit>(u'\\') + tail;
 }
 
 // LinkInfo: the local path, else the share's name and the suffix.

@@ -1,7 +1,6 @@
-// The .lnk reader's path assembly (see TargetPath.h). The environment is read
-// through the platform layer, like every OS call of the library, and only for
-// the system's variables.
-#include "fs/lnk/TargetPath.h"
+// The .lnk reader's path assembly (see TargetPath.h). The environment is the
+// caller's, asked only for the system's variables.
+#include "lnk/TargetPath.h"
 
 #include <vector>
 
@@ -11,8 +10,6 @@ namespace TalqOSUtils {
 namespace lnk {
 
 namespace {
-
-using platform::OsChar;
 
 struct SystemVariable {
   const char* name;
@@ -31,7 +28,7 @@ constexpr SystemVariable kSystemVariables[] = {
     {"ProgramData", "C:\\ProgramData"},
 };
 
-OsChar Lower(OsChar c) { return c >= u'A' && c <= u'Z' ? static_cast<OsChar>(c + 32) : c; }
+Unit Lower(Unit c) { return c >= u'A' && c <= u'Z' ? static_cast<Unit>(c + 32) : c; }
 
 // The system variable of that name, or null.
 const SystemVariable* FindSystemVariable(const Text& name) {
@@ -39,45 +36,28 @@ const SystemVariable* FindSystemVariable(const Text& name) {
     const std::string known(v.name);
     bool same = known.size() == name.size();
     for (std::size_t i = 0; same && i < name.size(); ++i) {
-      same = Lower(static_cast<OsChar>(known[i])) == Lower(name[i]);
+      same = Lower(static_cast<Unit>(known[i])) == Lower(name[i]);
     }
     if (same) return &v;
   }
   return nullptr;
 }
 
-// The system variable's value; false with the last error set when there is
-// none. Any other variable is refused unread.
-bool Variable(const Text& name, Text& value) {
+// The system variable's value, Windows' own when it is not set. Any other
+// variable is refused unread.
+Assembled Variable(const Text& name, Environment environment, Text& value) {
   const SystemVariable* known = FindSystemVariable(name);
-  if (known == nullptr) {
-    platform::SetLastError(platform::kErrorInvalidFunction);
-    return false;
+  if (known == nullptr) return Assembled::kNoTarget;
+  switch (environment(name, value)) {
+    case Lookup::kSet:
+      return Assembled::kPath;
+    case Lookup::kNotSet:
+      value.assign(known->value, known->value + std::char_traits<char>::length(known->value));
+      return Assembled::kPath;
+    case Lookup::kFailed:
+      break;
   }
-  std::vector<OsChar> buffer(260);
-  for (int attempt = 0; attempt < 3; ++attempt) {  // the value may grow between calls
-    platform::SetLastError(platform::kErrorSuccess);
-    const std::uint32_t n = platform::Os().getEnvironmentVariable(
-        name.c_str(), buffer.data(), static_cast<std::uint32_t>(buffer.size()));
-    if (n == 0) {
-      const platform::ErrorCode error = platform::LastError();
-      if (error == platform::kErrorSuccess) {  // set to nothing
-        value.clear();
-        return true;
-      }
-      if (error != platform::kErrorEnvvarNotFound) return false;
-      const std::string text(known->value);
-      value.assign(text.begin(), text.end());
-      return true;
-    }
-    if (n < buffer.size()) {
-      value.assign(buffer.data(), n);
-      return true;
-    }
-    buffer.resize(n);
-  }
-  platform::SetLastError(platform::kErrorInvalidFunction);
-  return false;
+  return Assembled::kEnvironmentFailed;
 }
 
 // The next %name% of text from `from`: its two '%' at open and close; false
@@ -93,39 +73,34 @@ bool NextVariable(const Text& text, std::size_t from, std::size_t& open, std::si
 
 bool IsAbsolute(const Text& path) {
   if (path.size() >= 2 && path[0] == u'\\' && path[1] == u'\\') return true;
-  const OsChar letter = Lower(path.empty() ? OsChar{0} : path[0]);
+  const Unit letter = Lower(path.empty() ? Unit{0} : path[0]);
   return path.size() >= 3 && letter >= u'a' && letter <= u'z' && path[1] == u':' &&
          path[2] == u'\\';
 }
 
-bool Expand(const Text& text, Text& out) {
-  if (!NamesOnlySystemVariables(text)) {
-    platform::SetLastError(platform::kErrorInvalidFunction);
-    return false;
-  }
+Assembled Expand(const Text& text, Environment environment, Text& out) {
+  if (!NamesOnlySystemVariables(text)) return Assembled::kNoTarget;
   Text result;
   std::size_t i = 0;
   std::size_t open = 0;
   std::size_t close = 0;
   for (; NextVariable(text, i, open, close); i = close + 1) {
     Text value;
-    if (!Variable(text.substr(open + 1, close - open - 1), value)) return false;
+    const Assembled got = Variable(text.substr(open + 1, close - open - 1), environment, value);
+    if (got != Assembled::kPath) return got;
     result.append(text, i, open - i);
     result += value;
   }
   result.append(text, i, Text::npos);
-  if (!IsAbsolute(result)) {
-    platform::SetLastError(platform::kErrorInvalidFunction);
-    return false;
-  }
+  if (!IsAbsolute(result)) return Assembled::kNoTarget;
   out = result;
-  return true;
+  return Assembled::kPath;
 }
 
 // The shortcut's folder, then the relative components.
 Text PlaceRelative(const std::string& linkPath, const Text& rel) {
-  const Text separators = {OsChar('\\'), OsChar('/')};
-  std::vector<OsChar> wide(linkPath.size() + 1, 0);
+  const Text separators = {Unit('\\'), Unit('/')};
+  std::vector<Unit> wide(linkPath.size() + 1, 0);
   Vandrel::UTF8ToUni16Char(linkPath.c_str(), wide.data(), wide.size());
   const Text folder(wide.data());
   const std::size_t cut = folder.find_last_of(separators);
@@ -145,7 +120,7 @@ Text PlaceRelative(const std::string& linkPath, const Text& rel) {
     std::size_t end = rel.find_first_of(separators, start);
     if (end == Text::npos) end = rel.size();
     const Text part = rel.substr(start, end - start);
-    const bool dots = part.find_first_not_of(OsChar('.')) == Text::npos;
+    const bool dots = part.find_first_not_of(Unit('.')) == Text::npos;
     if (dots && part.size() == 2) {
       if (out.size() > root) {
         const std::size_t prev = out.find_last_of(u'\\', out.size() - 2);
@@ -175,21 +150,19 @@ bool NamesOnlySystemVariables(const Text& unexpanded) {
   return true;
 }
 
-bool ShortcutTargetPath(const std::string& linkPath, const ShellLinkTarget& target, Text& out) {
+Assembled ShortcutTargetPath(const std::string& linkPath, const ShellLinkTarget& target,
+                             Environment environment, Text& out) {
   using Kind = ShellLinkTarget::Kind;
   Text path;
-  if (target.kind == Kind::kEnvironment) return Expand(target.path, out);
+  if (target.kind == Kind::kEnvironment) return Expand(target.path, environment, out);
   if (target.kind == Kind::kRelative) {
     path = PlaceRelative(linkPath, target.path);
   } else if (target.kind != Kind::kNone) {
     path = target.path;
   }
-  if (path.empty()) {
-    platform::SetLastError(platform::kErrorInvalidFunction);
-    return false;
-  }
+  if (path.empty()) return Assembled::kNoTarget;
   out = path;
-  return true;
+  return Assembled::kPath;
 }
 
 }  // namespace lnk
