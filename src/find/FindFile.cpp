@@ -1,27 +1,54 @@
 // Directory search over the platform layer's find calls.
 #include "TalqOSUtils/FindFile.h"
 
+#include <cstdint>
 #include <cstring>
-#include <memory>
 #include <string>
 
-#include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
 #include "TalqOSUtils/UnicodeString.h"
 #include "Vandrel/Vandrel.h"
 #include "errors/Exceptions.h"
 #include "find/FindInternal.h"
+#include "fs/OsPath.h"
 #include "platform/Platform.h"
 
 namespace TalqOSUtils {
 
 namespace {
 
-constexpr int kRootArea = 256;
-
 [[noreturn]] void Throw(const char* message) { throw ChFindFileException(message); }
 
 bool IsRootSeparator(char c) { return c == '/' || c == ':' || c == '\\'; }
+
+// The root's NT form in nt when the root names a directory, else false.
+bool DirectoryAt(const char* root, std::string& nt) {
+  UnicodeString wide;
+  if (fs::PrepareOsPath(root, nt) != 0 || fs::NtToOsPath(nt, wide) != 0) return false;
+  const std::uint32_t attributes = platform::Os().getFileAttributes(wide.c_str());
+  return attributes != platform::kInvalidFileAttributes &&
+         (attributes & platform::kFileAttributeDirectory) != 0;
+}
+
+// An entry for the search's next name: one of the two it made last that no
+// iterator holds any more, else a new one.
+ChFindFileEntry& FreeEntry(ChFindFileState& search) {
+  for (ChFindFileEntry* entry : search.made) {
+    if (entry != nullptr && entry->sharers == 1) return *entry;
+  }
+  // The iterators that hold the older keep it.
+  shared::Release(search.made[1]);
+  search.made[1] = search.made[0];
+  search.made[0] = new ChFindFileEntry;
+  return *search.made[0];
+}
+
+// A share of the entry made from the search's record, or null when its name
+// does not fit (a cut name would name another file): the caller skips it.
+ChFindFileEntry* EntryOf(ChFindFileState& search) {
+  ChFindFileEntry& entry = FreeEntry(search);
+  return find::FillEntry(search.record, entry) ? shared::Share(&entry) : nullptr;
+}
 
 }  // namespace
 
@@ -71,20 +98,26 @@ std::uint64_t ChFindFileIterator::TimeStamp() const {
 
 namespace find {
 
-ChFindFileEntry* NewEntry(const platform::FindData& record) {
-  constexpr std::size_t kUnits = sizeof record.name / sizeof record.name[0];
-  // A record without a NUL within its units holds a cut name.
-  if (std::char_traits<platform::OsChar>::find(record.name, kUnits, 0) == nullptr) return nullptr;
-  auto entry = std::make_unique<ChFindFileEntry>();
-  // Straight from UTF-16, with no mark processing: a name may begin with
-  // U+FEFF or U+FFFE, and it must come back as the OS spelled it.
-  if (Vandrel::Uni16CharToUTF8(record.name, entry->name, sizeof entry->name) < 0) return nullptr;
-  entry->sizeHigh = record.sizeHigh;
-  entry->sizeLow = record.sizeLow;
-  entry->isDirectory = (record.attributes & platform::kFileAttributeDirectory) != 0;
-  entry->isReparsePoint = (record.attributes & platform::kFileAttributeReparsePoint) != 0;
-  entry->lastWriteTime = record.lastWriteTime;
-  return entry.release();
+bool FillEntry(const platform::FindData& record, ChFindFileEntry& entry) {
+  if (record.nameBytes != nullptr) {
+    if (fs::NameBytesToUtf8(record.nameBytes, record.nameLength, entry.name, sizeof entry.name) ==
+        sizeof entry.name) {
+      return false;
+    }
+  } else {
+    constexpr std::size_t kUnits = sizeof record.name / sizeof record.name[0];
+    // Units without a NUL hold a cut name.
+    if (std::char_traits<platform::OsChar>::find(record.name, kUnits, 0) == nullptr) return false;
+    // Straight from UTF-16, with no mark processing: a name may begin with
+    // U+FEFF or U+FFFE, and it must come back as the OS spelled it.
+    if (Vandrel::Uni16CharToUTF8(record.name, entry.name, sizeof entry.name) < 0) return false;
+  }
+  entry.sizeHigh = record.sizeHigh;
+  entry.sizeLow = record.sizeLow;
+  entry.isDirectory = (record.attributes & platform::kFileAttributeDirectory) != 0;
+  entry.isReparsePoint = (record.attributes & platform::kFileAttributeReparsePoint) != 0;
+  entry.lastWriteTime = record.lastWriteTime;
+  return true;
 }
 
 }  // namespace find
@@ -109,25 +142,34 @@ void ChFindFile::Init(const char* root) {
   // from the constructor, where there is nothing to end).
   EndSearch();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
   mSearch = new ChFindFileState;
-  if (!OSPathGenericToUnix(root, mRoot, kRootArea)) {
+  if (!OSPathGenericToUnix(root, mRoot, static_cast<int>(kPathArea))) {
     // mRoot holds a cut root, or for a null root the one it held: it stays
     // readable through Root(), but is never searched.
     mSearch->rootTooLong = true;
     Throw(errors::kRootTooLong);
   }
-  if (!OSDirectoryExists(mRoot)) {
+  // The root goes to the OS once: its NT form serves the test here and
+  // becomes the pattern of every FindFirst.
+  std::string nt;
+  if (!DirectoryAt(mRoot, nt)) {
     EndSearch();  // NOLINT(clang-analyzer-optin.cplusplus.VirtualCall)
     Throw(errors::kBadDirectory);
   }
   const std::size_t length = std::strlen(mRoot);
   if (length == 0 || !IsRootSeparator(mRoot[length - 1])) {
-    if (length + 2 > static_cast<std::size_t>(kRootArea)) {
+    if (length + 2 > kPathArea) {
       mSearch->rootTooLong = true;
       Throw(errors::kRootTooLong);
     }
     mRoot[length] = '/';
     mRoot[length + 1] = '\0';
+    nt += '\\';
   }
+  nt += "\\*";
+  // FindFirst refuses a root whose pattern does not fit the area.
+  mSearch->rootTooLong = nt.size() >= kPathArea;
+  // The root's text passed NtToOsPath in DirectoryAt; "\*" keeps it path text.
+  fs::NtToOsPath(nt, mSearch->pattern);
   mSearch->atEnd = false;
 }
 
@@ -143,17 +185,7 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
   }
   mSearch->lastError = 0;
 
-  char pattern[kRootArea];
-  if (!OSPathLocal(mRoot, pattern, kRootArea)) Throw(errors::kRootTooLong);
-  const std::size_t length = std::strlen(pattern);
-  if (length + 3 > static_cast<std::size_t>(kRootArea)) Throw(errors::kRootTooLong);
-  pattern[length] = '\\';
-  pattern[length + 1] = '*';
-  pattern[length + 2] = '\0';
-
-  const UnicodeString wide{std::string(pattern)};
-  platform::FindData record;
-  mSearch->handle = platform::Os().findFirstFile(wide.c_str(), &record);
+  mSearch->handle = platform::Os().findFirstFile(mSearch->pattern.c_str(), &mSearch->record);
   if (mSearch->handle == platform::kInvalidHandle) {
     // FILE_NOT_FOUND is FindFirstFileW's answer for nothing to list.
     const platform::ErrorCode code = platform::LastError();
@@ -162,7 +194,7 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
   }
   mSearch->atEnd = false;
   mSearch->skipped = 0;
-  if (ChFindFileEntry* entry = find::NewEntry(record)) return ChFindFileIterator(entry);
+  if (ChFindFileEntry* entry = EntryOf(*mSearch)) return ChFindFileIterator(entry);
   mSearch->skipped = platform::kErrorFilenameExcedRange;
   return ActualFindNext();
 }
@@ -176,16 +208,15 @@ ChFindFileIterator ChFindFile::ActualFindNext() {
     mSearch->atEnd = true;
     return ChFindFileIterator();
   }
-  platform::FindData record;
   for (;;) {
-    if (!platform::Os().findNextFile(mSearch->handle, &record)) {
+    if (!platform::Os().findNextFile(mSearch->handle, &mSearch->record)) {
       const platform::ErrorCode code = platform::LastError();
       mSearch->lastError =
           code == platform::kErrorNoMoreFiles ? mSearch->skipped : find::FailureCode(code);
       mSearch->atEnd = true;
       return ChFindFileIterator();
     }
-    if (ChFindFileEntry* entry = find::NewEntry(record)) return ChFindFileIterator(entry);
+    if (ChFindFileEntry* entry = EntryOf(*mSearch)) return ChFindFileIterator(entry);
     // A name cut to fit would name another file: skipped, and said at the end.
     mSearch->skipped = platform::kErrorFilenameExcedRange;
   }

@@ -4,6 +4,8 @@
 #include <cstdint>
 
 #include "TalqOSUtils/FindFile.h"
+#include "TalqOSUtils/UnicodeString.h"
+#include "common/PathLimits.h"
 #include "common/SharedRecord.h"
 #include "platform/Platform.h"
 
@@ -11,7 +13,7 @@ namespace TalqOSUtils {
 
 /// One entry, shared by the iterators that hold it.
 struct ChFindFileEntry : shared::Counted {
-  char name[256] = {};  ///< UTF-8, at most 255 bytes and a NUL
+  char name[kPathArea] = {};  ///< UTF-8, at most 255 bytes and a NUL
   std::uint32_t sizeHigh = 0;
   std::uint32_t sizeLow = 0;
   bool isDirectory = false;
@@ -30,9 +32,23 @@ struct ChFindFileState : shared::HandleRecord<&platform::Calls::findClose> {
   /// ERROR_FILENAME_EXCED_RANGE once an entry was skipped for a name that
   /// does not fit: what a search that otherwise ends normally reports.
   std::uint32_t skipped = 0;
-  /// Init was refused for the root's length: mRoot holds a cut root that
-  /// FindFirst must not search.
+  /// FindFirst refuses the root for its length: Init was refused for it
+  /// (mRoot then holds a cut root), or its pattern does not fit the area.
   bool rootTooLong = false;
+  /// What FindFirst hands the OS: the root's NT form and "\*", made once by
+  /// Init.
+  UnicodeString pattern;
+  /// The record the OS calls fill, kept for the search's length.
+  platform::FindData record;
+  /// The entries this search made last. One that no iterator holds any more
+  /// is filled again, so that a loop keeping one iterator at a time makes no
+  /// entry per name.
+  ChFindFileEntry* made[2] = {};
+
+  ChFindFileState() = default;
+  ~ChFindFileState() {
+    for (ChFindFileEntry*& entry : made) shared::Release(entry);
+  }
 };
 
 namespace find {
@@ -43,12 +59,13 @@ inline std::uint32_t FailureCode(platform::ErrorCode code) {
   return code == 0 ? platform::kErrorNoReason : code;
 }
 
-/// A new entry (one share) from an OS find record: the name as UTF-8 (no
-/// byte-order-mark processing), the directory and reparse-point bits, the
-/// size halves and the last-write time. Null when the name does not fit
-/// the entry's 255 bytes, or the record holds no NUL: a cut name could
-/// name another file.
-ChFindFileEntry* NewEntry(const platform::FindData& record);
+/// Fills entry from an OS find record: the name as UTF-8 from the record's
+/// name bytes (fs::NameBytesToUtf8) or UTF-16 units (no byte-order-mark
+/// processing), the directory and reparse-point bits, the size halves and
+/// the last-write time. False when the name does not fit the entry's 255
+/// bytes, or the record's units hold no NUL: a cut name could name another
+/// file.
+bool FillEntry(const platform::FindData& record, ChFindFileEntry& entry);
 
 }  // namespace find
 }  // namespace TalqOSUtils

@@ -43,7 +43,7 @@ platform::ErrorCode MakeDirectory(const char* path) {
   UnicodeString wide;
   const platform::ErrorCode refused = ToOsPath(path, wide);
   if (refused != 0) return refused;
-  char parent[kMaxOsPath + 1];
+  char parent[kPathArea];
   if (!OSDirname(path, parent, sizeof parent)) return platform::kErrorFilenameExcedRange;
 
   const std::uint32_t attributes = AttributesOf(wide);

@@ -10,12 +10,11 @@
 #include <string>
 
 #include "TalqOSUtils/Paths.h"
+#include "common/PathLimits.h"
 
 namespace TalqOSUtils {
 namespace {
 
-// The unbounded OSAddNameToPath joins in an area of this size.
-constexpr std::size_t kWorkArea = 256;
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
 
 // The unbounded OSBasename and OSDirname accept every notation's separator.
@@ -65,17 +64,18 @@ std::string OSAddNameToPath(const std::string& path, const std::string& name) {
 
 bool OSAddNameToPath(char* path, const char* name) {
   if (path == nullptr || name == nullptr) return false;
-  // Neither input is read further than the area could hold, and the caller's
-  // buffer is written only once the whole result is known to fit. Joining in
-  // the area first also lets name point into path.
-  const std::size_t path_length = BoundedLength(path, kWorkArea);
-  if (path_length == kWorkArea) return false;
+  // The join is made in a path area (kPathArea). Neither input is read
+  // further than the area could hold, and the caller's buffer is written only
+  // once the whole result is known to fit. Joining in the area first also
+  // lets name point into path.
+  const std::size_t path_length = BoundedLength(path, kPathArea);
+  if (path_length == kPathArea) return false;
   const std::size_t used = path_length + (NeedsSlash(path, path_length) ? 1 : 0);
-  const std::size_t name_length = BoundedLength(name, kWorkArea - used);
+  const std::size_t name_length = BoundedLength(name, kPathArea - used);
   const std::size_t total = used + name_length;
-  if (total >= kWorkArea) return false;
+  if (total >= kPathArea) return false;
 
-  char area[kWorkArea];
+  char area[kPathArea];
   std::memcpy(area, path, path_length);
   if (used > path_length) area[path_length] = '/';
   std::memcpy(area + used, name, name_length);

@@ -1,5 +1,6 @@
 // Generic paths handed to platform code: in place as NT text, or as a
-// Vandrel::FileSpec; and names as raw bytes (the rule is VandrelRules/NameBytes.h).
+// Vandrel::FileSpec whose existence the platform layer tells; and names as
+// raw bytes (the rule is VandrelRules/NameBytes.h).
 #include <climits>
 #include <cstring>
 #include <string>
@@ -9,11 +10,13 @@
 #include "Vandrel/FileSpec.h"
 #include "Vandrel/Vandrel.h"
 #include "VandrelRules/NameBytes.h"
+#include "fs/OsPath.h"
+#include "platform/Platform.h"
 
 namespace TalqOSUtils {
 namespace {
 
-// GenericPathToDravoFileSpec's working areas, in bytes and in 16-bit units.
+// GenericPathToDravoFileSpec's area: paths up to 1023 bytes.
 constexpr std::size_t kSpecArea = 1024;
 
 }  // namespace
@@ -30,30 +33,22 @@ void GenericPathToLocalPath(char* path, std::size_t size) {
 }
 
 bool GenericPathToDravoFileSpec(const std::string& path, Vandrel::FileSpec& spec) {
-  char narrow[kSpecArea] = {};
-  Vandrel::Uni16 wide[kSpecArea] = {};
-  const std::size_t length = ::strnlen(path.c_str(), kSpecArea);
-  if (length < kSpecArea && OSPathGenericToNT(path.c_str(), narrow, static_cast<int>(kSpecArea))) {
-    Vandrel::UTF8ToUni16Char(narrow, wide, kSpecArea);
-  }
-  spec = wide;
-  return spec.Exists();
+  std::string nt;
+  const bool prepared = fs::PrepareOsPath(path.c_str(), nt, kSpecArea) == 0;
+  // The spec holds the text as it reads, U+FFFD and all; the OS is asked
+  // only about text that names a file, as every query asks it.
+  std::vector<Vandrel::Uni16> wide(nt.size() + 1);
+  Vandrel::UTF8ToUni16Char(nt.c_str(), wide.data(), wide.size());
+  spec = wide.data();
+  return prepared && fs::IsPathText(nt.data(), nt.size()) &&
+         platform::Os().getFileAttributes(spec.Path()) != platform::kInvalidFileAttributes;
 }
 
 std::string OSNameBytesToUTF8(const std::string& bytes) {
-  const auto* s = reinterpret_cast<const unsigned char*>(bytes.c_str());
   const std::size_t n = std::strlen(bytes.c_str());
-  std::string out;
-  out.reserve(n);
-  for (std::size_t i = 0; i < n;) {
-    const std::size_t length = Vandrel::names::Utf8CharLength(s + i, n - i);
-    if (length == 0) {
-      Vandrel::names::AppendUtf8(Vandrel::names::kEscapeBase + s[i++], out);
-    } else {
-      out.append(bytes, i, length);
-      i += length;
-    }
-  }
+  // Three bytes a name byte at most, and the NUL.
+  std::string out(3 * n + 1, '\0');
+  out.resize(fs::NameBytesToUtf8(bytes.c_str(), n, &out[0], out.size()));
   return out;
 }
 

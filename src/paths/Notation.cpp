@@ -13,13 +13,11 @@
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
 #include "VandrelRules/NtPath.h"
+#include "common/PathLimits.h"
 
 namespace TalqOSUtils {
 namespace {
 
-// The string form of OSPathLocal refuses longer paths (the OS-side areas are
-// 256 bytes; a longer path could not be handed on anyway).
-constexpr std::size_t kMaxLocalStringPath = 256;
 // The string form of OSPathGeneric gives up from this length on.
 constexpr std::size_t kGenericStringLimit = 1024;
 
@@ -119,7 +117,8 @@ bool OSPathLocal(const char* src, char* dst, int size) { return OSPathGenericToN
 
 std::string OSPathLocal(const std::string& path) {
   const std::size_t length = TextLength(path);
-  if (length > kMaxLocalStringPath) throw ChException("Unable to convert file path");
+  // Longer than an OS-side area: a path that could not be handed on anyway.
+  if (length > kPathArea) throw ChException("Unable to convert file path");
   std::string result(length + 1, '\0');
   result.resize(WriteNT(path.c_str(), &result[0]));
   return result;

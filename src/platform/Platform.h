@@ -10,9 +10,11 @@
 // call changes errno.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "TalqOSUtils/UnicodeString.h"
+#include "common/PathLimits.h"
 
 namespace TalqOSUtils {
 namespace platform {
@@ -68,15 +70,21 @@ constexpr std::uint32_t kInvalidFileSize = 0xFFFFFFFFu;
 /// The copy's progress routine: bytes copied and in all; false cancels.
 using CopyProgress = bool (*)(std::uint64_t done, std::uint64_t total, void* data);
 
-/// What the directory search reads of a WIN32_FIND_DATAW record.
+/// What the directory search reads of a WIN32_FIND_DATAW record. The name
+/// comes as the backend has it, for the caller to convert once: the file
+/// system's bytes (POSIX), or UTF-16 units (Windows).
 struct FindData {
   std::uint32_t attributes = 0;
   /// 100-nanosecond ticks since 1601-01-01 00:00 UTC.
   std::uint64_t lastWriteTime = 0;
   std::uint32_t sizeHigh = 0;
   std::uint32_t sizeLow = 0;
+  /// The name's nameLength bytes (VandrelRules/NameBytes.h), valid until the
+  /// search's next call; null when the name is in `name`.
+  const char* nameBytes = nullptr;
+  std::size_t nameLength = 0;
   /// MAX_PATH units, NUL-terminated.
-  OsChar name[260] = {};
+  OsChar name[kMaxPath] = {};
 };
 
 /// The backend's calls (Calls.def). Each one sets the last error when it fails.

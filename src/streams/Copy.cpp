@@ -1,6 +1,5 @@
 // OSCopyFile: the platform's copy (CopyFileExW, or its emulation) with the
 // caller's check function on its progress routine.
-#include <cstring>
 #include <string>
 
 #include "TalqOSUtils/Paths.h"
@@ -28,18 +27,6 @@ bool OnProgress(std::uint64_t done, std::uint64_t total, void* data) {
   check.answer =
       check.fn(check.data, static_cast<std::int64_t>(done), static_cast<std::int64_t>(total));
   return check.answer == 0;
-}
-
-// The NT form of a generic path: 0, or why there is none.
-platform::ErrorCode NtOf(const char* generic, std::string& nt) {
-  if (generic == nullptr || *generic == '\0') return platform::kErrorInvalidParameter;
-  char area[fs::kMaxOsPath + 1];
-  if (::strnlen(generic, sizeof area) >= sizeof area ||
-      !OSPathGenericToNT(generic, area, static_cast<int>(sizeof area))) {
-    return platform::kErrorFilenameExcedRange;
-  }
-  nt = area;
-  return platform::kErrorSuccess;
 }
 
 platform::ErrorCode Copy(const std::string& source, const std::string& target, Check& check) {
@@ -73,8 +60,8 @@ std::uint32_t OSCopyFile(const char* source, const char* target, bool fork, ChCo
                          void* data) {
   std::string from;
   std::string to;
-  platform::ErrorCode code = NtOf(source, from);
-  if (code == 0) code = NtOf(target, to);
+  platform::ErrorCode code = fs::PrepareOsPath(source, from);
+  if (code == 0) code = fs::PrepareOsPath(target, to);
   if (code != 0) return code;
   Check state{check, data};
   if (!fork) {

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "TalqOSUtils/Streams.h"
+#include "common/PathLimits.h"
 #include "common/SharedRecord.h"
 #include "platform/Platform.h"
 
@@ -87,12 +88,12 @@ bool SeekTo(platform::FileHandle handle, std::int64_t pos, std::int32_t& error);
 /// error or the OS cannot tell.
 std::int64_t PositionOf(platform::FileHandle handle, std::int32_t error);
 
-/// Copies path into name (256 bytes) and its NT form into nt (256 bytes);
-/// throws ChException(tooLong) for 256 bytes or more, name then holding the
-/// first 255.
-void PreparePath(const std::string& path, char* name, char* nt, const char* tooLong);
+/// Copies path into name (kPathArea bytes) and its NT form into nt
+/// (fs::PrepareOsPath; "" stays ""); throws ChException(tooLong) for
+/// kPathArea bytes or more, name then holding the first 255.
+void PreparePath(const std::string& path, char* name, std::string& nt, const char* tooLong);
 
-/// The open procedures behind openFork.
+/// The open procedures behind openFork, on a new record (error 0).
 void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork);
 void OpenOutputFile(ChOutputFileState& file, const char* ntPath, bool fork);
 platform::FileHandle OpenForkCompanion(const char* ntPath);
@@ -106,15 +107,15 @@ std::string CompanionPath(const char* ntPath);
 /// to open(record, nt, fork) for a new record, which replaces file. The old
 /// record is let go first: the same file may be opened again, and an output
 /// stream's own handle would refuse the new one. Throws tooLong (the
-/// record kept) for 256 bytes or more. Returns the new record's error code.
+/// record kept) for kPathArea bytes or more. Returns the new record's error code.
 template <typename State>
 std::int32_t Reopen(State*& file, const std::string& path, bool fork, char* name,
                     const char* tooLong, void (*open)(State&, const char*, bool)) {
-  char nt[256];
+  std::string nt;
   PreparePath(path, name, nt, tooLong);
   shared::Release(file);
   std::unique_ptr<State> fresh(new State);
-  open(*fresh, nt, fork);
+  open(*fresh, nt.c_str(), fork);
   file = fresh.release();
   return file->error;
 }

@@ -19,8 +19,6 @@ namespace streams {
 
 namespace {
 
-constexpr int kPathArea = 256;
-
 // CreateFileW on the NT path; text that is not UTF-8 names no file.
 platform::FileHandle CreateFile(const std::string& nt, std::uint32_t access, std::uint32_t share,
                                 std::uint32_t disposition) {
@@ -45,9 +43,10 @@ platform::FileHandle OpenForWriting(const std::string& nt, std::uint32_t disposi
 
 }  // namespace
 
-void PreparePath(const std::string& path, char* name, char* nt, const char* tooLong) {
-  if (!OSPathGenericToUnix(path.c_str(), name, kPathArea) ||
-      !OSPathLocal(path.c_str(), nt, kPathArea)) {
+void PreparePath(const std::string& path, char* name, std::string& nt, const char* tooLong) {
+  OSPathGenericToUnix(path.c_str(), name, static_cast<int>(kPathArea));
+  // "" goes on as it is: the OS's answer is the open's error.
+  if (fs::PrepareOsPath(path.c_str(), nt) == platform::kErrorFilenameExcedRange) {
     throw ChException(tooLong);
   }
 }
@@ -79,10 +78,7 @@ void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork) {
     file.handle = OpenForReading(ntPath);
   } else {
     file.handle = OpenForReading(ForkPath(ntPath));
-    if (file.handle == platform::kInvalidHandle) {
-      file.error = static_cast<std::int32_t>(platform::LastError());
-      file.handle = OpenForkCompanion(ntPath);
-    }
+    if (file.handle == platform::kInvalidHandle) file.handle = OpenForkCompanion(ntPath);
   }
   if (file.handle == platform::kInvalidHandle) {
     file.error = FailureCode();
@@ -100,7 +96,6 @@ void OpenInputFile(ChInputFileState& file, const char* ntPath, bool fork) {
     return;
   }
   file.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
-  file.error = 0;
 }
 
 void OpenOutputFile(ChOutputFileState& file, const char* ntPath, bool fork) {

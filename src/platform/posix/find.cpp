@@ -6,12 +6,14 @@
 // name characters. Any other pattern fails with ERROR_NOT_SUPPORTED. The
 // find handle is the address of a heap record holding the DIR.
 //
-// Entries come in readdir's order, "." and ".." included, each name's bytes
-// as UTF-16 by VandrelRules/NameBytes.h (bytes that are not UTF-8 become U+DC80..
-// U+DCFF). A symbolic link is listed as what it points to (kind, size, time),
-// as GetFileAttributesW's emulation reads it, with the reparse-point
-// attribute that Windows gives its links; a broken link, or one in a loop,
-// as a file with the link's own size and time, marked the same way.
+// Entries come in readdir's order, "." and ".." included, each name as the
+// bytes readdir gives (the record's nameBytes, read by the caller as
+// VandrelRules/NameBytes.h says). A symbolic link is listed as what it
+// points to (kind, size, time), as GetFileAttributesW's emulation reads it,
+// with the reparse-point attribute that Windows gives its links; a broken
+// link, or one in a loop, as a file with the link's own size and time,
+// marked the same way. The entry's type saves a second look: only where the
+// file system gives none is the entry lstat()ed to tell a link.
 //
 // Failures are reported, never listed as empty or zero-filled entries: a
 // directory that cannot be opened fails FindFirstFileW (ERROR_ACCESS_DENIED
@@ -26,12 +28,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstring>
 #include <new>
 #include <string>
 
-#include "VandrelRules/NameBytes.h"
 #include "platform/posix/backend.h"
 #include "platform/posix/errors.h"
 
@@ -68,7 +68,8 @@ void Fill(const char* name, const struct stat& st, bool link, FindData* data) {
   data->sizeHigh = static_cast<std::uint32_t>(size >> 32);
   data->sizeLow = static_cast<std::uint32_t>(size);
   data->lastWriteTime = FileTimeFromTimespec(st.st_mtim);
-  FindNameFromBytes(name, data->name);
+  data->nameBytes = name;
+  data->nameLength = std::strlen(name);
 }
 
 // The next entry into data; false with the last error set at the end
@@ -83,7 +84,7 @@ bool ReadEntry(Search* search, FindData* data) {
       SetLastError(errno == 0 ? end : TranslateErrno(errno));
       return false;
     }
-    struct stat st {};
+    struct stat st;  // filled by the fstatat that succeeds
     bool link = entry->d_type == DT_LNK;
     if (::fstatat(search->fd, entry->d_name, &st, 0) != 0) {
       if (::fstatat(search->fd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -187,20 +188,6 @@ std::uint64_t FileTimeFromTimespec(const struct timespec& t) {
   const std::uint64_t sub = t.tv_nsec > 0 ? static_cast<std::uint64_t>(t.tv_nsec) / 100 : 0;
   if (since1601 > (kMax - sub) / kTicksPerSecond) return kMax;
   return since1601 * kTicksPerSecond + sub;
-}
-
-void FindNameFromBytes(const char* name, OsChar (&out)[260]) {
-  constexpr std::size_t kUnits = sizeof out / sizeof out[0];
-  std::size_t used = 0;
-  // Whole characters only: a pair cut in two would leave a lone surrogate.
-  Vandrel::names::ForEachNameCharacter<OsChar>(name, std::strlen(name),
-                                               [&](const OsChar* units, std::size_t count) {
-                                                 if (used + count > kUnits - 1) return false;
-                                                 std::copy(units, units + count, out + used);
-                                                 used += count;
-                                                 return true;
-                                               });
-  out[used] = 0;
 }
 
 void FillFindCalls(Calls& t) {

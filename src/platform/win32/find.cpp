@@ -1,5 +1,6 @@
 // Win32 backend, directory search: may assume the wide (W) find API. The
-// record keeps what the search reads of WIN32_FIND_DATAW.
+// record keeps what the search reads of WIN32_FIND_DATAW, the name in its
+// UTF-16 units.
 #include <windows.h>
 
 #include "platform/win32/backend.h"
@@ -16,6 +17,8 @@ void Copy(const WIN32_FIND_DATAW& w, FindData* data) {
                         w.ftLastWriteTime.dwLowDateTime;
   data->sizeHigh = w.nFileSizeHigh;
   data->sizeLow = w.nFileSizeLow;
+  // The name is what the API has, UTF-16: the caller converts it once.
+  data->nameBytes = nullptr;
   constexpr std::size_t kUnits = sizeof data->name / sizeof data->name[0];
   std::size_t i = 0;
   for (; i + 1 < kUnits && w.cFileName[i] != 0; ++i) data->name[i] = w.cFileName[i];

@@ -2,9 +2,7 @@
 // record's conversion into an entry, and the POSIX emulation of the calls.
 #include <algorithm>
 #include <cerrno>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -130,8 +128,9 @@ TEST(FindEntryRecord, NamesAreWholeOrRefused) {
                                    {OsString(260, 'y'), nullptr}}) {
     pf::FindData record;
     std::copy(name.begin(), name.end(), record.name);
-    const std::unique_ptr<TalqOSUtils::ChFindFileEntry> entry(TalqOSUtils::find::NewEntry(record));
-    EXPECT_EQ(entry ? std::string(entry->name) : "(none)", utf8 ? utf8 : "(none)") << name.size();
+    TalqOSUtils::ChFindFileEntry entry;
+    const bool filled = TalqOSUtils::find::FillEntry(record, entry);
+    EXPECT_EQ(filled ? std::string(entry.name) : "(none)", utf8 ? utf8 : "(none)") << name.size();
   }
 }
 
@@ -145,21 +144,6 @@ TEST(PosixFind, FileTimeFromTimespec) {
         {1844674407370LL, 0, ~0ULL}}) {
     const timespec t{static_cast<time_t>(sec), nsec};
     EXPECT_EQ(pf::posix::FileTimeFromTimespec(t), ticks) << sec << " s " << nsec;
-  }
-}
-
-// Bytes that are not UTF-8 become U+DC00 + byte; a pair that does not fit is dropped whole.
-TEST(PosixFind, NameBytesBecomeRecordUnits) {
-  const std::string a258(258, 'a');
-  for (const auto& [bytes, units] :
-       {std::pair<std::string, OsString>{"\xE9\xC3\xA9\xED\xA0\x80",
-                                         u"\xDCE9\x00E9\xDCED\xDCA0\xDC80"},
-        {a258 + "\xF0\x9F\x98\x80", OsString(258, 'a')},
-        {a258 + "\xE9\xE9", OsString(258, 'a') + u"\xDCE9"}}) {
-    pf::OsChar record[260];
-    std::fill(std::begin(record), std::end(record), 0x1111);
-    pf::posix::FindNameFromBytes(bytes.c_str(), record);
-    EXPECT_EQ(OsString(record), units) << bytes.size();
   }
 }
 
@@ -180,23 +164,23 @@ TEST_F(FindFaults, PosixPatternsErrorsAttributesAndErrno) {
     EXPECT_EQ(pf::Os().findFirstFile(pattern.c_str(), &data), pf::kInvalidHandle);
     EXPECT_EQ(pf::LastError(), code) << std::string(pattern.begin(), pattern.end());
   }
-  std::map<OsString, pf::FindData> seen;
+  std::map<std::string, pf::FindData> seen;
   const pf::FindHandle h = pf::Os().findFirstFile(Nt("\\*").c_str(), &data);
   ASSERT_NE(h, pf::kInvalidHandle);
   do {
-    seen[data.name] = data;
+    seen[std::string(data.nameBytes, data.nameLength)] = data;
   } while (pf::Os().findNextFile(h, &data));
   EXPECT_EQ(pf::LastError(), pf::kErrorNoMoreFiles);
   EXPECT_TRUE(pf::Os().findClose(h));
   EXPECT_FALSE(pf::Os().findClose(pf::kInvalidHandle));
   EXPECT_EQ(errno, 1234);
   // Links are listed as what they point to, marked as links.
-  EXPECT_EQ(seen[u"to-file"].attributes,
+  EXPECT_EQ(seen["to-file"].attributes,
             pf::kFileAttributeReadonly | pf::kFileAttributeReparsePoint);
-  EXPECT_EQ(seen[u"to-file"].sizeLow, 1u);
-  EXPECT_EQ(seen[u"broken"].attributes, pf::kFileAttributeNormal | pf::kFileAttributeReparsePoint);
-  EXPECT_EQ(seen[u"ro"].attributes & pf::kFileAttributeReparsePoint, 0u);
-  EXPECT_EQ(seen[u"broken"].sizeLow, dir.Native("nowhere").string().size());
+  EXPECT_EQ(seen["to-file"].sizeLow, 1u);
+  EXPECT_EQ(seen["broken"].attributes, pf::kFileAttributeNormal | pf::kFileAttributeReparsePoint);
+  EXPECT_EQ(seen["ro"].attributes & pf::kFileAttributeReparsePoint, 0u);
+  EXPECT_EQ(seen["broken"].sizeLow, dir.Native("nowhere").string().size());
 }
 #endif
 

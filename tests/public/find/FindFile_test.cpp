@@ -133,6 +133,10 @@ TEST_F(FindFile, ListsEveryEntryOnceThroughTheFilter) {
   search.SetFilter(&NotDirectory);
   ChFindFileIterator kept;
   kept = search.FindFirst();  // a restart, filtered
+  const std::string first = kept.BaseName(nullptr);
+  while (search.FindNext().IsValid()) {
+  }
+  EXPECT_EQ(kept.BaseName(nullptr), first) << "a held entry was given the next name";
   search.EndSearch();
   ChFindFileIterator copy(kept);
   copy = copy;

@@ -115,6 +115,8 @@ TEST(FileQueries, RelativeNamesColonsAndTextThatIsNotUtf8) {
   const std::string raw = "caf\xE9", namesake = "caf\xEF\xBF\xBD";
   tmp.Write(namesake, "kept");
   EXPECT_FALSE(OSFileExists(raw.c_str(), nullptr));
+  Vandrel::FileSpec spec;
+  EXPECT_FALSE(GenericPathToDravoFileSpec(raw, spec));
   EXPECT_FALSE(OSDeleteFile(raw.c_str()));
   EXPECT_FALSE(OSMakeDirectory((raw + "/d").c_str()));
   EXPECT_EQ(read(raw, false), "error 123");
