@@ -19,8 +19,6 @@ namespace {
 
 [[noreturn]] void Throw(const char* message) { throw ChFindFileException(message); }
 
-bool IsRootSeparator(char c) { return c == '/' || c == ':' || c == '\\'; }
-
 // The root's NT form in nt when the root names a directory, else false.
 bool DirectoryAt(const char* root, std::string& nt) {
   UnicodeString wide;
@@ -156,7 +154,7 @@ void ChFindFile::Init(const char* root) {
     Throw(errors::kBadDirectory);
   }
   const std::size_t length = std::strlen(mRoot);
-  if (length == 0 || !IsRootSeparator(mRoot[length - 1])) {
+  if (length == 0 || !IsAnySeparator(mRoot[length - 1])) {
     if (length + 2 > kPathArea) {
       mSearch->rootTooLong = true;
       Throw(errors::kRootTooLong);
@@ -189,7 +187,7 @@ ChFindFileIterator ChFindFile::ActualFindFirst() {
   if (mSearch->handle == platform::kInvalidHandle) {
     // FILE_NOT_FOUND is FindFirstFileW's answer for nothing to list.
     const platform::ErrorCode code = platform::LastError();
-    mSearch->lastError = code == platform::kErrorFileNotFound ? 0 : find::FailureCode(code);
+    mSearch->lastError = code == platform::kErrorFileNotFound ? 0 : platform::FailureCode(code);
     return ChFindFileIterator();
   }
   mSearch->atEnd = false;
@@ -212,7 +210,7 @@ ChFindFileIterator ChFindFile::ActualFindNext() {
     if (!platform::Os().findNextFile(mSearch->handle, &mSearch->record)) {
       const platform::ErrorCode code = platform::LastError();
       mSearch->lastError =
-          code == platform::kErrorNoMoreFiles ? mSearch->skipped : find::FailureCode(code);
+          code == platform::kErrorNoMoreFiles ? mSearch->skipped : platform::FailureCode(code);
       mSearch->atEnd = true;
       return ChFindFileIterator();
     }

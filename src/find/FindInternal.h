@@ -5,7 +5,7 @@
 
 #include "TalqOSUtils/FindFile.h"
 #include "TalqOSUtils/UnicodeString.h"
-#include "common/PathLimits.h"
+#include "common/PathRules.h"
 #include "common/SharedRecord.h"
 #include "platform/Platform.h"
 
@@ -52,12 +52,6 @@ struct ChFindFileState : shared::HandleRecord<&platform::Calls::findClose> {
 };
 
 namespace find {
-
-/// The code a search keeps for an OS failure with last error `code`: the
-/// code itself, or kErrorNoReason when the OS gave none.
-inline std::uint32_t FailureCode(platform::ErrorCode code) {
-  return code == 0 ? platform::kErrorNoReason : code;
-}
 
 /// Fills entry from an OS find record: the name as UTF-8 from the record's
 /// name bytes (fs::NameBytesToUtf8) or UTF-16 units (no byte-order-mark

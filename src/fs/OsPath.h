@@ -8,7 +8,7 @@
 #include <string>
 
 #include "TalqOSUtils/UnicodeString.h"
-#include "common/PathLimits.h"
+#include "common/PathRules.h"
 #include "platform/Platform.h"
 
 namespace TalqOSUtils {

@@ -20,12 +20,6 @@ bool IsDirectory(std::uint32_t attributes) {
          (attributes & platform::kFileAttributeDirectory) != 0;
 }
 
-// The last error of a failed call; never 0, so a failure never reads as success.
-platform::ErrorCode FailureCode() {
-  const platform::ErrorCode code = platform::LastError();
-  return code == platform::kErrorSuccess ? platform::kErrorNoReason : code;
-}
-
 }  // namespace
 
 namespace fs {
@@ -34,7 +28,8 @@ platform::ErrorCode DeleteFile(const char* path) {
   UnicodeString wide;
   const platform::ErrorCode refused = ToOsPath(path, wide);
   if (refused != 0) return refused;
-  return platform::Os().deleteFile(wide.c_str()) ? platform::kErrorSuccess : FailureCode();
+  return platform::Os().deleteFile(wide.c_str()) ? platform::kErrorSuccess
+                                                 : platform::FailureCode();
 }
 
 platform::ErrorCode MakeDirectory(const char* path) {
@@ -58,7 +53,7 @@ platform::ErrorCode MakeDirectory(const char* path) {
   const platform::ErrorCode parentCode = MakeDirectory(parent);
   if (parentCode != 0) return parentCode;
   if (platform::Os().createDirectory(wide.c_str())) return platform::kErrorSuccess;
-  const platform::ErrorCode code = FailureCode();
+  const platform::ErrorCode code = platform::FailureCode();
   // Someone may have made it since the test: the promise is a directory.
   return IsDirectory(AttributesOf(wide)) ? platform::kErrorSuccess : code;
 }

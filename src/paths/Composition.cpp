@@ -10,15 +10,12 @@
 #include <string>
 
 #include "TalqOSUtils/Paths.h"
-#include "common/PathLimits.h"
+#include "common/PathRules.h"
 
 namespace TalqOSUtils {
 namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-// The unbounded OSBasename and OSDirname accept every notation's separator.
-bool IsAnySeparator(char c) { return c == '/' || c == ':' || c == '\\'; }
 
 // Length of s, or `limit` when s has no NUL among its first `limit` bytes;
 // never reads beyond either.
@@ -128,6 +125,7 @@ std::string OSBasename(const std::string& path) {
   return path.substr(before + 1, last - before - 1);
 }
 
+// The unbounded OSBasename and OSDirname accept every notation's separator.
 char* OSBasename(const char* path, char* out) {
   if (path == nullptr || path[0] == '\0') return nullptr;
   const std::size_t length = std::strlen(path);

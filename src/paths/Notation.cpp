@@ -13,7 +13,8 @@
 #include "TalqOSUtils/Errors.h"
 #include "TalqOSUtils/Paths.h"
 #include "VandrelRules/NtPath.h"
-#include "common/PathLimits.h"
+#include "common/PathRules.h"
+#include "errors/Exceptions.h"
 
 namespace TalqOSUtils {
 namespace {
@@ -118,7 +119,7 @@ bool OSPathLocal(const char* src, char* dst, int size) { return OSPathGenericToN
 std::string OSPathLocal(const std::string& path) {
   const std::size_t length = TextLength(path);
   // Longer than an OS-side area: a path that could not be handed on anyway.
-  if (length > kPathArea) throw ChException("Unable to convert file path");
+  if (length > kPathArea) throw ChException(errors::kPathNotConvertible);
   std::string result(length + 1, '\0');
   result.resize(WriteNT(path.c_str(), &result[0]));
   return result;

@@ -14,7 +14,7 @@
 #include <cstdint>
 
 #include "TalqOSUtils/UnicodeString.h"
-#include "common/PathLimits.h"
+#include "common/PathRules.h"
 
 namespace TalqOSUtils {
 namespace platform {
@@ -113,6 +113,14 @@ void InstallCalls(const Calls* table);
 
 /// The calling thread's last error, in Win32 numbering.
 ErrorCode LastError();
+
+/// The code of a failed call: `code`, or kErrorNoReason when the OS gave
+/// none, so that a failure never reads as success.
+inline ErrorCode FailureCode(ErrorCode code) {
+  return code == kErrorSuccess ? kErrorNoReason : code;
+}
+/// The same of the last error.
+inline ErrorCode FailureCode() { return FailureCode(LastError()); }
 void SetLastError(ErrorCode code);
 
 }  // namespace platform

@@ -36,8 +36,7 @@ platform::ErrorCode Copy(const std::string& source, const std::string& target, C
   if (code == 0) code = fs::NtToOsPath(target, to);
   if (code != 0) return code;
   if (platform::Os().copyFile(from.c_str(), to.c_str(), &OnProgress, &check)) return 0;
-  code = platform::LastError();
-  return code == 0 ? platform::kErrorNoReason : code;
+  return platform::FailureCode();
 }
 
 // Makes the fork's file, as writing a fork does: true when this call made it.

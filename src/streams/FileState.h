@@ -8,7 +8,7 @@
 #include <string>
 
 #include "TalqOSUtils/Streams.h"
-#include "common/PathLimits.h"
+#include "common/PathRules.h"
 #include "common/SharedRecord.h"
 #include "platform/Platform.h"
 
@@ -41,10 +41,7 @@ namespace streams {
 
 /// The stream code of a failed call: the OS's last error, or kErrorNoReason
 /// (INT_MIN as a stream's code) when the OS gave none.
-inline std::int32_t FailureCode() {
-  const platform::ErrorCode code = platform::LastError();
-  return static_cast<std::int32_t>(code == 0 ? platform::kErrorNoReason : code);
-}
+inline std::int32_t FailureCode() { return static_cast<std::int32_t>(platform::FailureCode()); }
 
 /// Bytes requested beyond which the next transfer calls the check function.
 constexpr std::int32_t kCheckInterval = 0x100000;

@@ -1,4 +1,5 @@
-// The two path limits the library's areas are sized by.
+// Small rules of the generic notation that several rooms apply: the two
+// path limits the library's areas are sized by, and what a separator is.
 #pragma once
 
 #include <cstddef>
@@ -11,5 +12,9 @@ constexpr std::size_t kPathArea = 256;
 
 /// MAX_PATH: a path or name buffer of the OS in 16-bit units, NUL included.
 constexpr std::size_t kMaxPath = 260;
+
+/// Any byte that separates a path's parts in one notation or another: '/'
+/// (generic, Unix), ':' (HFS) or '\\' (NT).
+constexpr bool IsAnySeparator(char c) { return c == '/' || c == ':' || c == '\\'; }
 
 }  // namespace TalqOSUtils
