@@ -35,7 +35,6 @@ namespace talq {
 namespace {
 
 constexpr std::uint32_t kBlock = 1u << 20;
-const char kForkSuffix[] = ":AFP_Resource";
 
 bool IsTerminal(std::FILE* stream) { return TALQ_ISATTY(TALQ_FILENO(stream)) != 0; }
 
