@@ -8,14 +8,15 @@
 
 #include "TalqOSUtils/FileSystem.h"
 #include "TalqOSUtils/Paths.h"
+#include "common/PathRules.h"
 #include "fs/OsPath.h"
 #include "platform/Platform.h"
 
 namespace TalqOSUtils {
 namespace {
 
-// MAX_PATH: the shell link's path buffers, in 16-bit units.
-constexpr std::uint32_t kLinkBuffer = 260;
+// The shell link's path buffers, in 16-bit units.
+constexpr std::uint32_t kLinkBuffer = kMaxPath;
 
 // True when the NUL-terminated units hold a character Windows paths forbid.
 bool HasForbiddenCharacter(const platform::OsChar* units) {

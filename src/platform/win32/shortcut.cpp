@@ -30,8 +30,8 @@ namespace win32 {
 
 namespace {
 
-// MultiByteToWideChar's destination, in units (MAX_PATH).
-constexpr int kPathUnits = 260;
+// MultiByteToWideChar's destination, in units.
+constexpr int kPathUnits = MAX_PATH;
 // Resolve: SLR_NO_UI | SLR_NOUPDATE | SLR_NOLINKINFO; the time-out word is 0.
 constexpr DWORD kResolveFlags = 0x49;
 
