@@ -35,7 +35,7 @@ void GenericPathToLocalPath(char* path, std::size_t size) {
 bool GenericPathToDravoFileSpec(const std::string& path, Vandrel::FileSpec& spec) {
   std::string nt;
   const bool prepared = fs::PrepareOsPath(path.c_str(), nt, kSpecArea) == 0;
-  // The spec holds the text as it reads, U+FFFD and all; the OS is asked
+  // The FileSpec holds the text as it reads, U+FFFD and all; the OS is asked
   // only about text that names a file, as every query asks it.
   std::vector<Vandrel::Uni16> wide(nt.size() + 1);
   Vandrel::UTF8ToUni16Char(nt.c_str(), wide.data(), wide.size());
