@@ -211,7 +211,7 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
       src.p = p;
       const unsigned char* const stop = p + 64;
       while (src.p < stop) {
-        if (!Step::Decode(src, q, qend)) {  // at most 69 units
+        if (!Step::Decode(src, q, qend) && Step::kStops) {  // at most 69 units
           qRef = q;
           return;
         }
@@ -309,7 +309,7 @@ VANDREL_AVX512 inline void EncodeUpTo(const Uni16*& sRef, Frontier<Uni16> text, 
       const Uni16* const stop = s + 32;
       while (s < stop) {
         const std::size_t taken = Step::Encode(s, text.limit, q, qend);  // at most 100 bytes
-        if (taken == 0) {
+        if (Step::kStops && taken == 0) {
           sRef = s;
           qRef = q;
           return;

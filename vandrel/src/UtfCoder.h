@@ -43,7 +43,7 @@ struct CStringBytes {
 // Decodes one character, or one ill-formed subpart, at src (whose first byte
 // is not 0) into q, testing the room against qend. False when it does not fit.
 template <class Source>
-bool DecodeOne(Source& src, Uni16*& q, Uni16* qend) {
+VANDREL_FORCE_INLINE bool DecodeOne(Source& src, Uni16*& q, Uni16* qend) {
   const unsigned b0 = src.At(0);
   unsigned unit = kReplacement;
   std::size_t skip = 1;
@@ -111,7 +111,8 @@ bool DecodeOne(Source& src, Uni16*& q, Uni16* qend) {
 // Encodes one unit, or a surrogate pair, at s (s < send) into q, testing the
 // room against qend; returns the units taken, 0 when it does not fit. A
 // surrogate without its partner takes the three-byte form DecodeOne reads back.
-inline std::size_t EncodeOne(const Uni16* s, const Uni16* send, char*& q, const char* qend) {
+VANDREL_FORCE_INLINE std::size_t EncodeOne(const Uni16* s, const Uni16* send, char*& q,
+                                           const char* qend) {
   const unsigned u = s[0];
   if (u < 0x80) {
     if (q == qend) return 0;
@@ -148,13 +149,17 @@ inline std::size_t EncodeOne(const Uni16* s, const Uni16* send, char*& q, const 
 // Unicode Standard's table: no encoded surrogate; UTF-16: no unpaired
 // surrogate) lying wholly before src.end or send, and otherwise takes
 // nothing and fails, so that the loop stops there.
+// kStops: whether a step may fail where the loop has room (Lenient's fail
+// only for want of room, which the block loops have made sure of).
 struct Lenient {
+  static constexpr bool kStops = false;
   static bool Decode(CStringBytes& src, Uni16*& q, Uni16* qend) { return DecodeOne(src, q, qend); }
   static std::size_t Encode(const Uni16* s, const Uni16* send, char*& q, const char* qend) {
     return EncodeOne(s, send, q, qend);
   }
 };
 struct Strict {
+  static constexpr bool kStops = true;
   static bool Decode(CStringBytes& src, Uni16*& q, Uni16* qend) {
     const unsigned char* const p = src.p;
     const unsigned b0 = p[0];

@@ -21,7 +21,7 @@ void DecodeBlocksPortable(CStringBytes& src, Uni16*& q, Uni16* qend) {
     if (w & 0x8080808080808080ull) {
       const unsigned char* const stop = src.p + 8;
       while (src.p < stop) {
-        if (!Step::Decode(src, q, qend)) return;  // at most 13 units
+        if (!Step::Decode(src, q, qend) && Step::kStops) return;  // at most 13 units
       }
       continue;
     }
@@ -40,7 +40,7 @@ void EncodeBlocksPortable(const Uni16*& s, const Uni16* send, char*& q, const ch
       const Uni16* const stop = s + 8;
       while (s < stop) {
         const std::size_t taken = Step::Encode(s, send, q, qend);  // at most 28 bytes
-        if (taken == 0) return;
+        if (Step::kStops && taken == 0) return;
         s += taken;
       }
       continue;

@@ -201,7 +201,7 @@ VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) 
       // Ill-formed input or encoded surrogates: one careful block.
       const unsigned char* const stop = src.p + 16;
       while (src.p < stop) {
-        if (!Step::Decode(src, q, qend)) return;
+        if (!Step::Decode(src, q, qend) && Step::kStops) return;
       }
       continue;
     }
@@ -329,7 +329,7 @@ VANDREL_SSE41 void EncodeBlocksSse41(const Uni16*& sRef, const Uni16* send, char
       const Uni16* const stop = s + 8;
       while (s < stop) {
         const std::size_t taken = Step::Encode(s, send, q, qend);  // at most 28 bytes
-        if (taken == 0) {
+        if (Step::kStops && taken == 0) {
           sRef = s;
           qRef = q;
           return;
