@@ -217,12 +217,9 @@ VANDREL_AVX2 void DecodeBlocksAvx2(CStringBytes& src, Uni16*& qRef, Uni16* qend)
     if (!BlockValid(v, prev1, _mm256_or_si256(third, fourth), Get(c.x0f), Get(c.x80))) {
       // Ill-formed input or encoded surrogates: one careful block.
       src.p = p;
-      const unsigned char* const stop = p + 32;
-      while (src.p < stop) {
-        if (!Step::Decode(src, q, qend)) {
-          qRef = q;
-          return;
-        }
+      if (!DecodeCarefully<Step>(src, q, qend, p + 32)) {
+        qRef = q;
+        return;
       }
       p = src.p;
       continue;

@@ -209,12 +209,9 @@ VANDREL_AVX512 void DecodeBlocksAvx512(CStringBytes& src, Uni16*& qRef, Uni16* q
     }
     if (!valid) {
       src.p = p;
-      const unsigned char* const stop = p + 64;
-      while (src.p < stop) {
-        if (!Step::Decode(src, q, qend) && Step::kStops) {  // at most 69 units
-          qRef = q;
-          return;
-        }
+      if (!DecodeCarefully<Step>(src, q, qend, p + 64)) {  // at most 69 units
+        qRef = q;
+        return;
       }
       p = src.p;
       continue;

@@ -189,6 +189,18 @@ struct Strict {
   }
 };
 
+// One block the vectors did not take, a character at a time up to `stop`;
+// false where the step fails. Out of line, so that the vector loops that
+// call it keep their registers whichever step they take.
+template <class Step>
+[[gnu::noinline]] bool DecodeCarefully(CStringBytes& src, Uni16*& q, Uni16* qend,
+                                       const unsigned char* stop) {
+  while (src.p < stop) {
+    if (!Step::Decode(src, q, qend) && Step::kStops) return false;
+  }
+  return true;
+}
+
 // Block loops, one per direction and instruction set. Each runs while the
 // source and the room left are well above a block, so that it needs no room
 // tests inside, and leaves the rest to the scalar coder; it stops early where

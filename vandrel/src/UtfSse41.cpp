@@ -199,10 +199,7 @@ VANDREL_SSE41 void DecodeBlocksSse41(CStringBytes& src, Uni16*& q, Uni16* qend) 
     }
     if (id == 255 || !Utf8BlockValid(v)) {
       // Ill-formed input or encoded surrogates: one careful block.
-      const unsigned char* const stop = src.p + 16;
-      while (src.p < stop) {
-        if (!Step::Decode(src, q, qend) && Step::kStops) return;
-      }
+      if (!DecodeCarefully<Step>(src, q, qend, src.p + 16)) return;
       continue;
     }
     const __m128i gathered = _mm_shuffle_epi8(v, Load(kSimd.gather[id]));
