@@ -115,13 +115,13 @@ int EncodeUnits(const Uni16* src, char* dst, std::size_t capacity, std::uint16_t
     // up without a branch each; a block with a unit that has none is left
     // to the loop below, which writes '?' for it, or stops there.
     if (n - i >= 16 && room - o >= 16) {
-      unsigned missing = 0;
+      unsigned below = 0;  // b - 1 wraps past 0xFF only for a missing b = 0
       for (int k = 0; k < 16; ++k) {
         const unsigned b = lookup(static_cast<unsigned>(src[i + k]));
-        missing |= static_cast<unsigned>(b == 0);
+        below |= b - 1;
         dst[o + k] = static_cast<char>(b);
       }
-      if (missing == 0) {
+      if (below <= 0xFF) {
         i += 16;
         o += 16;
         continue;
