@@ -184,6 +184,23 @@ TEST(Convert, KernelsAnswerAsTheScalarPath) {
       EXPECT_TRUE(utf16 == Le({fixed.data(), static_cast<std::size_t>(n)}));
     }
   }
+  // A character cut by the end of a source of any block size, after a fault
+  // that sends the block down the careful path, is carried: nothing past the
+  // end is read (the buffer is exactly the text).
+  for (std::size_t length = 8; length < 100; ++length) {
+    for (const Bytes cut : {Bytes("\xE4\xB8"), Bytes("\xF0\x9F\x98")}) {
+      Bytes text(length, 'a');
+      text.replace(length - cut.size(), cut.size(), cut);
+      text[length / 2] = '\x80';
+      const std::vector<char> exact(text.begin(), text.end());
+      std::vector<char> out(4 * length);
+      const Vandrel::ConvertResult r =
+          Vandrel::Convert(T::kUtf8, T::kUtf16LE, exact.data(), exact.size(), out.data(),
+                           out.size(), Policy::kSkip, false);
+      EXPECT_EQ(r.status, Status::kIncomplete) << length;
+      EXPECT_EQ(r.read, length - cut.size()) << length;
+    }
+  }
 }
 
 }  // namespace

@@ -123,7 +123,7 @@ int DecodeUtf8(const std::uint8_t* p, const std::uint8_t* end, char32_t& c) {
     return n;
   }
   int more = 0;
-  unsigned low = 0x80, high = 0xBF;
+  unsigned low = detail::SecondByteLow(b), high = detail::SecondByteHigh(b);
   if (b < 0xC2) {
     return static_cast<int>(p - q);
   } else if (b < 0xE0) {
@@ -132,13 +132,9 @@ int DecodeUtf8(const std::uint8_t* p, const std::uint8_t* end, char32_t& c) {
   } else if (b < 0xF0) {
     more = 2;
     c = b & 0x0F;
-    if (b == 0xE0) low = 0xA0;
-    if (b == 0xED) high = 0x9F;
   } else if (b < 0xF5) {
     more = 3;
     c = b & 0x07;
-    if (b == 0xF0) low = 0x90;
-    if (b == 0xF4) high = 0x8F;
   } else {
     return static_cast<int>(p - q);
   }

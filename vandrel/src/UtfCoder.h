@@ -144,6 +144,16 @@ VANDREL_FORCE_INLINE std::size_t EncodeOne(const Uni16* s, const Uni16* send, ch
   return 1;
 }
 
+// The bounds of the byte after a lead in well-formed UTF-8 (the Unicode
+// Standard's table 3-7): E0 A0..BF, ED 80..9F, F0 90..BF, F4 80..8F, any
+// other lead 80..BF.
+constexpr unsigned SecondByteLow(unsigned lead) {
+  return lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+}
+constexpr unsigned SecondByteHigh(unsigned lead) {
+  return lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
+}
+
 // The block loops' steps for what their vectors do not take. Lenient codes
 // everything as above. Strict takes one well-formed character (UTF-8 by the
 // Unicode Standard's table: no encoded surrogate; UTF-16: no unpaired
@@ -171,9 +181,7 @@ struct Strict {
                                          : 0;
     if (n == 0 || src.end - p < n) return false;
     if (n > 1) {
-      const unsigned low = b0 == 0xE0 ? 0xA0 : b0 == 0xF0 ? 0x90 : 0x80;
-      const unsigned high = b0 == 0xED ? 0x9F : b0 == 0xF4 ? 0x8F : 0xBF;
-      if (p[1] < low || p[1] > high) return false;
+      if (p[1] < SecondByteLow(b0) || p[1] > SecondByteHigh(b0)) return false;
       for (std::ptrdiff_t k = 2; k < n; ++k) {
         if (!IsContinuation(p[k])) return false;
       }
